@@ -1,0 +1,31 @@
+#include "model/Colour.h"
+
+#include <QColor>
+
+namespace attractor {
+
+_rgb_color defaultRGBColor()
+{
+    return {0.0f, 0.0f, 0.0f, 1.0f};
+}
+
+QColor colorFromRGBColor(_rgb_color colour)
+{
+    // Components outside 0..1 are kept (QColor switches to its extended-range
+    // form for them) rather than clamped.
+    return QColor::fromRgbF(colour.r, colour.g, colour.b, colour.a);
+}
+
+_rgb_color rgbColorFromColor(const QColor &color)
+{
+    if (!color.isValid())
+        return {0.0f, 0.0f, 0.0f, 0.0f};
+    const QColor rgb = color.spec() == QColor::Rgb || color.spec() == QColor::ExtendedRgb
+                           ? color
+                           : color.toRgb();
+    float r = 0, g = 0, b = 0, a = 0;
+    rgb.getRgbF(&r, &g, &b, &a);
+    return {r, g, b, a};
+}
+
+} // namespace attractor

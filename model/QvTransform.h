@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/Colour.h"
+
+#include <QPointF>
+
+class QColor;
+
+namespace attractor {
+
+// The 2x3 affine matrix of a map: (x, y) -> (a*x + b*y + tx, c*x + d*y + ty).
+struct _t_matrix {
+    float a = 0.0f;
+    float b = 0.0f;
+    float c = 0.0f;
+    float d = 0.0f;
+    float tx = 0.0f;
+    float ty = 0.0f;
+};
+using TMatrix = _t_matrix;
+
+// One map of the fractal, kept as the parameters the user edits. Setters store
+// what they get: no validation, no clamping, no notification.
+class QvTransform
+{
+public:
+    // Scale (0.5, 0.5), no rotation, at the origin, opaque black, automatic probability.
+    QvTransform();
+    QvTransform(QPointF scale, float rotation, QPointF translation, _rgb_color color);
+
+    QPointF scale() const { return _scale; }
+    void setScale(QPointF scale) { _scale = scale; }
+    float rotation() const { return _rotation; }
+    void setRotation(float rotation) { _rotation = rotation; }
+    QPointF translation() const { return _translation; }
+    void setTranslation(QPointF translation) { _translation = translation; }
+    _rgb_color rgb() const { return _rgb; }
+    void setRgb(_rgb_color rgb) { _rgb = rgb; }
+    float probability() const { return _probability; }
+    void setProbability(float probability) { _probability = probability; }
+
+    QColor color() const;
+    void setColor(const QColor &color);
+
+    _t_matrix transformMatrix() const;
+    bool autoProbability() const { return _probability == 1.0f; }
+
+private:
+    QPointF _scale;
+    float _rotation = 0.0f;
+    QPointF _translation;
+    _rgb_color _rgb;
+    float _probability = 0.0f;
+};
+
+} // namespace attractor

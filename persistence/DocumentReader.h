@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/QvFrac.h"
+
+#include <QString>
+
+class QByteArray;
+
+namespace attractor {
+
+// The outcome of reading document bytes: a fractal, or a reason a person can read.
+struct DocumentReadResult {
+    FracPtr fractal;
+    QString error;
+
+    bool ok() const { return fractal != nullptr; }
+};
+
+// The one path from file bytes to a fractal. Valid UTF-8 beginning with '{'
+// is read as the JSON document text; everything else as a legacy archive.
+DocumentReadResult readDocument(const QByteArray &bytes);
+
+} // namespace attractor
