@@ -1,0 +1,58 @@
+#pragma once
+
+#include "renderer/ChaosGame.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+namespace attractor {
+
+// Image format codes of the exports.
+inline constexpr int kImageFormatJPEG = 2;
+inline constexpr int kImageFormatPNG = 3;
+
+// Maps a point of the drawing square -2..2 onto a rectangle of the given size
+// (origin not used): (-2, -2) -> (0, 0), (2, 2) -> (width, height), y up.
+QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds);
+
+// Why an image of this rectangle's size (width and height truncated) cannot be
+// made, or an empty string when it can.
+QString imageSizeError(const QRectF &rect);
+
+// Observes a long raster draw: a progress step every (iterations / 95)
+// iterations, and a cancel flag polled before every iteration.
+struct DrawObserver {
+    std::function<void()> progressIncrement;
+    const std::atomic<bool> *cancel = nullptr;
+};
+
+// The raster back end: a 16-bit RGBA image of the rectangle's size, filled with
+// the background (alpha included), each plotted point filling the pixel that
+// contains it with its colour at alpha 1, upright (first row is the top).
+// A null image when the size is refused (see imageSizeError).
+QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
+                             const DrawObserver *observer = nullptr);
+
+// Encodes by code: 2 JPEG at full quality (8-bit, opaque), 3 PNG (16-bit RGBA,
+// not interlaced). Any other code gives no data.
+QByteArray encodeImage(const QImage &image, int code);
+
+// The high-resolution export: draw, then encode unless cancelled. Reports the
+// status texts "Cancelling..." or "Writing image file..." (after which the
+// export can no longer be cancelled).
+struct ExportCallbacks {
+    std::function<void(const QString &)> status;
+    std::function<void()> progressIncrement;
+    std::function<void()> disableCancel;
+    const std::atomic<bool> *cancel = nullptr;
+};
+QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
+                          const ExportCallbacks &callbacks);
+
+} // namespace attractor
