@@ -472,10 +472,10 @@ void TypedStream::readValue(const Type &type, std::vector<Value> &out, int depth
     }
     case '+':
         v.kind = Value::Kind::Bytes;
-        if (static_cast<int8_t>(readByte()) == tagNil) {
+        if (readHead() == tagNil) {
             v.isNil = true;
         } else {
-            --_pos;
+            _pos = _headPos;
             v.bytes = readCountedBytes("a string length");
         }
         break;

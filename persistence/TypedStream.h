@@ -85,8 +85,10 @@ public:
     static constexpr int maxObjectDepth = 32;
     static constexpr int maxTypeDepth = 8;
     static constexpr int maxClassChain = 64;
-    // Decoded values cost far more memory than their bytes: this bounds it.
-    static constexpr int64_t maxValues = 1'000'000;
+    // A decoded value costs about a hundred times its smallest encoding, so
+    // their number is bounded rather than left to the file's size. A map takes
+    // about fifteen values; no real fractal comes near this.
+    static constexpr int64_t maxValues = 250'000;
 
     // A parsed type of a type string; defined where it is parsed.
     struct Type;

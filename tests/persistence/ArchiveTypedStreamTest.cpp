@@ -354,6 +354,11 @@ TEST(ArchiveTypedStream, NestingAndChainLengthAreBounded)
     for (int i = 0; i < 1000; ++i)
         chain += hex("84" "84" "02") + QByteArray::number(i % 90 + 10) + hex("00");
     EXPECT_TRUE(decodeError(false, chain).contains(QLatin1String("class chain longer than 64")));
+
+    // More values than any fractal holds: refused before memory grows with the file.
+    const QByteArray many = "[300000i]";
+    const QString reason = decodeError(false, hex("84") + char(many.size()) + many + QByteArray(300000, '\0'));
+    EXPECT_TRUE(reason.contains(QLatin1String("more values than"))) << reason.toStdString();
 }
 
 TEST(ArchiveTypedStream, ManyZeroSizedFieldsDoNotMultiplyWork)
