@@ -4,6 +4,7 @@
 
 #include <QPainterPath>
 #include <QPointF>
+#include <QPointer>
 #include <QSizeF>
 #include <QTransform>
 #include <QWidget>
@@ -176,7 +177,8 @@ private:
     bool interpretKeyEvent(const QKeyEvent *event);
 
     Controls _controls;
-    MyOpenGLView *_fractalView = nullptr;
+    // The renderer may be torn down before the editor when the window closes.
+    QPointer<MyOpenGLView> _fractalView;
 
     QWidget *_infoPanel = nullptr;
     InfoFields _info;
