@@ -23,6 +23,11 @@ std::vector<MapSpec> equalMaps(int count)
     return std::vector<MapSpec>(static_cast<size_t>(count), MapSpec{});
 }
 
+void PrintTo(const TableCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class SelectionTable : public testing::TestWithParam<TableCase>
 {
 };

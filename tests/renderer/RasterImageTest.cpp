@@ -13,6 +13,12 @@
 using namespace attractor;
 using namespace attractor::test;
 
+// Readable names for the refused sizes in test listings.
+void PrintTo(const QRectF &rect, std::ostream *os)
+{
+    *os << rect.width() << " x " << rect.height();
+}
+
 namespace {
 
 quint16 sample16(float c)
@@ -76,6 +82,11 @@ struct ViewportCase {
     QPointF expected;
 };
 
+void PrintTo(const ViewportCase &c, std::ostream *os)
+{
+    *os << "(" << c.point.x() << ", " << c.point.y() << ") in " << c.bounds.width() << " x " << c.bounds.height();
+}
+
 class Viewport : public testing::TestWithParam<ViewportCase>
 {
 };
@@ -127,6 +138,11 @@ struct BackgroundCase {
     bool withMaps;
 };
 
+void PrintTo(const BackgroundCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class OnlyBackground : public testing::TestWithParam<BackgroundCase>
 {
 };
@@ -162,6 +178,11 @@ struct HalfCase {
     double ty;
     bool upper;
 };
+
+void PrintTo(const HalfCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class Upright : public testing::TestWithParam<HalfCase>
 {
@@ -281,6 +302,11 @@ struct ProgressCase {
     int32_t iterations;
     int increments;
 };
+
+void PrintTo(const ProgressCase &c, std::ostream *os)
+{
+    *os << c.iterations << " iterations";
+}
 
 class Progress : public testing::TestWithParam<ProgressCase>
 {
