@@ -33,6 +33,15 @@ inline QRgba64 rgba64(float r, float g, float b, float a)
     return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));
 }
 
+inline void prefetchForWriting(const void *address)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address, 1);
+#else
+    (void)address;
+#endif
+}
+
 void fillImage(QImage &image, QRgba64 colour)
 {
     const int width = image.width();
@@ -141,7 +150,7 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
         const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
         QRgba64 *const target =
             inside ? reinterpret_cast<QRgba64 *>(bottomRow - rowUp * stride) + column : &scratch;
-        __builtin_prefetch(target, 1);
+        prefetchForWriting(target);
         PendingPixel &slot = pending[head];
         *slot.pixel = slot.value;
         slot = {target, QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535)};
