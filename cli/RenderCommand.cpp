@@ -1,16 +1,251 @@
 #include "cli/RenderCommand.h"
 
-#include <QStringList>
+#include "cli/CliSupport.h"
+#include "model/QvFrac.h"
+#include "renderer/ChaosGame.h"
+#include "renderer/RasterImage.h"
 
+#include <QFileInfo>
+#include <QRectF>
+
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <optional>
+
+#include <unistd.h>
 
 namespace attractor::cli {
 
-// Placeholder until the chaos-game renderer lands.
-int runRenderCommand(const QStringList &)
+namespace {
+
+// The shell's status for a command ended by Ctrl-C.
+constexpr int kExitInterrupted = 128 + SIGINT;
+constexpr int kDefaultSize = 1000;
+constexpr int kBarWidth = 40;
+// A draw reports (iterations / 95) steps: 95 of them, or 94 when 95 divides
+// the count evenly.
+constexpr int kProgressSteps = 95;
+
+// Set from the SIGINT handler, polled by the draw once per iteration.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler may only touch a lock-free flag");
+
+extern "C" void onInterrupt(int)
 {
-    std::fputs("attractor-cli: render is not available yet\n", stderr);
-    return 1;
+    interrupted.store(true);
+}
+
+struct RenderArguments {
+    QString input;
+    QString output;
+    int width = kDefaultSize;
+    int height = kDefaultSize;
+    std::optional<int32_t> iterations;
+    int format = 0;
+};
+
+const QString &usageLine()
+{
+    static const QString usage =
+        QStringLiteral("attractor-cli render IN -o OUT [--width W] [--height H] [--iterations N]");
+    return usage;
+}
+
+// A whole number of at least `minimum`; the failure message names the option.
+std::optional<int> parseNumber(const QString &option, const QString &text, int minimum, QString &failure)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < minimum) {
+        failure = minimum > 0 ? QStringLiteral("%1 needs a whole number of at least %2, not '%3'").arg(option).arg(minimum).arg(text)
+                              : QStringLiteral("%1 needs a whole number of 0 or more, not '%2'").arg(option, text);
+        return std::nullopt;
+    }
+    return value;
+}
+
+int formatOf(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QStringLiteral("png"))
+        return kImageFormatPNG;
+    if (suffix == QStringLiteral("jpg") || suffix == QStringLiteral("jpeg"))
+        return kImageFormatJPEG;
+    return 0;
+}
+
+// Empty on success, otherwise what is wrong with the arguments.
+QString parseArguments(const QStringList &args, RenderArguments &out)
+{
+    QString failure;
+    bool outputGiven = false;
+    for (qsizetype k = 0; k < args.size() && failure.isEmpty(); ++k) {
+        const QString &arg = args.at(k);
+        const bool takesValue = arg == QStringLiteral("-o") || arg == QStringLiteral("--output")
+                                || arg == QStringLiteral("--width") || arg == QStringLiteral("--height")
+                                || arg == QStringLiteral("--iterations");
+        if (takesValue && k + 1 >= args.size()) {
+            failure = QStringLiteral("%1 needs a value").arg(arg);
+        } else if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
+            if (outputGiven)
+                failure = QStringLiteral("more than one output file");
+            out.output = args.at(++k);
+            outputGiven = true;
+        } else if (arg == QStringLiteral("--width")) {
+            if (const auto w = parseNumber(arg, args.at(++k), 1, failure))
+                out.width = *w;
+        } else if (arg == QStringLiteral("--height")) {
+            if (const auto h = parseNumber(arg, args.at(++k), 1, failure))
+                out.height = *h;
+        } else if (arg == QStringLiteral("--iterations")) {
+            if (const auto n = parseNumber(arg, args.at(++k), 0, failure))
+                out.iterations = *n;
+        } else if (arg.startsWith(u'-') && arg.size() > 1) {
+            failure = QStringLiteral("unknown option %1").arg(arg);
+        } else if (out.input.isEmpty()) {
+            out.input = arg;
+        } else {
+            failure = QStringLiteral("unexpected argument %1").arg(arg);
+        }
+    }
+    if (!failure.isEmpty())
+        return failure;
+    if (out.input.isEmpty())
+        return QStringLiteral("no input file given");
+    if (!outputGiven)
+        return QStringLiteral("no output file given (-o OUT)");
+    if (out.output.isEmpty())
+        return QStringLiteral("empty output file name");
+    out.format = formatOf(out.output);
+    if (out.format == 0)
+        return QStringLiteral("%1: unknown image type; the name must end in .png, .jpg or .jpeg").arg(out.output);
+    const QString sizeError = imageSizeError(QRectF(0, 0, out.width, out.height));
+    if (!sizeError.isEmpty())
+        return sizeError;
+    return {};
+}
+
+// Status texts on standard error, one per line; on a terminal the drawing
+// also shows a bar that redraws itself in place.
+class StatusLine
+{
+public:
+    StatusLine()
+        : _terminal(isatty(STDERR_FILENO) == 1)
+    {
+    }
+
+    void status(const QString &text)
+    {
+        if (_barShown)
+            std::fputc('\n', stderr);
+        _barShown = false;
+        _cancelShown = _cancelShown || text == QStringLiteral("Cancelling...");
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        std::fflush(stderr);
+    }
+
+    void step()
+    {
+        if (!_terminal)
+            return;
+        _steps = std::min(_steps + 1, kProgressSteps);
+        const int filled = _steps * kBarWidth / kProgressSteps;
+        const QByteArray bar = QByteArray(filled, '#') + QByteArray(kBarWidth - filled, '-');
+        std::fprintf(stderr, "\r[%s] %3d%%", bar.constData(), _steps * 100 / kProgressSteps);
+        std::fflush(stderr);
+        _barShown = true;
+    }
+
+    bool cancelShown() const { return _cancelShown; }
+
+private:
+    bool _terminal;
+    bool _barShown = false;
+    bool _cancelShown = false;
+    int _steps = 0;
+};
+
+// Ctrl-C cancels the render for as long as this lives.
+class InterruptGuard
+{
+public:
+    InterruptGuard()
+    {
+        interrupted.store(false);
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &_previous);
+    }
+    ~InterruptGuard() { sigaction(SIGINT, &_previous, nullptr); }
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+
+private:
+    struct sigaction _previous = {};
+};
+
+} // namespace
+
+int runRenderCommand(const QStringList &args)
+{
+    if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {
+        writeStandardOutput(QStringLiteral("usage: %1\n"
+                                           "Draws the attractor of a document into an image: a 16-bit PNG or a "
+                                           "JPEG, by the extension of OUT.\n"
+                                           "The size is %2 x %2 pixels unless given; the iteration count is the "
+                                           "document's own unless given.\n"
+                                           "Ctrl-C stops the drawing and writes nothing.\n")
+                                .arg(usageLine())
+                                .arg(kDefaultSize)
+                                .toUtf8());
+        return ExitOk;
+    }
+    RenderArguments arguments;
+    const QString failure = parseArguments(args, arguments);
+    if (!failure.isEmpty()) {
+        printError(failure);
+        std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usageLine())), stderr);
+        return ExitUsage;
+    }
+
+    FracPtr fractal;
+    QString error;
+    if (!readFractalFile(arguments.input, fractal, error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    const ChaosTables tables = buildChaosTables(*fractal);
+    const int32_t iterations = arguments.iterations.value_or(fractal->iterations());
+    const QRectF rect(0, 0, arguments.width, arguments.height);
+
+    InterruptGuard guard;
+    StatusLine line;
+    ExportCallbacks callbacks;
+    callbacks.status = [&line](const QString &text) { line.status(text); };
+    callbacks.progressIncrement = [&line] { line.step(); };
+    callbacks.cancel = &interrupted;
+
+    line.status(QStringLiteral("Drawing fractal..."));
+    const QByteArray data = hiResImageData(arguments.format, tables, iterations, rect, callbacks, &error);
+    if (interrupted.load()) {
+        // A Ctrl-C during encoding still stops before anything is written.
+        if (!line.cancelShown())
+            line.status(QStringLiteral("Cancelling..."));
+        return kExitInterrupted;
+    }
+    if (data.isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(arguments.output, error));
+        return ExitFailure;
+    }
+    if (!writeFileAtomically(arguments.output, data, error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    line.status(QStringLiteral("Done."));
+    return ExitOk;
 }
 
 } // namespace attractor::cli

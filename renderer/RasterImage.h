@@ -26,7 +26,8 @@ QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds);
 QString imageSizeError(const QRectF &rect);
 
 // Observes a long raster draw: a progress step every (iterations / 95)
-// iterations, and a cancel flag polled before every iteration.
+// iterations (none when that is 0), and a cancel flag polled before every
+// iteration; a cancelled draw stops at once and keeps what it has plotted.
 struct DrawObserver {
     std::function<void()> progressIncrement;
     const std::atomic<bool> *cancel = nullptr;
@@ -38,6 +39,13 @@ struct DrawObserver {
 // A null image when the size is refused (see imageSizeError).
 QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                              const DrawObserver *observer = nullptr);
+
+// The raster back end into an existing Format_RGBA64 image (any other format is
+// left alone and gives false): fills the whole image with the background and
+// plots with the square mapped onto the rectangle's size, y up from the bottom
+// row. Lets a caller reuse one bitmap for several draws.
+bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
+                        const DrawObserver *observer = nullptr);
 
 // Encodes by code: 2 JPEG at full quality (8-bit, opaque), 3 PNG (16-bit RGBA,
 // not interlaced). Any other code gives no data.
@@ -54,5 +62,10 @@ struct ExportCallbacks {
 };
 QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                           const ExportCallbacks &callbacks);
+// The same, saying why no data came back: empty when cancelled, otherwise the
+// refused size, the bitmap that could not be allocated, the unknown format
+// code or the encoder's complaint.
+QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
+                          const ExportCallbacks &callbacks, QString *error);
 
 } // namespace attractor

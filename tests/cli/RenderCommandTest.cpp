@@ -1,0 +1,258 @@
+#include "model/QvFrac.h"
+#include "persistence/DocumentFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRgba64>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include <signal.h>
+
+using namespace attractor;
+
+namespace {
+
+// QProcess wants an application object.
+int argc = 1;
+char name[] = "test_cli_render";
+char *argv[] = {name, nullptr};
+QCoreApplication app(argc, argv);
+
+QStringList toStrings(const std::vector<const char *> &texts)
+{
+    QStringList list;
+    for (const char *t : texts)
+        list << QString::fromUtf8(t);
+    return list;
+}
+
+struct Result {
+    int exitCode = -1;
+    QString err;
+};
+
+class RenderCommand : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString path(const QString &file) const { return dir.filePath(file); }
+
+    QString writeDocument(const QString &file, const FracPtr &fractal) const
+    {
+        QFile f(path(file));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(jsonRepresentation(*fractal).toUtf8());
+        return f.fileName();
+    }
+
+    static Result run(const QStringList &args)
+    {
+        QProcess process;
+        process.start(QStringLiteral(ATTRACTOR_CLI), QStringList{QStringLiteral("render")} + args);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QStringList filesInDir() const
+    {
+        QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        files.sort();
+        return files;
+    }
+
+    QTemporaryDir dir;
+};
+
+struct OutputCase {
+    const char *name;
+    const char *file;
+    std::vector<const char *> size;
+    QSize expected;
+    bool png;
+};
+
+void PrintTo(const OutputCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class RenderOutput : public RenderCommand, public testing::WithParamInterface<OutputCase>
+{
+};
+
+TEST_P(RenderOutput, WritesTheImageTypeOfTheExtensionAtTheRequestedSize)
+{
+    const OutputCase &c = GetParam();
+    const QString in = writeDocument(QStringLiteral("in.frac"), QvFrac::defaultFractal());
+    const QString out = path(QString::fromLatin1(c.file));
+    const Result r = run(QStringList{in, QStringLiteral("-o"), out} + toStrings(c.size));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, QStringLiteral("Drawing fractal...\nWriting image file...\nDone.\n"));
+
+    QFile file(out);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QImage image = QImage::fromData(bytes);
+    ASSERT_EQ(image.size(), c.expected);
+    if (c.png) {
+        EXPECT_TRUE(bytes.startsWith("\x89PNG"));
+        EXPECT_EQ(image.format(), QImage::Format_RGBA64);
+        EXPECT_EQ(image.depth(), 64);
+    } else {
+        EXPECT_TRUE(bytes.startsWith("\xff\xd8"));
+        EXPECT_FALSE(image.hasAlphaChannel());
+    }
+    QStringList expectedFiles{QStringLiteral("in.frac"), QString::fromLatin1(c.file)};
+    expectedFiles.sort();
+    EXPECT_EQ(filesInDir(), expectedFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RenderOutput,
+    testing::Values(OutputCase{"Png", "out.png", {"--width", "320", "--height", "200"}, {320, 200}, true},
+                    OutputCase{"Jpg", "out.jpg", {"--height", "48", "--width", "64"}, {64, 48}, false},
+                    OutputCase{"UpperCaseJpeg", "OUT.JPEG", {"--width", "33", "--height", "20"}, {33, 20}, false},
+                    OutputCase{"DefaultSize", "big.png", {}, {1000, 1000}, true}),
+    [](const testing::TestParamInfo<OutputCase> &info) { return std::string(info.param.name); });
+
+TEST_F(RenderCommand, IterationCountIsTheDocumentsUnlessGiven)
+{
+    // A white background and a count that is all warm-up: nothing is plotted.
+    const FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setIterations(1001);
+    fractal->setBgColor({1, 1, 1, 1});
+    const QString in = writeDocument(QStringLiteral("in.frac"), fractal);
+    auto plotted = [&](const QStringList &extra) {
+        const QString out = path(QStringLiteral("out.png"));
+        const Result r = run(QStringList{in, QStringLiteral("-o"), out, QStringLiteral("--width"),
+                                         QStringLiteral("50"), QStringLiteral("--height"), QStringLiteral("50")}
+                             + extra);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QImage image(out);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) != QColor(Qt::white);
+        return count;
+    };
+    EXPECT_EQ(plotted({}), 0);
+    EXPECT_GT(plotted({QStringLiteral("--iterations"), QStringLiteral("20000")}), 100);
+}
+
+struct UsageCase {
+    const char *name;
+    std::vector<const char *> args; // "IN" and "OUT" stand for a readable document and a fresh output path
+    const char *message;
+};
+
+void PrintTo(const UsageCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class RenderUsage : public RenderCommand, public testing::WithParamInterface<UsageCase>
+{
+};
+
+TEST_P(RenderUsage, BadArgumentsExitWith2AndWriteNothing)
+{
+    const UsageCase &c = GetParam();
+    const QString in = writeDocument(QStringLiteral("in.frac"), QvFrac::defaultFractal());
+    QStringList args;
+    for (const QString &a : toStrings(c.args))
+        args << (a == QStringLiteral("IN") ? in : a.startsWith(QStringLiteral("OUT")) ? path(a) : a);
+    const Result r = run(args);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("attractor-cli: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("usage: attractor-cli render")));
+    EXPECT_EQ(filesInDir(), QStringList{QStringLiteral("in.frac")});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, RenderUsage,
+    testing::Values(UsageCase{"NoOutput", {"IN"}, "no output file"},
+                    UsageCase{"NoInput", {"-o", "OUT.png"}, "no input file"},
+                    UsageCase{"OutputWithoutName", {"IN", "-o"}, "-o needs a value"},
+                    UsageCase{"UnknownOption", {"IN", "-o", "OUT.png", "--depth", "8"}, "unknown option --depth"},
+                    UsageCase{"TwoInputs", {"IN", "IN", "-o", "OUT.png"}, "unexpected argument"},
+                    UsageCase{"ZeroWidth", {"IN", "-o", "OUT.png", "--width", "0"}, "--width needs a whole number"},
+                    UsageCase{"NegativeHeight", {"IN", "-o", "OUT.png", "--height", "-4"}, "--height needs"},
+                    UsageCase{"WidthNotANumber", {"IN", "-o", "OUT.png", "--width", "wide"}, "'wide'"},
+                    UsageCase{"NegativeIterations", {"IN", "-o", "OUT.png", "--iterations", "-1"}, "--iterations"},
+                    UsageCase{"IterationsTooMany", {"IN", "-o", "OUT.png", "--iterations", "3000000000"}, "--iterations"},
+                    UsageCase{"UnknownImageType", {"IN", "-o", "OUT.gif"}, "unknown image type"},
+                    UsageCase{"NoExtension", {"IN", "-o", "OUT"}, "unknown image type"},
+                    UsageCase{"TooLarge", {"IN", "-o", "OUT.png", "--width", "100000", "--height", "100000"},
+                              "too large"}),
+    [](const testing::TestParamInfo<UsageCase> &info) { return std::string(info.param.name); });
+
+TEST_F(RenderCommand, UnreadableDocumentExitsWith1NamingTheFile)
+{
+    QFile garbage(path(QStringLiteral("garbage.frac")));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("{ 'transforms': [ ");
+    garbage.close();
+    for (const QString &in : {path(QStringLiteral("missing.frac")), garbage.fileName(), dir.path()}) {
+        const Result r = run({in, QStringLiteral("-o"), path(QStringLiteral("out.png"))});
+        EXPECT_EQ(r.exitCode, 1) << in.toStdString();
+        const QString prefix = QStringLiteral("attractor-cli: %1: ").arg(QDir::toNativeSeparators(in));
+        EXPECT_TRUE(r.err.contains(prefix)) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(path(QStringLiteral("out.png"))));
+    }
+}
+
+TEST_F(RenderCommand, UnwritableOutputExitsWith1)
+{
+    const QString in = writeDocument(QStringLiteral("in.frac"), QvFrac::defaultFractal());
+    const QString out = path(QStringLiteral("no/such/folder/out.png"));
+    const Result r = run({in, QStringLiteral("-o"), out, QStringLiteral("--width"), QStringLiteral("20"),
+                          QStringLiteral("--height"), QStringLiteral("20")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("attractor-cli: ") + QDir::toNativeSeparators(out))) << r.err.toStdString();
+}
+
+TEST_F(RenderCommand, CtrlCCancelsLeavesNoFileAndExits130)
+{
+    const QString in = writeDocument(QStringLiteral("in.frac"), QvFrac::defaultFractal());
+    // An existing output must survive a cancelled render untouched.
+    const QString out = path(QStringLiteral("out.png"));
+    QFile previous(out);
+    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+    previous.write("previous contents");
+    previous.close();
+
+    QProcess process;
+    process.start(QStringLiteral(ATTRACTOR_CLI),
+                  {QStringLiteral("render"), in, QStringLiteral("-o"), out, QStringLiteral("--width"),
+                   QStringLiteral("200"), QStringLiteral("--height"), QStringLiteral("200"),
+                   QStringLiteral("--iterations"), QStringLiteral("2147483647")});
+    ASSERT_TRUE(process.waitForStarted());
+    // The status line comes once Ctrl-C is handled; the draw takes minutes.
+    QByteArray err;
+    while (!err.contains("Drawing fractal...\n") && process.state() == QProcess::Running) {
+        process.waitForReadyRead(1000);
+        err += process.readAllStandardError();
+    }
+    ASSERT_EQ(process.state(), QProcess::Running) << err.toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    err += process.readAllStandardError();
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(err, QByteArray("Drawing fractal...\nCancelling...\n"));
+    ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
+    EXPECT_EQ(previous.readAll(), QByteArray("previous contents"));
+    EXPECT_EQ(filesInDir(), (QStringList{QStringLiteral("in.frac"), QStringLiteral("out.png")}));
+}
+
+} // namespace

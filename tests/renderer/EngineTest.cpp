@@ -1,0 +1,267 @@
+#include "EngineTestFractals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace attractor;
+using namespace attractor::test;
+
+namespace {
+
+// --- Selection table -------------------------------------------------------
+
+struct TableCase {
+    const char *name;
+    std::vector<MapSpec> maps;
+    std::vector<int> slotsPerMap;
+};
+
+std::vector<MapSpec> equalMaps(int count)
+{
+    return std::vector<MapSpec>(static_cast<size_t>(count), MapSpec{});
+}
+
+void PrintTo(const TableCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class SelectionTable : public testing::TestWithParam<TableCase>
+{
+};
+
+TEST_P(SelectionTable, GivesEachMapItsShareOfSlotsInListOrder)
+{
+    const TableCase &c = GetParam();
+    const ChaosTables tables = buildChaosTables(*makeFractal(c.maps));
+    const int n = static_cast<int>(c.maps.size());
+    ASSERT_EQ(tables.share.size(), c.maps.size());
+
+    std::vector<int> counted(c.maps.size(), 0);
+    int previous = 0;
+    for (int slot = 0; slot < 100; ++slot) {
+        const int map = tables.table[slot];
+        ASSERT_GE(map, 0);
+        ASSERT_LT(map, n);
+        // Slots are handed out map by map, so the table never steps back.
+        EXPECT_GE(map, previous) << "slot " << slot;
+        previous = map;
+        ++counted[static_cast<size_t>(map)];
+    }
+    EXPECT_EQ(counted, c.slotsPerMap);
+    // Rounding leftovers always go to the last map.
+    EXPECT_EQ(tables.table[99], n - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Weights, SelectionTable,
+    testing::Values(
+        TableCase{"OneMap", equalMaps(1), {100}},
+        TableCase{"ThreeQuartersAndOneQuarter", {{.scale = {0.75, 1}}, {.scale = {0.25, 1}}}, {75, 25}},
+        TableCase{"ThreeEqualMapsLeaveTheLastSlotToTheThird", equalMaps(3), {33, 33, 34}},
+        // Weights 0.01 (clamped) and 0.25: 3 and 96 slots, the leftover to the last.
+        TableCase{"ZeroScaleWithPositiveProbability",
+                  {{.scale = {0, 0.5}, .probability = 1}, {.scale = {0.5, 0.5}}}, {3, 97}},
+        // 0 to the power 0 is 1: weights 1 and 0.25.
+        TableCase{"ZeroScaleWithZeroProbability",
+                  {{.scale = {0, 0.5}, .probability = 0}, {.scale = {0.5, 0.5}}}, {80, 20}},
+        TableCase{"MirroredScaleWeighsByItsAbsoluteArea", {{.scale = {-0.75, 1}}, {.scale = {0.25, 1}}}, {75, 25}},
+        TableCase{"ZeroProbabilityEverywhereGivesEqualWeights",
+                  {{.scale = {0.9, 0.9}, .probability = 0}, {.scale = {0.1, 0.1}, .probability = 0}}, {50, 50}},
+        // 0.25 squared against 0.25: weights 0.0625 and 0.25.
+        TableCase{"ProbabilityIsAnExponentOnTheArea",
+                  {{.scale = {0.5, 0.5}, .probability = 2}, {.scale = {0.5, 0.5}}}, {20, 80}},
+        TableCase{"MoreThanTenMaps", equalMaps(12), {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 12}}),
+    [](const testing::TestParamInfo<TableCase> &info) { return std::string(info.param.name); });
+
+TEST(SelectionTable, NonFiniteWeightsStillPickAValidMap)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const std::vector<MapSpec> &maps :
+         {std::vector<MapSpec>{{.scale = {0, 0.5}, .probability = -1}, {}},
+          std::vector<MapSpec>{{.probability = nan}, {}, {}},
+          std::vector<MapSpec>{{.scale = {1e30, 1e30}, .probability = inf}, {}}}) {
+        const ChaosTables tables = buildChaosTables(*makeFractal(maps));
+        for (int slot = 0; slot < 100; ++slot) {
+            EXPECT_GE(tables.table[slot], 0);
+            EXPECT_LT(tables.table[slot], static_cast<int>(maps.size()));
+        }
+    }
+}
+
+TEST(SelectionTable, NoMapsGiveNothingToPlot)
+{
+    const ChaosTables tables = buildChaosTables(*makeFractal({}, 100000));
+    EXPECT_TRUE(tables.empty());
+    EXPECT_TRUE(recordPlots(tables, 100000).empty());
+}
+
+// --- The iteration -----------------------------------------------------------
+
+class PlotCount : public testing::TestWithParam<int32_t>
+{
+};
+
+TEST_P(PlotCount, FirstThousandPositionsAreWarmUp)
+{
+    const int32_t n = GetParam();
+    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    const size_t expected = n > 1001 ? static_cast<size_t>(n - 1001) : 0;
+    EXPECT_EQ(recordPlots(tables, n).size(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Iterations, PlotCount, testing::Values(-7, 0, 1, 2, 1000, 1001, 1002, 1003, 4321));
+
+class RandDraws : public testing::TestWithParam<int32_t>
+{
+};
+
+// The game draws once per iteration from the one process-wide generator, so
+// anything else seeded from it sees exactly how far the game advanced it.
+TEST_P(RandDraws, OneDrawPerIterationFromTheProcessWideGenerator)
+{
+    const int32_t n = GetParam();
+    std::srand(11);
+    const int draws = n > 1 ? n - 1 : 0;
+    for (int i = 0; i < draws; ++i)
+        std::rand();
+    const int next = std::rand();
+
+    std::srand(11);
+    recordPlots(buildChaosTables(*QvFrac::defaultFractal()), n);
+    EXPECT_EQ(std::rand(), next);
+}
+
+INSTANTIATE_TEST_SUITE_P(Iterations, RandDraws, testing::Values(-3, 0, 1, 2, 1500));
+
+TEST(ChaosGame, EachIterationTakesTheMapOfSlotRandModulo100)
+{
+    // Constant maps put the walker exactly on the chosen map's translation.
+    const ChaosTables tables = buildChaosTables(*makeFractal(
+        {{.scale = {0, 0}, .translation = {-1, 0.5}, .probability = 0},
+         {.scale = {0, 0}, .translation = {1.5, -1}, .probability = 0}}));
+    constexpr int32_t n = 1400;
+    std::srand(3);
+    std::vector<int> drawnSlots;
+    for (int k = 1; k < n; ++k)
+        drawnSlots.push_back(std::rand() % 100);
+
+    std::srand(3);
+    const std::vector<PlottedPoint> points = recordPlots(tables, n);
+    ASSERT_EQ(points.size(), static_cast<size_t>(n - 1001));
+    for (size_t p = 0; p < points.size(); ++p) {
+        const bool first = drawnSlots[p + 1000] < 50;
+        EXPECT_EQ(points[p].x, first ? -1.0f : 1.5f) << p;
+        EXPECT_EQ(points[p].y, first ? 0.5f : -1.0f) << p;
+    }
+}
+
+TEST(ChaosGame, FirstPlottedPointIsThePositionAfterTheWarmUp)
+{
+    // A quarter turn about (0.5, 0.5) has period 4 from the origin:
+    // (1, 0), (1, 1), (0, 1), (0, 0), ... so iteration 1001 is at (1, 0).
+    const ChaosTables tables = buildChaosTables(*makeFractal(
+        {{.scale = {1, 1}, .translation = {1, 0}, .colour = {0.5, 0.25, 1, 1}, .rotation = float(M_PI / 2)}}));
+    const std::vector<PlottedPoint> points = recordPlots(tables, 1003);
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_NEAR(points[0].x, 1.0, 1e-3);
+    EXPECT_NEAR(points[0].y, 0.0, 1e-3);
+    EXPECT_NEAR(points[1].x, 1.0, 1e-3);
+    EXPECT_NEAR(points[1].y, 1.0, 1e-3);
+    // After a thousand halvings only the map's colour is left of the black start.
+    EXPECT_FLOAT_EQ(points[0].red, 0.5f);
+    EXPECT_FLOAT_EQ(points[0].green, 0.25f);
+    EXPECT_FLOAT_EQ(points[0].blue, 1.0f);
+}
+
+TEST(ChaosGame, SameSeedSameDrawing)
+{
+    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    auto run = [&](unsigned seed) {
+        std::srand(seed);
+        std::vector<float> flat;
+        for (const PlottedPoint &p : recordPlots(tables, 20000))
+            flat.insert(flat.end(), {p.x, p.y, p.red, p.green, p.blue});
+        return flat;
+    };
+    const std::vector<float> first = run(42);
+    EXPECT_EQ(run(42), first);
+    EXPECT_NE(run(43), first);
+}
+
+// --- Known attractors --------------------------------------------------------
+
+TEST(KnownAttractor, TwoSmallMapsShareThePointsAndColoursByWeight)
+{
+    // Weights 0.06 and 0.02 (square roots of the areas): three to one. Each map
+    // pulls the walker to within 0.2 of its fixed point, and its colour
+    // dominates every point it has just placed.
+    const MapSpec red{.scale = {0.06, 0.06}, .translation = {0.94, 0.94}, .colour = {1, 0, 0, 1}, .probability = 0.5f};
+    const MapSpec blue{.scale = {0.02, 0.02}, .translation = {-0.98, -0.98}, .colour = {0, 0, 1, 1}, .probability = 0.5f};
+    const ChaosTables tables = buildChaosTables(*makeFractal({red, blue}));
+    std::srand(5);
+    const std::vector<PlottedPoint> points = recordPlots(tables, 200000);
+    ASSERT_FALSE(points.empty());
+
+    double redPoints = 0, meanRed = 0, meanBlue = 0;
+    for (const PlottedPoint &p : points) {
+        const bool byRed = p.x > 0;
+        const float fixed = byRed ? 1.0f : -1.0f;
+        ASSERT_LT(std::hypot(p.x - fixed, p.y - fixed), 0.2) << p.x << ", " << p.y;
+        EXPECT_GE(byRed ? p.red : p.blue, 0.5f);
+        EXPECT_FLOAT_EQ(p.red + p.blue, 1.0f);
+        EXPECT_EQ(p.green, 0.0f);
+        redPoints += byRed;
+        meanRed += p.red;
+        meanBlue += p.blue;
+    }
+    const double count = static_cast<double>(points.size());
+    EXPECT_NEAR(redPoints / count, 0.75, 0.015);
+    // The blend is a running average of the chosen colours, so on the whole
+    // it converges to the weighted mean of the map colours.
+    EXPECT_NEAR(meanRed / count, 0.75, 0.015);
+    EXPECT_NEAR(meanBlue / count, 0.25, 0.015);
+}
+
+// Signed area test: which side of the edge a -> b the point p lies on.
+double side(double ax, double ay, double bx, double by, double px, double py)
+{
+    return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+}
+
+TEST(KnownAttractor, DefaultFractalStaysInItsTriangleAndOutOfTheHole)
+{
+    std::srand(1);
+    const std::vector<PlottedPoint> points = recordPlots(buildChaosTables(*QvFrac::defaultFractal()), 200000);
+    ASSERT_EQ(points.size(), 200000u - 1001u);
+    constexpr double eps = 1e-4;
+    int inLowerLeft = 0, inLowerRight = 0, inTop = 0;
+    for (const PlottedPoint &p : points) {
+        // Counter-clockwise corners (-2, -2), (2, -2), (0, 2).
+        ASSERT_GE(side(-2, -2, 2, -2, p.x, p.y), -eps);
+        ASSERT_GE(side(2, -2, 0, 2, p.x, p.y), -eps);
+        ASSERT_GE(side(0, 2, -2, -2, p.x, p.y), -eps);
+        // The central hole has corners (0, -2), (1, 0), (-1, 0): never strictly inside.
+        const bool inHole = side(0, -2, 1, 0, p.x, p.y) > eps && side(1, 0, -1, 0, p.x, p.y) > eps
+                            && side(-1, 0, 0, -2, p.x, p.y) > eps;
+        ASSERT_FALSE(inHole) << p.x << ", " << p.y;
+        inLowerLeft += p.y < 0 && p.x < 0;
+        inLowerRight += p.y < 0 && p.x > 0;
+        inTop += p.y > 0;
+        // The last map's colour dominates: green, blue and red corners.
+        if (p.y < -0.01 && p.x < -0.01) {
+            EXPECT_GE(p.green, 0.5f);
+        }
+        if (p.y > 0.01) {
+            EXPECT_GE(p.red, 0.5f);
+        }
+    }
+    // Equal areas, equal weights: each corner holds about a third.
+    for (int part : {inLowerLeft, inLowerRight, inTop})
+        EXPECT_NEAR(part / double(points.size()), 1.0 / 3, 0.02);
+}
+
+} // namespace
