@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QScreen>
 #include <QSettings>
 #include <QTextCursor>
 
@@ -41,11 +42,26 @@ bool Using::showTipsOnLaunch()
 
 void Using::showWindow()
 {
-    if (!_ui)
+    if (!_ui) {
         windowDidLoad();
+        placeBesideParent();
+    }
     show();
     raise();
     activateWindow();
+}
+
+void Using::placeBesideParent()
+{
+    // Beside the document window where it fits, so it hides none of it.
+    QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner || !owner->screen())
+        return;
+    const QRect screen = owner->screen()->availableGeometry();
+    const QRect frame = owner->frameGeometry();
+    const QPoint right(frame.right() + 12, frame.top());
+    if (right.x() + width() <= screen.right())
+        move(right);
 }
 
 void Using::windowDidLoad()

@@ -39,6 +39,7 @@ protected:
 
 private:
     void windowDidLoad();
+    void placeBesideParent();
 
     QString _tipsResource;
     std::unique_ptr<Ui::Using> _ui;

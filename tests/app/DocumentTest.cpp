@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <ostream>
 
 namespace attractor {
 namespace {
@@ -57,6 +58,11 @@ struct CanvasEdit {
     const char *name;
     std::function<void(MyDocument *)> edit;
 };
+
+void PrintTo(const CanvasEdit &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class CanvasEditTest : public DocumentTest, public ::testing::WithParamInterface<CanvasEdit>
 {
@@ -127,6 +133,11 @@ struct RoundTrip {
     std::function<void(MyDocument *)> prepare;
 };
 
+void PrintTo(const RoundTrip &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
 class RoundTripTest : public DocumentTest, public ::testing::WithParamInterface<RoundTrip>
 {
 };
@@ -172,6 +183,11 @@ struct BadFile {
     const char *fileName;
     QByteArray bytes; // null: the file does not exist
 };
+
+void PrintTo(const BadFile &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class BadFileTest : public DocumentTest, public ::testing::WithParamInterface<BadFile>
 {
@@ -230,6 +246,11 @@ struct CloseCase {
     bool staysOpen;
     bool fileGetsTheEdit;
 };
+
+void PrintTo(const CloseCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class CloseTest : public DocumentTest, public ::testing::WithParamInterface<CloseCase>
 {
