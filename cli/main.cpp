@@ -1,16 +1,53 @@
+#include "cli/CliSupport.h"
+#include "cli/ConvertCommand.h"
+#include "cli/NewCommand.h"
 #include "cli/RenderCommand.h"
+#include "cli/ReportCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 
+namespace {
+
+const char usage[] =
+    "usage: attractor-cli COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  render IN -o OUT [--width W] [--height H] [--iterations N]\n"
+    "                               draw the attractor of a document into an image\n"
+    "  convert IN [-o OUT]          write a document (JSON text or legacy archive) as document text\n"
+    "  report IN [-o OUT]           write the plain-text report of a document's maps\n"
+    "  new [--random] [-o OUT]      write a new document: the default fractal or a random one\n"
+    "\n"
+    "IN may be /dev/stdin. Without -o the result goes to standard output.\n"
+    "attractor-cli COMMAND --help describes one command.\n";
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    using namespace attractor::cli;
     QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments().mid(1);
-    if (!args.isEmpty() && args.first() == QStringLiteral("render"))
-        return attractor::cli::runRenderCommand(args.mid(1));
-    std::fputs("usage: attractor-cli render|convert|report|new ...\n", stderr);
-    return 2;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    const QString command = args.value(0);
+    const QStringList rest = args.mid(1);
+
+    if (command == QStringLiteral("--help") || command == QStringLiteral("-h") || command == QStringLiteral("help")) {
+        std::fputs(usage, stdout);
+        return ExitOk;
+    }
+    if (command == QStringLiteral("render"))
+        return runRenderCommand(rest);
+    if (command == QStringLiteral("convert"))
+        return runConvertCommand(rest);
+    if (command == QStringLiteral("report"))
+        return runReportCommand(rest);
+    if (command == QStringLiteral("new"))
+        return runNewCommand(rest);
+
+    printError(command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command %1").arg(command));
+    std::fputs(usage, stderr);
+    return ExitUsage;
 }

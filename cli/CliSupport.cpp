@@ -1,0 +1,123 @@
+#include "cli/CliSupport.h"
+
+#include "persistence/DocumentReader.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace attractor::cli {
+
+namespace {
+
+QString displayName(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+bool readFractalFile(const QString &path, FracPtr &out, QString &error)
+{
+    if (QFileInfo(path).isDir()) {
+        error = QStringLiteral("%1: Is a directory").arg(displayName(path));
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
+        return false;
+    }
+    const DocumentReadResult result = readDocument(bytes);
+    if (!result.ok()) {
+        error = QStringLiteral("%1: %2").arg(displayName(path), result.error);
+        return false;
+    }
+    out = result.fractal;
+    return true;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString &error)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        // A device or pipe cannot be replaced by renaming; write straight into it.
+        QFile device(path);
+        if (!device.open(QIODevice::WriteOnly) || device.write(bytes) != bytes.size() || !device.flush()) {
+            error = QStringLiteral("%1: %2").arg(displayName(path), device.errorString());
+            return false;
+        }
+        return true;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool writeStandardOutput(const QByteArray &bytes)
+{
+    const size_t size = static_cast<size_t>(bytes.size());
+    return std::fwrite(bytes.constData(), 1, size, stdout) == size && std::fflush(stdout) == 0;
+}
+
+void printError(const QString &message)
+{
+    const QByteArray line = QStringLiteral("attractor-cli: %1\n").arg(message).toLocal8Bit();
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+bool parseInputOutput(const QStringList &args, const QString &usage, InputOutputArguments &out)
+{
+    QString failure;
+    InputOutputArguments parsed;
+    bool outputGiven = false;
+    for (qsizetype k = 0; k < args.size() && failure.isEmpty(); ++k) {
+        const QString &arg = args.at(k);
+        if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
+            if (k + 1 >= args.size())
+                failure = QStringLiteral("%1 needs a file name").arg(arg);
+            else if (outputGiven)
+                failure = QStringLiteral("more than one output file");
+            else
+                parsed.output = args.at(++k);
+            outputGiven = true;
+        } else if (arg.startsWith(u'-') && arg != QStringLiteral("-") && arg.size() > 1) {
+            failure = QStringLiteral("unknown option %1").arg(arg);
+        } else if (parsed.input.isEmpty()) {
+            parsed.input = arg;
+        } else {
+            failure = QStringLiteral("unexpected argument %1").arg(arg);
+        }
+    }
+    if (failure.isEmpty() && parsed.input.isEmpty())
+        failure = QStringLiteral("no input file given");
+    if (failure.isEmpty() && outputGiven && parsed.output.isEmpty())
+        failure = QStringLiteral("empty output file name");
+    if (!failure.isEmpty()) {
+        printError(failure);
+        std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usage)), stderr);
+        return false;
+    }
+    out = parsed;
+    return true;
+}
+
+} // namespace attractor::cli

@@ -1,0 +1,32 @@
+#include "persistence/DocumentReader.h"
+
+#include "persistence/DocumentFormat.h"
+#include "persistence/JsonValue.h"
+#include "persistence/LegacyArchive.h"
+#include "persistence/WdJsonParser.h"
+
+#include <QByteArray>
+#include <QStringDecoder>
+
+namespace attractor {
+
+DocumentReadResult readDocument(const QByteArray &bytes)
+{
+    // Stateless, so that a sequence cut off at the end counts as an error too.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError() || !text.startsWith(u'{'))
+        return readLegacyArchive(bytes);
+
+    WdJsonParser parser(text);
+    const std::optional<JsonValue> root = parser.parse();
+    // A text that does not parse is refused: opening it as an empty fractal
+    // would let the next save overwrite the user's file with nothing.
+    if (!root)
+        return {nullptr, parser.errorReason()};
+    if (!root->isTable())
+        return {nullptr, QStringLiteral("The document is not a JSON table.")};
+    return {fractalFromDictionary(&*root), QString()};
+}
+
+} // namespace attractor
