@@ -36,7 +36,7 @@ bool isDocumentText(const QByteArray &data)
 {
     if (!data.startsWith('{'))
         return false;
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(data);
     return !decoder.hasError() && text.startsWith(u'{');
 }

@@ -12,8 +12,29 @@
 
 namespace attractor {
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void captureLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    AppFixture::logLines() << message;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+QStringList &AppFixture::logLines()
+{
+    static QStringList lines;
+    return lines;
+}
+
 void AppFixture::SetUp()
 {
+    logLines().clear();
+    previousHandler = qInstallMessageHandler(captureLog);
     ASSERT_TRUE(_dir.isValid());
     QSettings().clear();
     Prompts::Handlers handlers;
@@ -54,6 +75,7 @@ void AppFixture::TearDown()
     _controller.reset();
     settle();
     Prompts::install(Prompts::defaults());
+    qInstallMessageHandler(previousHandler);
 }
 
 MyDocument *AppFixture::newDocument()

@@ -19,6 +19,10 @@ class MyDocument;
 // queued before the action, questions and error reports are recorded.
 class AppFixture : public ::testing::Test
 {
+public:
+    // Log lines written while the test ran.
+    static QStringList &logLines();
+
 protected:
     void SetUp() override;
     void TearDown() override;
