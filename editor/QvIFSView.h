@@ -2,18 +2,35 @@
 
 #include "model/QvFrac.h"
 
+#include <QPainterPath>
+#include <QPointF>
+#include <QPointer>
+#include <QSizeF>
+#include <QTransform>
 #include <QWidget>
 
+#include <optional>
+
 class QAbstractButton;
-class QLabel;
+class QLineEdit;
 
 namespace attractor {
 
 class ColorWell;
 class FloatSlider;
 class MyOpenGLView;
+class QvTransform;
 
 // The editor canvas: every map as a glyph to select, move, scale and rotate.
+//
+// All operations below work in view coordinates with y upward from the
+// bottom-left corner, the way the maps' plane is drawn; only the Qt event
+// handlers and paintEvent flip y, so tests can call the operations directly.
+//
+// Keys: arrows nudge the selection by one view unit; Shift+arrows change its
+// x or y scale by 0.01; Alt+Left (or Ctrl+Left, Ctrl+Up, Ctrl+B) turns it one
+// degree counter-clockwise, Alt+Right (or Ctrl+Right, Ctrl+Down, Ctrl+F) one
+// degree clockwise; Delete and Backspace delete it.
 class QvIFSView : public QWidget
 {
     Q_OBJECT
@@ -23,6 +40,10 @@ public:
     ~QvIFSView() override;
 
     // Outlets; the view works with any that are set and ignores the others.
+    // setControls connects each control to its action here (the owner must
+    // not connect them again) and sets the sliders' ranges: rotation 0..2π
+    // (the slider shows a quarter turn minus the rotation), probability
+    // -2..0 (the slider carries the negated probability).
     struct Controls {
         QAbstractButton *newTransformButton = nullptr;
         QAbstractButton *deleteTransformButton = nullptr;
@@ -37,7 +58,89 @@ public:
     FracPtr fractal() const { return _fractal; }
     void setFractal(FracPtr fractal);
 
+    // Finishes set-up once the window is built: the default fractal if none
+    // was given, keyboard focus. Runs by itself on the first show.
+    void awakeFromNib();
+
+    // Geometry.
+    QPointF convertToUserCoords(QPointF viewPoint) const;
+    QPointF convertFromUserCoords(QPointF userPoint) const;
+    QSizeF onePixelInUserCoords() const;
+    // Turns view points by minus the map's rotation about its translation;
+    // none for no map.
+    static std::optional<QTransform> affineTransformFromQvTransform(const QvTransform *t);
+    static void rotateBezierPath(QPainterPath &path, QPointF center, float radians);
+
+    // Glyphs, in view coordinates, winding fill rule.
+    QPainterPath pathFromTransform(const QvTransform &t) const;
+    QPainterPath crosshairsFromTransform(const QvTransform &t) const;
+    QPainterPath selectionBoxFromTransform(const QvTransform &t) const;
+    // The topmost map whose glyph contains the point.
+    QvTransform *transformUnderPoint(QPointF viewPoint) const;
+
+    QvTransform *selection() const { return _selection; }
+    void setSelection(QvTransform *transform);
+    QvTransform *halfSelection() const { return _halfSelection; }
+    bool optionKeyDown() const { return _optionKeyDown; }
+    bool scalingSelection() const { return _scalingSelection; }
+
+    // Drawing; the painter is in view coordinates (y up).
+    void drawRect(QPainter &painter, const QRectF &rect) const;
+    void drawGridBoxOnly(QPainter &painter) const;
+    void drawAxes(QPainter &painter) const;
+
+    void updateDisplay();
+    void updateDisplayAndFractal();
+
+    // Mouse, in view coordinates.
+    void mouseEntered();
+    void mouseExited();
+    void flagsChanged(Qt::KeyboardModifiers modifiers);
+    void mouseMoved(QPointF viewPoint);
+    void mouseDown(QPointF viewPoint);
+    void mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers, bool rightButton = false);
+    void mouseUp(int clickCount);
+    void rightMouseDown(QPointF viewPoint);
+    void rightMouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers);
+    void rightMouseUp(Qt::KeyboardModifiers modifiers, int clickCount);
+
+    // Keyboard commands.
+    void moveUp();
+    void moveDown();
+    void moveLeft();
+    void moveRight();
+    void moveWordLeft();
+    void moveWordRight();
+    void moveBackward() { moveWordLeft(); }
+    void moveForward() { moveWordRight(); }
+    void moveToBeginningOfParagraph() { moveWordLeft(); }
+    void moveToEndOfParagraph() { moveWordRight(); }
+    void moveLeftAndModifySelection();
+    void moveRightAndModifySelection();
+    void moveDownAndModifySelection();
+    void moveUpAndModifySelection();
+    void deleteBackward() { deleteTransform(); }
+    void deleteForward() { deleteTransform(); }
+    void moveSelectionXBy(float dx);
+    void moveSelectionYBy(float dy);
+
     void exportToText();
+    // End of the export dialog: writes the report to path when returnCode is
+    // 1 and the context is the text export's own. True when a file was written.
+    bool exportPanelDidEnd(int returnCode, const QString &path, const QString &contextInfo);
+
+    // The floating info panel and its fields.
+    struct InfoFields {
+        QLineEdit *translation = nullptr;
+        QLineEdit *rotation = nullptr;
+        QLineEdit *scale = nullptr;
+        QLineEdit *a = nullptr;
+        QLineEdit *b = nullptr;
+        QLineEdit *c = nullptr;
+        QLineEdit *d = nullptr;
+    };
+    QWidget *infoPanel() const { return _infoPanel; }
+    const InfoFields &infoFields() const { return _info; }
 
 signals:
     // One change made through this canvas; its own document counts it.
@@ -51,10 +154,58 @@ public slots:
     void changeProbability();
     void showInfo();
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
 private:
+    void madeAChange();
+    void rotateSelectionBy(double step);
+    void changeSelectionScaleBy(double dx, double dy);
+    void buildInfoPanel();
+    bool hasArea() const { return width() > 0 && height() > 0; }
+    // Qt widget position to view coordinates.
+    QPointF viewPointFromEvent(const QMouseEvent *event) const;
+    bool interpretKeyEvent(const QKeyEvent *event);
+
     Controls _controls;
-    MyOpenGLView *_fractalView = nullptr;
+    // The renderer may be torn down before the editor when the window closes.
+    QPointer<MyOpenGLView> _fractalView;
+
+    QWidget *_infoPanel = nullptr;
+    InfoFields _info;
+
     FracPtr _fractal;
+    float _rxMin = -2.0f;
+    float _rxMax = 2.0f;
+    float _ryMin = -2.0f;
+    float _ryMax = 2.0f;
+    float _boxWidth = 1.0f;
+    // Plain references into _fractal's list, cleared whenever their map leaves it.
+    QvTransform *_selection = nullptr;
+    QvTransform *_halfSelection = nullptr;
+    QPointF _mouseMovedPoint;
+    QPointF _mouseDownPoint;
+    QPointF _offset;
+    QPointF _mouseDraggedPoint;
+    QPointF _mouseDownScale;
+    bool _scalingSelection = false;
+    bool _optionKeyDown = false;
+    bool _mouseExited = false;
+
+    // Qt event bookkeeping: which button started the gesture and whether the
+    // press in progress is the second of a double click.
+    Qt::MouseButton _gestureButton = Qt::NoButton;
+    int _clickCount = 0;
+    bool _awoken = false;
 };
 
 } // namespace attractor

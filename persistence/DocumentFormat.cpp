@@ -26,7 +26,23 @@ QString formatG15(double value)
 {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+    // A whole number beyond the 32-bit integer range would read back as an
+    // integer and saturate (1e10 would reopen as 2147483647): write it with an
+    // exponent so that it reads back as the number it is.
+    if ((value > 2147483647.0 || value < -2147483648.0) && text.find_first_of(".e") == std::string_view::npos) {
+        const auto sci = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+        std::string digits(buffer, sci.ptr);
+        const size_t e = digits.find('e');
+        size_t cut = e;
+        while (cut > 0 && digits[cut - 1] == '0')
+            --cut;
+        if (cut > 0 && digits[cut - 1] == '.')
+            --cut;
+        digits.erase(cut, e - cut);
+        return QString::fromLatin1(digits.data(), static_cast<qsizetype>(digits.size()));
+    }
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // The double-to-float narrowing of the model's 32-bit fields, saturating like

@@ -94,7 +94,12 @@ JsonValue JsonValue::array(JsonArray items)
     return v;
 }
 
-JsonValue JsonValue::table(JsonTable entries)
+JsonValue JsonValue::table()
+{
+    return table(Table());
+}
+
+JsonValue JsonValue::table(Table entries)
 {
     JsonValue v;
     v._kind = Kind::Table;
@@ -130,7 +135,7 @@ const JsonArray &JsonValue::toArray() const
 
 const JsonTable &JsonValue::toTable() const
 {
-    static const JsonTable empty;
+    static const Table empty;
     return _kind == Kind::Table ? *_table : empty;
 }
 
@@ -148,10 +153,7 @@ JsonTable &JsonValue::tableEntries()
 
 const JsonValue *JsonValue::value(const QString &key) const
 {
-    if (_kind != Kind::Table)
-        return nullptr;
-    const auto it = _table->constFind(key);
-    return it == _table->constEnd() ? nullptr : &it.value();
+    return _kind == Kind::Table ? _table->value(key) : nullptr;
 }
 
 bool operator==(const JsonValue &lhs, const JsonValue &rhs)
@@ -175,6 +177,64 @@ bool operator==(const JsonValue &lhs, const JsonValue &rhs)
         return *lhs._table == *rhs._table;
     }
     return false;
+}
+
+JsonValue::Table::Table(std::initializer_list<Entry> entries)
+{
+    for (const Entry &entry : entries)
+        insert(entry.first, entry.second);
+}
+
+qsizetype JsonValue::Table::indexOf(const QString &key) const
+{
+    if (!_index.isEmpty())
+        return _index.value(key, -1);
+    for (size_t k = 0; k < _entries.size(); ++k) {
+        if (_entries[k].first == key)
+            return static_cast<qsizetype>(k);
+    }
+    return -1;
+}
+
+void JsonValue::Table::insert(QString key, JsonValue value)
+{
+    const qsizetype existing = indexOf(key);
+    if (existing >= 0) {
+        _entries[static_cast<size_t>(existing)].second = std::move(value);
+        return;
+    }
+    if (!_index.isEmpty()) {
+        _index.insert(key, size());
+    } else if (_entries.size() + 1 == indexThreshold) {
+        for (size_t k = 0; k < _entries.size(); ++k)
+            _index.insert(_entries[k].first, static_cast<qsizetype>(k));
+        _index.insert(key, size());
+    }
+    _entries.emplace_back(std::move(key), std::move(value));
+}
+
+const JsonValue *JsonValue::Table::value(const QString &key) const
+{
+    const qsizetype k = indexOf(key);
+    return k < 0 ? nullptr : &_entries[static_cast<size_t>(k)].second;
+}
+
+JsonValue *JsonValue::Table::value(const QString &key)
+{
+    const qsizetype k = indexOf(key);
+    return k < 0 ? nullptr : &_entries[static_cast<size_t>(k)].second;
+}
+
+bool operator==(const JsonValue::Table &lhs, const JsonValue::Table &rhs)
+{
+    if (lhs.size() != rhs.size())
+        return false;
+    for (const JsonValue::Table::Entry &entry : lhs) {
+        const JsonValue *other = rhs.value(entry.first);
+        if (!other || !(*other == entry.second))
+            return false;
+    }
+    return true;
 }
 
 } // namespace attractor

@@ -4,14 +4,15 @@
 #include <QString>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace attractor {
 
 class JsonValue;
 using JsonArray = std::vector<JsonValue>;
-using JsonTable = QHash<QString, JsonValue>;
 
 // One node of the tree the lenient JSON reader builds. A plain value: copies
 // are deep, so a caller may change its tree without affecting anyone else's.
@@ -19,6 +20,7 @@ class JsonValue
 {
 public:
     enum class Kind { Null, Boolean, Integer, Float, String, Array, Table };
+    class Table;
 
     JsonValue(); // null
     JsonValue(const JsonValue &other);
@@ -32,7 +34,8 @@ public:
     static JsonValue floating(float value);
     static JsonValue string(QString value);
     static JsonValue array(JsonArray items = {});
-    static JsonValue table(JsonTable entries = {});
+    static JsonValue table();
+    static JsonValue table(Table entries);
 
     Kind kind() const { return _kind; }
     bool isNull() const { return _kind == Kind::Null; }
@@ -50,11 +53,11 @@ public:
     // Empty for other kinds.
     const QString &toString() const;
     const JsonArray &toArray() const;
-    const JsonTable &toTable() const;
+    const Table &toTable() const;
 
     // Mutable access; the value must be of that kind.
     JsonArray &arrayItems();
-    JsonTable &tableEntries();
+    Table &tableEntries();
 
     // The entry under key of a table; nullptr when missing or when this is no table.
     const JsonValue *value(const QString &key) const;
@@ -68,7 +71,40 @@ private:
     float _float = 0.0f;
     QString _string;
     JsonArray _array;
-    std::unique_ptr<JsonTable> _table;
+    std::unique_ptr<Table> _table;
 };
+
+// String keys to values. Storing a key that is present replaces its value.
+// Documents hold many small tables, so entries live in one vector and only
+// a large table gets a hash index (keeps repeated keys from going quadratic).
+class JsonValue::Table
+{
+public:
+    using Entry = std::pair<QString, JsonValue>;
+
+    Table() = default;
+    Table(std::initializer_list<Entry> entries);
+
+    void insert(QString key, JsonValue value);
+    const JsonValue *value(const QString &key) const;
+    JsonValue *value(const QString &key);
+
+    qsizetype size() const { return static_cast<qsizetype>(_entries.size()); }
+    bool isEmpty() const { return _entries.empty(); }
+    // In the order keys first appeared; nothing relies on that order.
+    std::vector<Entry>::const_iterator begin() const { return _entries.begin(); }
+    std::vector<Entry>::const_iterator end() const { return _entries.end(); }
+
+    friend bool operator==(const Table &lhs, const Table &rhs);
+
+private:
+    static constexpr size_t indexThreshold = 16;
+
+    qsizetype indexOf(const QString &key) const;
+
+    std::vector<Entry> _entries;
+    QHash<QString, qsizetype> _index; // empty while the table is small
+};
+using JsonTable = JsonValue::Table;
 
 } // namespace attractor

@@ -3,44 +3,37 @@
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace attractor {
 
 namespace {
 
-// printf's %f with a point as separator: the C locale is never changed by this
-// program, so snprintf gives the same text on every system.
-void appendFormat(std::string &out, const char *format, auto... values)
+// printf's "%f": six decimals, the sign of a negative zero kept. to_chars never
+// looks at the locale, so the separator is a point wherever the program runs.
+QString fixed(double value)
 {
-    char buffer[512];
-    const int n = std::snprintf(buffer, sizeof buffer, format, values...);
-    if (n > 0 && static_cast<size_t>(n) < sizeof buffer) {
-        out.append(buffer, static_cast<size_t>(n));
-    } else if (n > 0) {
-        std::string big(static_cast<size_t>(n) + 1, '\0');
-        std::snprintf(big.data(), big.size(), format, values...);
-        out.append(big.data(), static_cast<size_t>(n));
-    }
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
 } // namespace
 
 QString textReport(const QvFrac &fractal)
 {
-    std::string out;
+    QString out;
     int n = 0;
     for (const TransformPtr &t : *fractal.transforms()) {
         ++n;
         const _t_matrix m = t->transformMatrix();
-        appendFormat(out, "Transform %d:\n", n);
-        appendFormat(out, "\tTranslation: (%f, %f)\n", t->translation().x(), t->translation().y());
-        appendFormat(out, "\tRotation: %f radians\n", static_cast<double>(t->rotation()));
-        appendFormat(out, "\tScale: (%f, %f)\n", t->scale().x(), t->scale().y());
-        appendFormat(out, "\tMatrix:\t%f \t%f \n\t\t%f \t%f\n\n", static_cast<double>(m.a),
-                     static_cast<double>(m.b), static_cast<double>(m.c), static_cast<double>(m.d));
+        out += QStringLiteral("Transform %1:\n").arg(n);
+        out += QStringLiteral("\tTranslation: (%1, %2)\n").arg(fixed(t->translation().x()), fixed(t->translation().y()));
+        out += QStringLiteral("\tRotation: %1 radians\n").arg(fixed(t->rotation()));
+        out += QStringLiteral("\tScale: (%1, %2)\n").arg(fixed(t->scale().x()), fixed(t->scale().y()));
+        out += QStringLiteral("\tMatrix:\t%1 \t%2 \n\t\t%3 \t%4\n\n").arg(fixed(m.a), fixed(m.b), fixed(m.c), fixed(m.d));
     }
-    return QString::fromStdString(out);
+    return out;
 }
 
 } // namespace attractor

@@ -71,7 +71,7 @@ std::optional<char16_t> scanHex(const QString &group)
 
 // Optional sign and decimal digits, the longest such prefix; values beyond
 // 32 bits saturate.
-std::optional<int32_t> scanInt(const std::string &run)
+std::optional<int32_t> scanInt(std::string_view run)
 {
     size_t i = 0;
     bool negative = false;
@@ -135,7 +135,7 @@ bool decimalIsLarge(std::string_view number)
 // the longest such prefix, rounded to the nearest 32-bit float. A value
 // beyond the float range saturates at the largest finite float, so a
 // document never holds an infinity; one below it becomes zero.
-std::optional<float> scanFloat(const std::string &run)
+std::optional<float> scanFloat(std::string_view run)
 {
     size_t start = 0;
     if (!run.empty() && run[0] == '+') {
@@ -337,7 +337,12 @@ QString WdJsonParser::readString()
         } else if (c == u'\\') {
             escaped = true;
         } else {
-            result.append(c);
+            // Take the whole run up to the next quote or backslash at once.
+            qsizetype end = mPos;
+            while (end < mLength && mSource.at(end) != quote && mSource.at(end) != u'\\')
+                ++end;
+            result.append(QStringView(mSource).mid(mPos - 1, end - mPos + 1));
+            mPos = end;
         }
     }
     // An unclosed string ends with the text; a container around it then
@@ -360,7 +365,18 @@ JsonValue WdJsonParser::parseNumber()
             isFloat = true;
         skipCharacter();
     }
-    const std::string run = QStringView(mSource).mid(start, mPos - start).toLatin1().toStdString();
+    // Every unit of the run is ASCII; short runs (all that documents hold) stay off the heap.
+    const qsizetype length = mPos - start;
+    char small[64] = {};
+    std::string large;
+    char *chars = small;
+    if (length > qsizetype(sizeof small)) {
+        large.resize(static_cast<size_t>(length));
+        chars = large.data();
+    }
+    for (qsizetype k = 0; k < length; ++k)
+        chars[k] = static_cast<char>(mSource.at(start + k).unicode());
+    const std::string_view run(chars, static_cast<size_t>(length));
     if (isFloat) {
         if (const std::optional<float> value = scanFloat(run))
             return JsonValue::floating(*value);

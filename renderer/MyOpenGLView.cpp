@@ -1,19 +1,147 @@
-// Placeholder implementation so that the rest of the GUI links; replaced by the real canvas.
 #include "renderer/MyOpenGLView.h"
 
 #include "editor/ColorWell.h"
+#include "model/Log.h"
+#include "renderer/ExportOptions.h"
+#include "renderer/GlPictureWorker.h"
+#include "renderer/GlPointPlot.h"
+#include "renderer/RasterImage.h"
 
-#include <QByteArray>
-#include <QImage>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions_2_0>
+#include <QOpenGLVersionFunctionsFactory>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QSlider>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
 
 namespace attractor {
 
-MyOpenGLView::MyOpenGLView(QWidget *parent) : QOpenGLWidget(parent) {}
-MyOpenGLView::~MyOpenGLView() = default;
-void MyOpenGLView::setIterSlider(QSlider *slider) { _iterSlider = slider; }
-void MyOpenGLView::setBgColorWell(ColorWell *well) { _bgColorWell = well; }
+namespace {
+
+MyOpenGLView::SavePanelRunner &savePanelRunner()
+{
+    static MyOpenGLView::SavePanelRunner runner;
+    return runner;
+}
+
+// Empty on success, otherwise the reason. QSaveFile leaves an existing file
+// untouched unless the whole new content was written.
+QString writeFileAtomically(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(data) != data.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}
+
+void logWriteFailure(const QString &path, const QString &reason)
+{
+    logLine(QStringLiteral("Export failed; could not write %1: %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// A positive whole number typed in a field, or 0 when the text is not one.
+qint64 fieldValue(const QLineEdit *box)
+{
+    const QString text = box->text().trimmed();
+    bool ok = false;
+    qint64 value = QLocale::c().toLongLong(text, &ok);
+    if (!ok)
+        value = QLocale().toLongLong(text, &ok);
+    return ok ? value : 0;
+}
+
+// Larger batches than this would only cost memory: the arrays of one batch
+// take 20 bytes a point.
+constexpr size_t kPointBatch = size_t(1) << 20;
+
+} // namespace
+
+void MyOpenGLView::setSavePanelRunner(SavePanelRunner runner)
+{
+    savePanelRunner() = std::move(runner);
+}
+
+MyOpenGLView::MyOpenGLView(QWidget *parent)
+    : QOpenGLWidget(parent)
+    , _worker(new GlPictureWorker(this))
+{
+    // A 3.x compatibility request would come back as a core context, where
+    // the fixed-function calls draw nothing.
+    QSurfaceFormat surface = format();
+    surface.setVersion(2, 1);
+    surface.setProfile(QSurfaceFormat::NoProfile);
+    setFormat(surface);
+    connect(_worker, &GlPictureWorker::pictureReady, this, &MyOpenGLView::showPicture);
+}
+
+MyOpenGLView::~MyOpenGLView()
+{
+    _shouldCancel = true;
+    if (_exportThread.joinable())
+        _exportThread.join();
+    delete _worker;
+    _worker = nullptr;
+    if (context()) {
+        // The context outlives this part of the object; its teardown must not call back.
+        disconnect(context(), nullptr, this, nullptr);
+        if (_gl) {
+            makeCurrent();
+            _gl->glDeleteTextures(1, &_texture);
+            doneCurrent();
+        }
+    }
+    delete _exportOptions.data();
+}
+
+void MyOpenGLView::setIterSlider(QSlider *slider)
+{
+    if (_iterSlider == slider)
+        return;
+    if (_iterSlider)
+        disconnect(_iterSlider, nullptr, this, nullptr);
+    _iterSlider = slider;
+    if (_iterSlider)
+        connect(_iterSlider, &QSlider::valueChanged, this, &MyOpenGLView::iterSlider);
+    updateDisplay();
+}
+
+void MyOpenGLView::setBgColorWell(ColorWell *well)
+{
+    if (_bgColorWell == well)
+        return;
+    if (_bgColorWell)
+        disconnect(_bgColorWell, nullptr, this, nullptr);
+    _bgColorWell = well;
+    if (_bgColorWell)
+        connect(_bgColorWell, &ColorWell::colorChanged, this, &MyOpenGLView::changeBGColor);
+    updateDisplay();
+}
+
+void MyOpenGLView::setDocumentDisplayName(const QString &name)
+{
+    _documentDisplayName = name;
+}
+
 void MyOpenGLView::setFractal(FracPtr fractal)
 {
     if (fractal == _fractal)
@@ -24,21 +152,570 @@ void MyOpenGLView::setFractal(FracPtr fractal)
         update();
     }
 }
-int32_t MyOpenGLView::iterations() const { return _fractal ? _fractal->iterations() : 0; }
-QColor MyOpenGLView::bgColor() const { return _fractal ? colorFromRGBColor(_fractal->bgColor()) : QColor(); }
-void MyOpenGLView::updateDisplay() {}
-void MyOpenGLView::setPrinting(bool printing) { _printing = printing; }
-QImage MyOpenGLView::hiResBitmapInsideRect(const QRectF &) { return {}; }
-QImage MyOpenGLView::openGLBitmapInsideRect(const QRectF &) { return {}; }
-QByteArray MyOpenGLView::dataOfFormat(int, bool, const QRectF &) { return {}; }
-void MyOpenGLView::drawFractalAsImage(QPainter &, const QRectF &) {}
-void MyOpenGLView::exportToJPG() {}
-void MyOpenGLView::exportToHiRes() {}
-void MyOpenGLView::iterSlider() {}
-void MyOpenGLView::changeBGColor() {}
-void MyOpenGLView::initializeGL() {}
-void MyOpenGLView::resizeGL(int, int) {}
-void MyOpenGLView::paintGL() {}
-void MyOpenGLView::madeAChange() { emit changeMade(); }
+
+int32_t MyOpenGLView::iterations() const
+{
+    if (_exporting.load())
+        return _exportIterations.load();
+    return _fractal ? _fractal->iterations() : 0;
+}
+
+QColor MyOpenGLView::bgColor() const
+{
+    return _fractal ? colorFromRGBColor(_fractal->bgColor()) : QColor();
+}
+
+void MyOpenGLView::updateDisplay()
+{
+    if (!_fractal)
+        return;
+    if (_iterSlider) {
+        // Showing the count is not an edit.
+        const QSignalBlocker blocker(_iterSlider.data());
+        _iterSlider->setValue(_fractal->iterations());
+    }
+    if (_bgColorWell)
+        _bgColorWell->setColor(bgColor());
+}
+
+void MyOpenGLView::setPrinting(bool printing)
+{
+    _printing = printing;
+}
+
+void MyOpenGLView::setPointPath(PointPath path)
+{
+    if (_pointPath == path)
+        return;
+    _pointPath = path;
+    requestRedraw();
+}
+
+void MyOpenGLView::requestRedraw()
+{
+    _hasRequest = false;
+    update();
+}
+
+bool MyOpenGLView::pictureIsCurrent() const
+{
+    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pixelSize())
+        return false;
+    if (_pointPath == PointPath::CpuImage && _picture.isNull())
+        return false;
+    return samePicture(buildChaosTables(*_fractal), _requested);
+}
+
+void MyOpenGLView::madeAChange()
+{
+    emit changeMade();
+}
+
+void MyOpenGLView::iterSlider()
+{
+    if (!_fractal || !_iterSlider)
+        return;
+    _fractal->setIterations(_iterSlider->value());
+    madeAChange();
+    update();
+}
+
+void MyOpenGLView::changeBGColor()
+{
+    if (!_fractal || !_bgColorWell)
+        return;
+    _fractal->setBgColor(rgbColorFromColor(_bgColorWell->color()));
+    madeAChange();
+    update();
+}
+
+QSize MyOpenGLView::pixelSize() const
+{
+    // The size of the widget's framebuffer: the picture covers every device pixel.
+    return size() * devicePixelRatioF();
+}
+
+// ---------------------------------------------------------------- OpenGL
+
+void MyOpenGLView::initializeGL()
+{
+    _gl = QOpenGLVersionFunctionsFactory::get<QOpenGLFunctions_2_0>(context());
+    if (!_gl || !_gl->initializeOpenGLFunctions()) {
+        _gl = nullptr;
+        logLine(QStringLiteral("The renderer canvas got no OpenGL context with fixed-function drawing; "
+                               "the attractor cannot be shown."));
+        return;
+    }
+    _gl->glGenTextures(1, &_texture);
+    _gl->glBindTexture(GL_TEXTURE_2D, _texture);
+    // One texel per pixel, never blended with a neighbour.
+    _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    _gl->glBindTexture(GL_TEXTURE_2D, 0);
+    _uploadedImageKey = 0;
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        if (_gl)
+            _gl->glDeleteTextures(1, &_texture);
+        _gl = nullptr;
+        doneCurrent();
+    });
+}
+
+void MyOpenGLView::resizeGL(int, int)
+{
+    if (!_gl)
+        return;
+    const QSize pixels = pixelSize();
+    _gl->glViewport(0, 0, pixels.width(), pixels.height());
+}
+
+void MyOpenGLView::paintGL()
+{
+    if (!_gl)
+        return;
+    const QSize pixels = pixelSize();
+    _gl->glViewport(0, 0, pixels.width(), pixels.height());
+    if (!_fractal || pixels.isEmpty()) {
+        _gl->glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        _gl->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+
+    ChaosTables tables = buildChaosTables(*_fractal);
+    if (_pointPath == PointPath::GlPoints) {
+        // Drawn here and now, in full, at every redisplay.
+        _worker->abandon();
+        drawBackground(0.0f, false, false);
+        drawPoints(tables, tables.iterations);
+        _gl->glFlush();
+        _requested = std::move(tables);
+        _requestedSize = pixels;
+        _hasRequest = true;
+        _pictureGeneration = ++_requestGeneration;
+        _picture = QImage();
+        emit pictureShown();
+        return;
+    }
+
+    // Only a picture that would differ is drawn again: a repaint for any other
+    // reason (an expose, a finished picture arriving) shows the one there is.
+    if (!_hasRequest || _requestedSize != pixels || !samePicture(tables, _requested)) {
+        _requested = tables;
+        _requestedSize = pixels;
+        _hasRequest = true;
+        _requestGeneration = _worker->request(std::move(tables), pixels);
+    }
+    drawBackground(0.0f, false, false);
+    if (!_picture.isNull())
+        drawImageQuad(_picture, false);
+    _gl->glFlush();
+    if (_pictureGeneration == _requestGeneration && !_picture.isNull())
+        emit pictureShown();
+}
+
+void MyOpenGLView::showPicture(const QImage &picture, quint64 generation)
+{
+    if (generation != _requestGeneration)
+        return;
+    _picture = picture;
+    _pictureGeneration = generation;
+    update();
+}
+
+void MyOpenGLView::loadProjection(bool flipped)
+{
+    _gl->glMatrixMode(GL_PROJECTION);
+    _gl->glLoadIdentity();
+    // Flipped, the picture lies upside down in the framebuffer, so rows read
+    // back bottom first come out upright.
+    if (flipped)
+        _gl->glOrtho(-2, 2, 2, -2, -1, 1);
+    else
+        _gl->glOrtho(-2, 2, -2, 2, -1, 1);
+    _gl->glMatrixMode(GL_MODELVIEW);
+    _gl->glLoadIdentity();
+}
+
+void MyOpenGLView::drawBackground(float alpha, bool opaqueQuad, bool flipped)
+{
+    const _rgb_color bg = _fractal ? _fractal->bgColor() : _rgb_color{};
+    _gl->glDisable(GL_BLEND);
+    _gl->glDisable(GL_DEPTH_TEST);
+    _gl->glDisable(GL_SCISSOR_TEST);
+    _gl->glClearColor(bg.r, bg.g, bg.b, alpha);
+    _gl->glClear(GL_COLOR_BUFFER_BIT);
+    loadProjection(flipped);
+    if (opaqueQuad) {
+        _gl->glDisable(GL_TEXTURE_2D);
+        _gl->glColor3f(bg.r, bg.g, bg.b);
+        _gl->glBegin(GL_QUADS);
+        _gl->glVertex2f(-2, -2);
+        _gl->glVertex2f(-2, 2);
+        _gl->glVertex2f(2, 2);
+        _gl->glVertex2f(2, -2);
+        _gl->glEnd();
+    }
+}
+
+void MyOpenGLView::drawPoints(const ChaosTables &tables, int32_t iterations)
+{
+    _gl->glDisable(GL_TEXTURE_2D);
+    _gl->glDisable(GL_POINT_SMOOTH);
+    _gl->glPointSize(1.0f);
+    _gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    std::vector<GLfloat> xy;
+    std::vector<GLfloat> rgb;
+    const size_t batch = std::min(kPointBatch, static_cast<size_t>(std::max(iterations, 1)));
+    xy.reserve(batch * 2);
+    rgb.reserve(batch * 3);
+    _gl->glEnableClientState(GL_VERTEX_ARRAY);
+    _gl->glEnableClientState(GL_COLOR_ARRAY);
+    const auto flush = [&] {
+        if (xy.empty())
+            return;
+        _gl->glVertexPointer(2, GL_FLOAT, 0, xy.data());
+        _gl->glColorPointer(3, GL_FLOAT, 0, rgb.data());
+        _gl->glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(xy.size() / 2));
+        xy.clear();
+        rgb.clear();
+    };
+    runChaosGame(tables, iterations, [&](float x, float y, float r, float g, float b) {
+        xy.insert(xy.end(), {x, y});
+        rgb.insert(rgb.end(), {r, g, b});
+        if (xy.size() >= batch * 2)
+            flush();
+    });
+    flush();
+    _gl->glDisableClientState(GL_COLOR_ARRAY);
+    _gl->glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void MyOpenGLView::drawImageQuad(const QImage &image, bool flipped)
+{
+    _gl->glEnable(GL_TEXTURE_2D);
+    _gl->glBindTexture(GL_TEXTURE_2D, _texture);
+    if (_uploadedImageKey != image.cacheKey()) {
+        _gl->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        _gl->glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        _gl->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width(), image.height(), 0, GL_RGBA,
+                          GL_UNSIGNED_BYTE, image.constBits());
+        _uploadedImageKey = image.cacheKey();
+    }
+    _gl->glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    loadProjection(flipped);
+    // The image's first row is the top of the picture (y = 2).
+    _gl->glBegin(GL_QUADS);
+    _gl->glTexCoord2f(0, 1);
+    _gl->glVertex2f(-2, -2);
+    _gl->glTexCoord2f(1, 1);
+    _gl->glVertex2f(2, -2);
+    _gl->glTexCoord2f(1, 0);
+    _gl->glVertex2f(2, 2);
+    _gl->glTexCoord2f(0, 0);
+    _gl->glVertex2f(-2, 2);
+    _gl->glEnd();
+    _gl->glBindTexture(GL_TEXTURE_2D, 0);
+    _gl->glDisable(GL_TEXTURE_2D);
+}
+
+// ---------------------------------------------------------------- Off-screen images
+
+QImage MyOpenGLView::hiResBitmapInsideRect(const QRectF &rect)
+{
+    if (!_fractal)
+        return {};
+    return attractor::hiResBitmapInsideRect(buildChaosTables(*_fractal), iterations(), rect);
+}
+
+QImage MyOpenGLView::openGLBitmapInsideRect(const QRectF &rect)
+{
+    if (!_fractal || !imageSizeError(rect).isEmpty() || !context())
+        return {};
+    const int width = static_cast<int>(rect.width());
+    const int height = static_cast<int>(rect.height());
+    makeCurrent();
+    if (!_gl) {
+        doneCurrent();
+        return {};
+    }
+    GLint maxTexture = 0;
+    GLint maxViewport[2] = {0, 0};
+    _gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    _gl->glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+    QImage image;
+    if (width <= std::min(maxTexture, maxViewport[0]) && height <= std::min(maxTexture, maxViewport[1])) {
+        QOpenGLFramebufferObject framebuffer(width, height);
+        if (framebuffer.isValid() && framebuffer.bind()) {
+            _gl->glViewport(0, 0, width, height);
+            // The fractal's own count: an export count left from an earlier
+            // high-resolution export has nothing to do with this picture.
+            const ChaosTables tables = buildChaosTables(*_fractal);
+            if (_pointPath == PointPath::GlPoints) {
+                drawBackground(0.0f, true, true);
+                drawPoints(tables, tables.iterations);
+            } else {
+                const QImage picture = plotGlPoints(tables, tables.iterations, QSize(width, height), 1.0f);
+                drawBackground(0.0f, true, true);
+                drawImageQuad(picture, true);
+            }
+            image = QImage(width, height, QImage::Format_RGBA8888);
+            image.fill(0);
+            _gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+            _gl->glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+            _gl->glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+            framebuffer.release();
+        }
+    }
+    const QSize pixels = pixelSize();
+    _gl->glViewport(0, 0, pixels.width(), pixels.height());
+    doneCurrent();
+    return image;
+}
+
+QByteArray MyOpenGLView::dataOfFormat(int code, bool hiRes, const QRectF &rect)
+{
+    if (hiRes) {
+        if (!_fractal)
+            return {};
+        return hiResData(code, buildChaosTables(*_fractal), iterations(), rect);
+    }
+    return encodeImage(openGLBitmapInsideRect(rect), code);
+}
+
+QByteArray MyOpenGLView::hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect)
+{
+    // Called on the export thread: everything that touches a widget is handed
+    // to the main thread.
+    int progress = 0;
+    ExportCallbacks callbacks;
+    callbacks.status = [this](const QString &status) {
+        QMetaObject::invokeMethod(this, [this, status] { setExportStatus(status); });
+    };
+    callbacks.progressIncrement = [this, &progress] {
+        if (progress >= 100)
+            return;
+        const int shown = ++progress;
+        QMetaObject::invokeMethod(this, [this, shown] { setExportProgress(shown); });
+    };
+    callbacks.disableCancel = [this] {
+        QMetaObject::invokeMethod(this, [this] {
+            if (_exportOptions)
+                _exportOptions->cancelButton()->setEnabled(false);
+        });
+    };
+    callbacks.cancel = &_shouldCancel;
+    return hiResImageData(code, tables, iterations, rect, callbacks);
+}
+
+void MyOpenGLView::drawFractalAsImage(QPainter &painter, const QRectF &target)
+{
+    const QImage image = hiResBitmapInsideRect(QRectF(0, 0, width(), height()));
+    if (!image.isNull())
+        painter.drawImage(target, image);
+}
+
+// ---------------------------------------------------------------- Export workflows
+
+QString MyOpenGLView::proposedExportName() const
+{
+    QString name = _documentDisplayName;
+    if (name.isEmpty()) {
+        name = window()->windowTitle();
+        name.remove(QStringLiteral("[*]"));
+        name = name.trimmed();
+    }
+    if (name.endsWith(QStringLiteral(".frac"), Qt::CaseInsensitive))
+        name.chop(5);
+    return name.isEmpty() ? QStringLiteral("Untitled") : name;
+}
+
+void MyOpenGLView::runSavePanel(const SavePanelRequest &request, const SavePanelDone &done)
+{
+    if (savePanelRunner()) {
+        savePanelRunner()(*this, request, done);
+        return;
+    }
+    auto *dialog = new QFileDialog(window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setLabelText(QFileDialog::FileName, request.nameFieldLabel);
+    dialog->setLabelText(QFileDialog::Accept, request.acceptLabel);
+    dialog->setNameFilter(QStringLiteral("*.%1").arg(request.suffix));
+    dialog->setDefaultSuffix(request.suffix);
+    dialog->selectFile(request.proposedName + QLatin1Char('.') + request.suffix);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QFileDialog::finished, this, [dialog, done](int result) {
+        const bool confirmed = result == QDialog::Accepted;
+        done(confirmed ? 1 : 0, confirmed ? dialog->selectedFiles().value(0) : QString());
+    });
+    dialog->open();
+}
+
+void MyOpenGLView::exportToJPG()
+{
+    const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export to JPG"),
+                                   QStringLiteral("jpg"), proposedExportName(), QStringLiteral("JPG")};
+    runSavePanel(request, [this, context = request.contextInfo](int returnCode, const QString &path) {
+        exportPanelDidEnd(returnCode, path, context);
+    });
+}
+
+void MyOpenGLView::exportPanelDidEnd(int returnCode, const QString &path, const QString &contextInfo)
+{
+    if (returnCode == 1) {
+        QByteArray data;
+        if (contextInfo == QStringLiteral("JPG"))
+            data = dataOfFormat(kImageFormatJPEG, false, QRectF(rect()));
+        if (data.isEmpty()) {
+            logLine(QStringLiteral("Export failed; export type was not supported!"));
+        } else {
+            const QString failure = writeFileAtomically(path, data);
+            if (!failure.isEmpty())
+                logWriteFailure(path, failure);
+        }
+    }
+    // A high-resolution export may be drawing meanwhile; its flag is its own.
+    if (!_exportThread.joinable())
+        _exporting = false;
+    update();
+}
+
+void MyOpenGLView::exportToHiRes()
+{
+    const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export Options..."),
+                                   QStringLiteral("png"), proposedExportName(), QStringLiteral("PNG")};
+    runSavePanel(request, [this, context = request.contextInfo](int returnCode, const QString &path) {
+        exportSaveLocationDidEnd(returnCode, path, context);
+    });
+}
+
+ExportOptions *MyOpenGLView::exportOptionsSheet()
+{
+    if (!_exportOptions) {
+        _exportOptions = new ExportOptions(window());
+        connect(_exportOptions, &ExportOptions::exportRequested, this, &MyOpenGLView::startExport);
+        connect(_exportOptions, &ExportOptions::cancelRequested, this, &MyOpenGLView::cancelExport);
+        connect(_exportOptions, &QDialog::finished, this, &MyOpenGLView::exportOptionsDidEnd);
+    }
+    return _exportOptions;
+}
+
+QDialog *MyOpenGLView::exportOptionsWindow()
+{
+    return exportOptionsSheet();
+}
+
+void MyOpenGLView::exportSaveLocationDidEnd(int returnCode, const QString &path, const QString &)
+{
+    if (returnCode != 1 || _exporting.load() || _exportThread.joinable())
+        return;
+    _exportFileName = path;
+    ExportOptions *sheet = exportOptionsSheet();
+    // Width and height keep what they held; the count follows the fractal.
+    sheet->itersBox()->setText(QString::number(_fractal ? _fractal->iterations() : 0));
+    sheet->progressIndicator()->setValue(0);
+    sheet->progressText()->clear();
+    sheet->cancelButton()->setEnabled(true);
+    sheet->exportButton()->setEnabled(true);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->open();
+}
+
+void MyOpenGLView::startExport()
+{
+    if (_exporting.load() || _exportThread.joinable() || !_fractal)
+        return;
+    ExportOptions *sheet = exportOptionsSheet();
+    const qint64 width = fieldValue(sheet->widthBox());
+    const qint64 height = fieldValue(sheet->heightBox());
+    const qint64 count = fieldValue(sheet->itersBox());
+    const QRectF rect(0, 0, static_cast<double>(width), static_cast<double>(height));
+    QString problem = imageSizeError(rect);
+    if (problem.isEmpty() && (count < 1 || count > std::numeric_limits<int32_t>::max()))
+        problem = QStringLiteral("the iteration count must be between 1 and %1")
+                      .arg(std::numeric_limits<int32_t>::max());
+    if (!problem.isEmpty()) {
+        setExportStatus(QStringLiteral("Cannot export: %1.").arg(problem));
+        return;
+    }
+
+    sheet->exportButton()->setEnabled(false);
+    sheet->cancelButton()->setEnabled(true);
+    _exportIterations = static_cast<int32_t>(count);
+    _exporting = true;
+    setExportProgress(0);
+    setExportStatus(QStringLiteral("Drawing fractal..."));
+    // The worker draws from a copy, so edits made meanwhile cannot reach it.
+    ExportJob job{buildChaosTables(*_fractal), static_cast<int32_t>(count), rect, _exportFileName};
+    _exportThread = std::thread([this, job = std::move(job)] { doExportWithOptions(job); });
+}
+
+void MyOpenGLView::doExportWithOptions(const ExportJob &job)
+{
+    const QByteArray data = hiResData(kImageFormatPNG, job.tables, job.iterations, job.rect);
+    if (!data.isEmpty()) {
+        const QString failure = writeFileAtomically(job.path, data);
+        if (!failure.isEmpty())
+            logWriteFailure(job.path, failure);
+    } else if (!_shouldCancel.load()) {
+        logLine(QStringLiteral("Export failed; the image of %1 could not be made.")
+                    .arg(QDir::toNativeSeparators(job.path)));
+    }
+    // Never waits for the main thread: the main thread may itself be waiting
+    // for this thread to end (closing the window).
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            setExportProgress(100);
+            setExportStatus(QStringLiteral("Done."));
+            exportFinished();
+        },
+        Qt::QueuedConnection);
+}
+
+void MyOpenGLView::exportFinished()
+{
+    if (_exportThread.joinable())
+        _exportThread.join();
+    _exporting = false;
+    if (_exportOptions)
+        _exportOptions->done(QDialog::Accepted);
+    else
+        exportOptionsDidEnd(QDialog::Accepted);
+    update();
+}
+
+void MyOpenGLView::exportOptionsDidEnd(int)
+{
+    if (_exportOptions)
+        _exportOptions->hide();
+    _exportFileName.clear();
+    _shouldCancel = false;
+}
+
+void MyOpenGLView::cancelExport()
+{
+    _shouldCancel = true;
+    if (!_exporting.load())
+        exportFinished();
+}
+
+void MyOpenGLView::setExportStatus(const QString &status)
+{
+    if (_exportOptions)
+        _exportOptions->progressText()->setText(status);
+    emit exportStatusChanged(status);
+}
+
+void MyOpenGLView::setExportProgress(int percent)
+{
+    if (_exportOptions)
+        _exportOptions->progressIndicator()->setValue(percent);
+    emit exportProgressChanged(percent);
+}
 
 } // namespace attractor

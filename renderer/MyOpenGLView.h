@@ -1,16 +1,27 @@
 #pragma once
 
 #include "model/QvFrac.h"
+#include "renderer/ChaosGame.h"
 
+#include <QImage>
 #include <QOpenGLWidget>
+#include <QPointer>
+#include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <thread>
 
+class QDialog;
+class QOpenGLFunctions_2_0;
 class QSlider;
 
 namespace attractor {
 
 class ColorWell;
+class ExportOptions;
+class GlPictureWorker;
 
 // The renderer canvas: the attractor of the shared fractal, drawn again in
 // full after every edit.
@@ -19,12 +30,36 @@ class MyOpenGLView : public QOpenGLWidget
     Q_OBJECT
 
 public:
+    // How the points reach the screen. Both light the same pixels; plotting on
+    // the CPU and drawing one textured quad is many times faster under
+    // software OpenGL and runs off the main thread, so it is the default.
+    // Point batches are kept for comparison.
+    enum class PointPath { CpuImage, GlPoints };
+
+    // What a save panel is asked to show; the answer goes to `done` with
+    // return code 1 and the chosen path, or 0.
+    struct SavePanelRequest {
+        QString nameFieldLabel;
+        QString acceptLabel;
+        QString suffix;
+        QString proposedName;
+        QString contextInfo;
+    };
+    using SavePanelDone = std::function<void(int returnCode, const QString &path)>;
+    using SavePanelRunner = std::function<void(MyOpenGLView &view, const SavePanelRequest &request,
+                                               const SavePanelDone &done)>;
+    // Replaces the window-modal file dialog (tests answer without one); an
+    // empty function restores the dialog.
+    static void setSavePanelRunner(SavePanelRunner runner);
+
     explicit MyOpenGLView(QWidget *parent = nullptr);
     ~MyOpenGLView() override;
 
     // Outlets; the view works with any that are set and ignores the others.
     void setIterSlider(QSlider *slider);
     void setBgColorWell(ColorWell *well);
+    // The name proposed by the export panels; without one, the window title.
+    void setDocumentDisplayName(const QString &name);
 
     FracPtr fractal() const { return _fractal; }
     void setFractal(FracPtr fractal);
@@ -34,6 +69,15 @@ public:
     void updateDisplay();
     void setPrinting(bool printing);
     bool printing() const { return _printing; }
+
+    PointPath pointPath() const { return _pointPath; }
+    void setPointPath(PointPath path);
+    // Draws the picture again even though nothing changed.
+    void requestRedraw();
+    // The picture on screen is finished and drawn from the fractal as it is now.
+    bool pictureIsCurrent() const;
+    // The OpenGL context works and has the fixed-function calls the canvas uses.
+    bool hasOpenGL() const { return _gl != nullptr; }
 
     // Off-screen images.
     QImage hiResBitmapInsideRect(const QRectF &rect);
@@ -46,14 +90,28 @@ public:
     // Export workflows (started by the document).
     void exportToJPG();
     void exportToHiRes();
+    void exportPanelDidEnd(int returnCode, const QString &path, const QString &contextInfo);
+    void exportSaveLocationDidEnd(int returnCode, const QString &path, const QString &contextInfo);
+    void exportOptionsDidEnd(int returnCode);
+    // The options sheet, made on first use.
+    QDialog *exportOptionsWindow();
+    bool exporting() const { return _exporting.load(); }
+    bool shouldCancel() const { return _shouldCancel.load(); }
+    QString exportFileName() const { return _exportFileName; }
 
 signals:
     // One change made through this canvas; its own document counts it.
     void changeMade();
+    // A finished picture of the current fractal has been drawn on screen.
+    void pictureShown();
+    void exportStatusChanged(const QString &status);
+    void exportProgressChanged(int percent);
 
 public slots:
     void iterSlider();
     void changeBGColor();
+    void startExport();
+    void cancelExport();
 
 protected:
     void initializeGL() override;
@@ -61,12 +119,56 @@ protected:
     void paintGL() override;
 
 private:
-    void madeAChange();
+    struct ExportJob {
+        ChaosTables tables;
+        int32_t iterations = 0;
+        QRectF rect;
+        QString path;
+    };
 
-    QSlider *_iterSlider = nullptr;
-    ColorWell *_bgColorWell = nullptr;
+    void madeAChange();
+    QSize pixelSize() const;
+    QString proposedExportName() const;
+    ExportOptions *exportOptionsSheet();
+    void runSavePanel(const SavePanelRequest &request, const SavePanelDone &done);
+
+    QByteArray hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect);
+    void doExportWithOptions(const ExportJob &job);
+    void exportFinished();
+    void setExportStatus(const QString &status);
+    void setExportProgress(int percent);
+
+    void showPicture(const QImage &picture, quint64 generation);
+    void drawBackground(float alpha, bool opaqueQuad, bool flipped);
+    void loadProjection(bool flipped);
+    void drawPoints(const ChaosTables &tables, int32_t iterations);
+    void drawImageQuad(const QImage &image, bool flipped);
+
+    QPointer<QSlider> _iterSlider;
+    QPointer<ColorWell> _bgColorWell;
+    QPointer<ExportOptions> _exportOptions;
     FracPtr _fractal;
+    std::atomic<bool> _shouldCancel{false};
+    std::atomic<bool> _exporting{false};
+    std::atomic<int32_t> _exportIterations{0};
     bool _printing = false;
+    QString _exportFileName;
+    QString _documentDisplayName;
+    std::thread _exportThread;
+
+    PointPath _pointPath = PointPath::CpuImage;
+    QOpenGLFunctions_2_0 *_gl = nullptr;
+    GlPictureWorker *_worker = nullptr;
+    // What was last asked of the worker (or drawn directly) and at which size.
+    ChaosTables _requested;
+    QSize _requestedSize;
+    bool _hasRequest = false;
+    quint64 _requestGeneration = 0;
+    // The newest finished picture and the request it answers.
+    QImage _picture;
+    quint64 _pictureGeneration = 0;
+    qint64 _uploadedImageKey = 0;
+    unsigned int _texture = 0;
 };
 
 } // namespace attractor

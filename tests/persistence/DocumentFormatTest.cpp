@@ -60,7 +60,12 @@ INSTANTIATE_TEST_SUITE_P(Values, FloatToJSON, testing::Values(
     Formatted{100000.0, "100000"},
     Formatted{0.0001, "0.0001"},
     Formatted{0.00001, "1e-05"},
-    Formatted{123456789012345.0, "123456789012345"},
+    Formatted{2147483647.0, "2147483647"},
+    // Whole numbers past the 32-bit integer range take an exponent, or they
+    // would read back as a saturated integer.
+    Formatted{2147483648.0, "2.147483648e+09"},
+    Formatted{1e10, "1e+10"},
+    Formatted{-123456789012345.0, "-1.23456789012345e+14"},
     Formatted{1e15, "1e+15"},
     Formatted{1.0 / 3.0, "0.333333333333333"},
     Formatted{0.1f, "0.100000001490116"},
@@ -211,6 +216,17 @@ TEST(DocumentFormat, SixtyFourBitValueComesBackAs32Bit)
     EXPECT_TRUE(first.contains(QStringLiteral("'tx':0.333333333333333,")));
     const QString second = jsonRepresentation(*read(first));
     EXPECT_TRUE(second.contains(QStringLiteral("'tx':0.333333343267441,")));
+}
+
+TEST(DocumentFormat, LargeWholeNumbersSurviveSaveAndReopen)
+{
+    const FracPtr f = fractalOf({map({3e9, -1e12}, {1e10, 0.5}, 0, 1, {0, 0, 0, 1})}, 5, {0, 0, 0, 1});
+    const FracPtr back = read(jsonRepresentation(*f));
+    ASSERT_EQ(back->transforms()->size(), 1u);
+    const QvTransform &t = *back->transforms()->at(0);
+    EXPECT_EQ(t.scale().x(), static_cast<double>(1e10f));
+    EXPECT_EQ(t.translation().x(), static_cast<double>(3e9f));
+    EXPECT_EQ(t.translation().y(), static_cast<double>(-1e12f));
 }
 
 TEST(DocumentFormat, NonFiniteValuesAreWrittenSoTheDocumentOpensAgain)

@@ -32,6 +32,14 @@ TEST(DocumentReader, NonAsciiTextInStringsIsDecodedAsUtf8)
     EXPECT_EQ(result.fractal->iterations(), 5);
 }
 
+// Some editors put a byte-order mark in front of UTF-8 text; it is not content.
+TEST(DocumentReader, ByteOrderMarkBeforeTheBraceIsDocumentText)
+{
+    const DocumentReadResult result = readDocument(QByteArrayLiteral("\xef\xbb\xbf{'n':5}"));
+    ASSERT_TRUE(result.ok()) << result.error.toStdString();
+    EXPECT_EQ(result.fractal->iterations(), 5);
+}
+
 struct Unparsable {
     const char *bytes;
     const char16_t *reason;

@@ -39,9 +39,9 @@ void PrintTo(const JsonValue &v, std::ostream *os)
         break;
     case JsonValue::Kind::Table:
         *os << '{';
-        for (auto it = v.toTable().cbegin(); it != v.toTable().cend(); ++it) {
-            *os << it.key().toStdString() << ':';
-            PrintTo(it.value(), os);
+        for (const JsonTable::Entry &entry : v.toTable()) {
+            *os << entry.first.toStdString() << ':';
+            PrintTo(entry.second, os);
             *os << ',';
         }
         *os << '}';
@@ -289,15 +289,42 @@ TEST(JsonValue, CopiesAreIndependentTrees)
     std::optional<JsonValue> original = jsonObject(QStringLiteral("{'list':[1], 'inner':{'k':2}}"));
     ASSERT_TRUE(original.has_value());
     JsonValue copy = *original;
-    copy.tableEntries()[QStringLiteral("list")].arrayItems().push_back(JsonValue::integer(3));
-    copy.tableEntries()[QStringLiteral("inner")].tableEntries().remove(QStringLiteral("k"));
+    copy.tableEntries().value(QStringLiteral("list"))->arrayItems().push_back(JsonValue::integer(3));
+    copy.tableEntries().value(QStringLiteral("inner"))->tableEntries().insert(QStringLiteral("k"), JsonValue());
     EXPECT_EQ(original->value(QStringLiteral("list"))->toArray().size(), 1u);
-    EXPECT_NE(original->value(QStringLiteral("inner"))->value(QStringLiteral("k")), nullptr);
+    EXPECT_EQ(*original->value(QStringLiteral("inner"))->value(QStringLiteral("k")), JsonValue::integer(2));
     EXPECT_NE(copy, *original);
 
     JsonValue moved = std::move(copy);
     EXPECT_TRUE(moved.isTable());
     EXPECT_EQ(moved.value(QStringLiteral("list"))->toArray().size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// Past a handful of keys the table switches to a hash index; a repeated key
+// must still replace, before and after the switch.
+TEST(WdJsonParser, RepeatedKeysInLargeTablesKeepTheLastValue)
+{
+    for (int keys : {3, 15, 16, 17, 100}) {
+        QString text = QStringLiteral("{");
+        for (int round = 0; round < 3; ++round) {
+            for (int k = 0; k < keys; ++k)
+                text += QStringLiteral("'k%1':%2,").arg(k).arg(round * 1000 + k);
+        }
+        text += QLatin1Char('}');
+        const std::optional<JsonValue> v = jsonObject(text);
+        ASSERT_TRUE(v.has_value());
+        ASSERT_EQ(v->toTable().size(), keys);
+        for (int k = 0; k < keys; ++k) {
+            const JsonValue *entry = v->value(QStringLiteral("k%1").arg(k));
+            ASSERT_NE(entry, nullptr) << keys << " keys, k" << k;
+            EXPECT_EQ(*entry, JsonValue::integer(2000 + k)) << keys << " keys, k" << k;
+        }
+        EXPECT_EQ(v->value(QStringLiteral("k%1").arg(keys)), nullptr);
+    }
 }
 
 } // namespace

@@ -1,0 +1,156 @@
+// Speed of the renderer canvas under the platform's OpenGL (Mesa llvmpipe
+// under Xvfb on the build machines): one full redraw as the user sees it,
+// and how long the event loop can stall while a very long picture is drawn.
+#include "model/QvFrac.h"
+#include "renderer/GlPointPlot.h"
+#include "renderer/MyOpenGLView.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+using namespace attractor;
+
+namespace {
+
+std::unique_ptr<MyOpenGLView> shownCanvas(MyOpenGLView::PointPath path, int32_t iterations)
+{
+    auto view = std::make_unique<MyOpenGLView>();
+    view->resize(800, 600);
+    view->setPointPath(path);
+    FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setIterations(iterations);
+    view->setFractal(fractal);
+    view->show();
+    QElapsedTimer clock;
+    clock.start();
+    while (!view->pictureIsCurrent() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return view;
+}
+
+// Asks for a new picture and waits until it has been composed on screen.
+void redrawAndWait(MyOpenGLView &view)
+{
+    bool shown = false;
+    bool swapped = false;
+    const auto onShown = QObject::connect(&view, &MyOpenGLView::pictureShown, [&] { shown = true; });
+    const auto onSwap = QObject::connect(&view, &QOpenGLWidget::frameSwapped, [&] { swapped = shown; });
+    view.requestRedraw();
+    while (!swapped)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QObject::disconnect(onShown);
+    QObject::disconnect(onSwap);
+}
+
+void BM_CanvasRedraw(benchmark::State &state)
+{
+    const auto path = static_cast<MyOpenGLView::PointPath>(state.range(0));
+    auto view = shownCanvas(path, 200000);
+    if (!view->hasOpenGL()) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    for (auto _ : state)
+        redrawAndWait(*view);
+    state.SetLabel(path == MyOpenGLView::PointPath::CpuImage ? "cpu-image+quad" : "gl-points");
+}
+BENCHMARK(BM_CanvasRedraw)
+    ->Arg(static_cast<int>(MyOpenGLView::PointPath::CpuImage))
+    ->Arg(static_cast<int>(MyOpenGLView::PointPath::GlPoints))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The CPU plot alone, for comparison with the full redraw.
+void BM_PlotGlPoints(benchmark::State &state)
+{
+    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(plotGlPoints(tables, tables.iterations, QSize(800, 600), 0.0f));
+}
+BENCHMARK(BM_PlotGlPoints)->Unit(benchmark::kMillisecond);
+
+// A 1 ms timer keeps ticking while 10,000,000 iterations are drawn; the
+// longest gap between ticks is what a user would feel as a stall.
+void BM_EventLoopGapDuringLongRedraw(benchmark::State &state)
+{
+    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 10000000);
+    if (!view->hasOpenGL()) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    double worstGapMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longest = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(1);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            longest = std::max(longest, now - lastTick);
+            lastTick = now;
+        });
+        clock.start();
+        ticker.start();
+        redrawAndWait(*view);
+        ticker.stop();
+        longest = std::max(longest, clock.nsecsElapsed() - lastTick);
+        worstGapMs = std::max(worstGapMs, longest / 1e6);
+    }
+    state.counters["max_gap_ms"] = worstGapMs;
+}
+BENCHMARK(BM_EventLoopGapDuringLongRedraw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The same ticker with nothing drawn: what the machine itself costs (other
+// processes sharing the cores), to read the figure above against.
+void BM_EventLoopGapIdle(benchmark::State &state)
+{
+    double worstGapMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longest = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(1);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            longest = std::max(longest, now - lastTick);
+            lastTick = now;
+        });
+        clock.start();
+        ticker.start();
+        while (clock.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        worstGapMs = std::max(worstGapMs, longest / 1e6);
+    }
+    state.counters["max_gap_ms"] = worstGapMs;
+}
+BENCHMARK(BM_EventLoopGapIdle)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "bench_glview needs a display: run it under xvfb-run -a\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

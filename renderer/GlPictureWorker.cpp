@@ -1,0 +1,51 @@
+#include "renderer/GlPictureWorker.h"
+
+#include "renderer/GlPointPlot.h"
+
+namespace attractor {
+
+GlPictureWorker::GlPictureWorker(QObject *parent)
+    : QObject(parent)
+{
+    // One thread: draws share the process-wide rand(), and a single worker
+    // keeps each picture's random sequence in one piece.
+    _pool.setMaxThreadCount(1);
+}
+
+GlPictureWorker::~GlPictureWorker()
+{
+    abandon();
+    _pool.waitForDone();
+}
+
+quint64 GlPictureWorker::request(ChaosTables tables, QSize size)
+{
+    const quint64 generation = ++_generation;
+    ++_running;
+    _pool.start([this, tables = std::move(tables), size, generation] {
+        const auto current = [this, generation] { return _generation.load(std::memory_order_relaxed) == generation; };
+        QImage picture;
+        if (current())
+            picture = plotGlPoints(tables, tables.iterations, size, 0.0f, current);
+        if (!picture.isNull() && current()) {
+            // Queued: the receiver lives on the main thread. Posted events die
+            // with this object, and the destructor waits for the pool first.
+            QMetaObject::invokeMethod(
+                this,
+                [this, picture, generation] {
+                    if (_generation.load() == generation)
+                        emit pictureReady(picture, generation);
+                },
+                Qt::QueuedConnection);
+        }
+        --_running;
+    });
+    return generation;
+}
+
+void GlPictureWorker::abandon()
+{
+    ++_generation;
+}
+
+} // namespace attractor

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "renderer/ChaosGame.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QThreadPool>
+
+#include <atomic>
+
+namespace attractor {
+
+// Draws canvas pictures off the main thread so that a long chaos game never
+// stalls the window. Only the newest request matters: a newer one makes the
+// older draw stop at its next check, and only the newest result is delivered.
+class GlPictureWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit GlPictureWorker(QObject *parent = nullptr);
+    // Abandons any draw and waits for it to stop.
+    ~GlPictureWorker() override;
+
+    // Starts drawing from the given snapshot; returns the request's generation.
+    quint64 request(ChaosTables tables, QSize size);
+    // Makes every running or queued draw stop without delivering anything.
+    void abandon();
+    bool busy() const { return _running.load() > 0; }
+
+signals:
+    // On the worker's thread of affinity, for the newest request only.
+    void pictureReady(const QImage &picture, quint64 generation);
+
+private:
+    QThreadPool _pool;
+    std::atomic<quint64> _generation{0};
+    std::atomic<int> _running{0};
+};
+
+} // namespace attractor

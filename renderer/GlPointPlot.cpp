@@ -1,0 +1,89 @@
+#include "renderer/GlPointPlot.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace attractor {
+
+namespace {
+
+// Float to 8-bit the way OpenGL stores a colour in an 8-bit framebuffer.
+uchar unorm8(float value)
+{
+    if (!(value > 0.0f))
+        return 0;
+    if (value >= 1.0f)
+        return 255;
+    return static_cast<uchar>(std::lround(value * 255.0f));
+}
+
+quint32 packRgba(float r, float g, float b, float a)
+{
+    const uchar bytes[4] = {unorm8(r), unorm8(g), unorm8(b), unorm8(a)};
+    quint32 word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+template <typename T>
+bool sameBits(const std::vector<T> &a, const std::vector<T> &b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+} // namespace
+
+QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
+                    const std::function<bool()> &keepGoing)
+{
+    if (size.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_RGBA8888);
+    if (image.isNull())
+        return {};
+    const int width = size.width();
+    const int height = size.height();
+    const _rgb_color bg = tables.bgColor;
+    const quint32 background = packRgba(bg.r, bg.g, bg.b, backgroundAlpha);
+    for (int row = 0; row < height; ++row) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(row));
+        std::fill(line, line + width, background);
+    }
+
+    const double w = width;
+    const double h = height;
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    auto plot = [=](float x, float y, float r, float g, float b) {
+        // Window coordinates of the point; GL clips points whose centre lies
+        // outside the viewport and lights the pixel that contains the rest.
+        const double px = (x + 2.0) / 4.0 * w;
+        const double py = (y + 2.0) / 4.0 * h;
+        if (!(px >= 0.0 && px < w && py >= 0.0 && py < h))
+            return;
+        const int column = static_cast<int>(px);
+        const int row = height - 1 - static_cast<int>(py);
+        reinterpret_cast<quint32 *>(bits + row * stride)[column] = packRgba(r, g, b, 1.0f);
+    };
+
+    bool abandoned = false;
+    if (keepGoing) {
+        runChaosGame(tables, iterations, plot, [&](int32_t k) {
+            if ((k & 0x3fff) != 0 || keepGoing())
+                return true;
+            abandoned = true;
+            return false;
+        });
+    } else {
+        runChaosGame(tables, iterations, plot);
+    }
+    return abandoned ? QImage() : image;
+}
+
+bool samePicture(const ChaosTables &a, const ChaosTables &b)
+{
+    return a.iterations == b.iterations && std::memcmp(&a.bgColor, &b.bgColor, sizeof a.bgColor) == 0
+        && sameBits(a.matrix, b.matrix) && sameBits(a.colour, b.colour) && a.table == b.table;
+}
+
+} // namespace attractor

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "renderer/ChaosGame.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <functional>
+
+namespace attractor {
+
+// The chaos game plotted on the CPU into an 8-bit RGBA image (first row is the
+// top), lighting exactly the pixels that one-pixel GL_POINTS would light under
+// the y-up projection of the drawing square: the pixel containing each point,
+// in the point's colour at alpha 1, over the background at backgroundAlpha.
+// keepGoing is asked every few thousand iterations; when it says no, the plot
+// is abandoned and a null image comes back.
+QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
+                    const std::function<bool()> &keepGoing = {});
+
+// Whether two table sets give the same picture (compared bit for bit, so a
+// value that is not a number still equals itself).
+bool samePicture(const ChaosTables &a, const ChaosTables &b);
+
+} // namespace attractor

@@ -1,0 +1,514 @@
+#include "persistence/LegacyArchive.h"
+
+#include "model/QvTransform.h"
+#include "persistence/TypedStreamWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace attractor;
+using namespace attractor::testing;
+
+namespace {
+
+// A fractal of one map as NSArchiver wrote it on Intel: scale (0.5, 0.25),
+// rotation 0.5, translation (1, -1), colour calibrated RGB (1, 0.5, 0, 1),
+// probability 1; 100000 iterations; background calibrated white (0, 1).
+const QByteArray workedExampleLE = QByteArray::fromHex(
+    "04 0b 73 74 72 65 61 6d 74 79 70 65 64 81 e8 03"
+    "84 01 40 84 84 84 06 51 76 46 72 61 63 00 84 84"
+    "08 4e 53 4f 62 6a 65 63 74 00 85 92 84 84 84 0e"
+    "4e 53 4d 75 74 61 62 6c 65 41 72 72 61 79 00 84"
+    "84 07 4e 53 41 72 72 61 79 00 94 84 01 69 01 92"
+    "84 84 84 0b 51 76 54 72 61 6e 73 66 6f 72 6d 00"
+    "94 84 0d 7b 5f 4e 53 50 6f 69 6e 74 3d 66 66 7d"
+    "83 00 00 00 3f 83 00 00 80 3e 84 01 66 83 00 00"
+    "00 3f 99 01 ff 92 84 84 84 07 4e 53 43 6f 6c 6f"
+    "72 00 94 84 01 63 01 84 04 66 66 66 66 01 83 00"
+    "00 00 3f 00 01 86 9a 01 86 86 97 82 a0 86 01 00"
+    "92 84 9b 9c 03 84 02 66 66 00 01 86 86");
+
+// The same fractal from a PowerPC: signature, system version, IEEE payloads
+// and the 4-byte integer change; references do not.
+QByteArray workedExampleBE()
+{
+    QByteArray be = workedExampleLE;
+    be.replace(2, 11, "typedstream");
+    be.replace(13, 3, QByteArray::fromHex("8103e8"));
+    be.replace(QByteArray::fromHex("830000003f"), QByteArray::fromHex("833f000000"));
+    be.replace(QByteArray::fromHex("830000803e"), QByteArray::fromHex("833e800000"));
+    be.replace(QByteArray::fromHex("82a0860100"), QByteArray::fromHex("82000186a0"));
+    return be;
+}
+
+QByteArray workedExampleWritten(bool bigEndian)
+{
+    MapValues map;
+    map.sx = 0.5f;
+    map.sy = 0.25f;
+    map.rotation = 0.5f;
+    map.tx = 1.0f;
+    map.ty = -1.0f;
+    map.colour = rgbColour(1.0f, 0.5f, 0.0f, 1.0f);
+    return fractalArchive({map}, 100000, whiteColour(0.0f, 1.0f), bigEndian);
+}
+
+void expectColour(_rgb_color actual, _rgb_color expected)
+{
+    EXPECT_EQ(actual.r, expected.r);
+    EXPECT_EQ(actual.g, expected.g);
+    EXPECT_EQ(actual.b, expected.b);
+    EXPECT_EQ(actual.a, expected.a);
+}
+
+FracPtr readOk(const QByteArray &bytes)
+{
+    const DocumentReadResult result = readLegacyArchive(bytes);
+    EXPECT_TRUE(result.ok()) << result.error.toStdString();
+    EXPECT_TRUE(result.error.isEmpty());
+    return result.fractal;
+}
+
+QString readError(const QByteArray &bytes)
+{
+    const DocumentReadResult result = readLegacyArchive(bytes);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(result.error.startsWith(QLatin1String("not a fractal document: "))) << result.error.toStdString();
+    return result.error;
+}
+
+const TransformPtr &mapAt(const FracPtr &f, size_t i)
+{
+    return f->transforms()->at(i);
+}
+
+} // namespace
+
+TEST(ArchiveReader, WorkedExampleIsWhatTheWriterProduces)
+{
+    ASSERT_EQ(workedExampleLE.size(), 189);
+    EXPECT_EQ(workedExampleWritten(false).toHex(' '), workedExampleLE.toHex(' '));
+    EXPECT_EQ(workedExampleWritten(true).toHex(' '), workedExampleBE().toHex(' '));
+}
+
+TEST(ArchiveReader, WorkedExampleReadsInBothByteOrders)
+{
+    for (const QByteArray &bytes : {workedExampleLE, workedExampleBE()}) {
+        const FracPtr f = readOk(bytes);
+        ASSERT_TRUE(f);
+        ASSERT_EQ(f->transforms()->size(), 1u);
+        const QvTransform &t = *mapAt(f, 0);
+        EXPECT_EQ(t.scale(), QPointF(0.5, 0.25));
+        EXPECT_EQ(t.rotation(), 0.5f);
+        EXPECT_EQ(t.translation(), QPointF(1.0, -1.0));
+        expectColour(t.rgb(), {1.0f, 0.5f, 0.0f, 1.0f});
+        EXPECT_EQ(t.probability(), 1.0f);
+        EXPECT_EQ(f->iterations(), 100000);
+        expectColour(f->bgColor(), {0.0f, 0.0f, 0.0f, 1.0f});
+    }
+}
+
+TEST(ArchiveReader, SeveralMapsInBothByteOrdersKeepOrderAndValues)
+{
+    std::vector<MapValues> maps(3);
+    maps[0] = {0.1f, -0.75f, 3.25f, -1.5f, 2.0f, rgbColour(0.1f, 0.2f, 0.3f, 0.4f), 0.0f};
+    maps[1] = {2.0f, 300.0f, -0.5f, 0.0f, -40000.0f, rgbColour(0.0f, 1.0f, 0.0f, 1.0f, 2), 2.5f};
+    maps[2] = {1e-3f, 1e10f, 0.0f, 0.125f, -0.125f, whiteColour(0.5f, 0.75f, 4), -1.0f};
+    for (const bool be : {false, true}) {
+        SCOPED_TRACE(be ? "BE" : "LE");
+        const QByteArray bytes = fractalArchive(maps, -7, rgbColour(2.0f, -1.0f, 0.5f, 1.0f), be);
+        const FracPtr f = readOk(bytes);
+        ASSERT_TRUE(f);
+        ASSERT_EQ(f->transforms()->size(), 3u);
+        for (size_t i = 0; i < maps.size(); ++i) {
+            SCOPED_TRACE(i);
+            const QvTransform &t = *mapAt(f, i);
+            EXPECT_EQ(t.scale().x(), double(maps[i].sx));
+            EXPECT_EQ(t.scale().y(), double(maps[i].sy));
+            EXPECT_EQ(t.rotation(), maps[i].rotation);
+            EXPECT_EQ(t.translation().x(), double(maps[i].tx));
+            EXPECT_EQ(t.translation().y(), double(maps[i].ty));
+            EXPECT_EQ(t.probability(), maps[i].probability);
+        }
+        // A stored 0.1 is the 32-bit float nearest 0.1, widened exactly.
+        EXPECT_EQ(mapAt(f, 0)->scale().x(), 0.100000001490116119384765625);
+        expectColour(mapAt(f, 0)->rgb(), {0.1f, 0.2f, 0.3f, 0.4f});
+        expectColour(mapAt(f, 1)->rgb(), {0.0f, 1.0f, 0.0f, 1.0f});
+        expectColour(mapAt(f, 2)->rgb(), {0.5f, 0.5f, 0.5f, 0.75f});
+        EXPECT_EQ(f->iterations(), -7);
+        expectColour(f->bgColor(), {2.0f, -1.0f, 0.5f, 1.0f});
+    }
+}
+
+TEST(ArchiveReader, LaterMapsUseSharedStringsAndClassReferences)
+{
+    MapValues map;
+    const QByteArray one = fractalArchive({map}, 1, nilSlot());
+    const QByteArray two = fractalArchive({map, map}, 1, nilSlot());
+    // The second map: "@" group, new object, class by reference, then five
+    // groups whose type strings are one reference byte each, its colour's
+    // class by reference too.
+    const QByteArray secondMap = QByteArray::fromHex("92 84 99  99 830000003f 830000003f  9a 00  99 00 00"
+                                                     "92 84 9b 9c 01 9d 00 00 00 01 86  9a 01 86");
+    EXPECT_EQ(two.size(), one.size() + secondMap.size());
+    EXPECT_TRUE(two.contains(secondMap));
+    const FracPtr f = readOk(two);
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->transforms()->size(), 2u);
+    EXPECT_NE(mapAt(f, 0), mapAt(f, 1));
+    EXPECT_EQ(mapAt(f, 1)->scale(), QPointF(0.5, 0.5));
+    expectColour(mapAt(f, 1)->rgb(), {0.0f, 0.0f, 0.0f, 1.0f});
+    expectColour(f->bgColor(), {0.0f, 0.0f, 0.0f, 0.0f});
+}
+
+struct ColourRow {
+    const char *name;
+    SlotWriter colour;
+    _rgb_color expected;
+};
+
+TEST(ArchiveReader, EveryKindOfColourBecomesCalibratedRgb)
+{
+    const std::vector<ColourRow> rows = {
+        {"calibrated RGB", rgbColour(0.25f, 0.5f, 0.75f, 0.125f, 1), {0.25f, 0.5f, 0.75f, 0.125f}},
+        {"device RGB", rgbColour(1.0f, 0.0f, 0.5f, 1.0f, 2), {1.0f, 0.0f, 0.5f, 1.0f}},
+        {"calibrated white", whiteColour(0.25f, 0.5f, 3), {0.25f, 0.25f, 0.25f, 0.5f}},
+        {"device white", whiteColour(1.0f, 1.0f, 4), {1.0f, 1.0f, 1.0f, 1.0f}},
+        {"CMYK", cmykColour(0.25f, 0.5f, 0.75f, 0.125f, 0.5f), {0.625f, 0.375f, 0.125f, 0.5f}},
+        {"CMYK darker than its black", cmykColour(0.75f, 0.0f, 0.5f, 0.5f, 1.0f), {0.0f, 0.5f, 0.0f, 1.0f}},
+        {"named with its colour", namedColour("System", "red", rgbColour(1.0f, 0.0f, 0.0f, 1.0f)),
+         {1.0f, 0.0f, 0.0f, 1.0f}},
+        {"named with a white", namedColour("Apple", "grey", whiteColour(0.5f, 1.0f)), {0.5f, 0.5f, 0.5f, 1.0f}},
+        {"named inside named",
+         namedColour("A", "outer", namedColour("B", "inner", cmykColour(0, 0, 0, 0.25f, 1))),
+         {0.75f, 0.75f, 0.75f, 1.0f}},
+        {"named without its colour", namedColour("System", "controlColor", nilSlot()), {0, 0, 0, 0}},
+        {"nil", nilSlot(), {0, 0, 0, 0}},
+        {"pattern (unknown kind) with its own groups", colourSlot(10, "ff", {3, 4}), {0, 0, 0, 0}},
+        {"unknown kind without groups", colourSlot(7, QByteArray(), {}), {0, 0, 0, 0}},
+    };
+    for (const ColourRow &row : rows) {
+        for (const bool be : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (be ? " BE" : " LE"));
+            MapValues map;
+            map.colour = row.colour;
+            const FracPtr f = readOk(fractalArchive({map}, 10, row.colour, be));
+            ASSERT_TRUE(f);
+            expectColour(mapAt(f, 0)->rgb(), row.expected);
+            expectColour(f->bgColor(), row.expected);
+        }
+    }
+}
+
+TEST(ArchiveReader, UnknownColourKindsAreSteppedOver)
+{
+    // A pattern colour whose contents we cannot interpret: an image object
+    // and numbers, all skipped up to its end.
+    const SlotWriter pattern = [](TypedStreamWriter &w) {
+        w.beginObject(colourChain);
+        w.typeString("c");
+        w.byte(10);
+        w.typeString("@");
+        w.beginObject({"NSImage", "NSObject"});
+        w.typeString("[4c]i");
+        w.byte(1), w.byte(2), w.byte(3), w.byte(4);
+        w.integer(1000);
+        w.endObject();
+        w.typeString("{_NSSize=ff}");
+        w.real(8), w.real(8);
+        w.endObject();
+    };
+    MapValues map;
+    map.colour = pattern;
+    const FracPtr f = readOk(fractalArchive({map, MapValues{}}, 10, pattern));
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->transforms()->size(), 2u);
+    expectColour(mapAt(f, 0)->rgb(), {0, 0, 0, 0});
+    expectColour(mapAt(f, 1)->rgb(), {0, 0, 0, 1});
+}
+
+TEST(ArchiveReader, ColourSharedByTwoMapsThroughATwoByteReference)
+{
+    // Enough maps with their own colours that the shared colour's object
+    // number needs a two-byte reference.
+    auto numbers = std::make_shared<std::vector<int>>();
+    std::vector<MapValues> maps(140);
+    for (size_t i = 0; i < maps.size(); ++i) {
+        const float grey = float(i) / 256.0f;
+        maps[i].tx = float(i);
+        maps[i].colour = [numbers, grey](TypedStreamWriter &w) {
+            // The number the colour object is about to take.
+            TypedStreamWriter probe = w;
+            numbers->push_back(probe.beginObject(colourChain));
+            whiteColour(grey, 1.0f)(w);
+        };
+    }
+    MapValues last;
+    last.colour = [numbers](TypedStreamWriter &w) { w.reference(numbers->at(130)); };
+    maps.push_back(last);
+    const QByteArray bytes = fractalArchive(maps, 5, nilSlot());
+    ASSERT_GE(numbers->at(130), 238);
+    const FracPtr f = readOk(bytes);
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->transforms()->size(), 141u);
+    const float grey = 130.0f / 256.0f;
+    expectColour(mapAt(f, 130)->rgb(), {grey, grey, grey, 1.0f});
+    expectColour(mapAt(f, 140)->rgb(), {grey, grey, grey, 1.0f});
+    EXPECT_EQ(mapAt(f, 139)->translation().x(), 139.0);
+}
+
+TEST(ArchiveReader, AcceptedVariations)
+{
+    // Immutable array, an empty one, a map written twice, bytes after the root.
+    MapValues map;
+    map.tx = 0.75f;
+    const FracPtr immutable =
+        readOk(archiveOf(fractalSlot(arraySlot({mapSlot(map)}, "NSArray"), 3, nilSlot())));
+    ASSERT_TRUE(immutable);
+    EXPECT_EQ(mapAt(immutable, 0)->translation().x(), 0.75);
+
+    const FracPtr empty = readOk(fractalArchive({}, 0, nilSlot()));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->transforms()->empty());
+
+    const SlotWriter twice = [&](TypedStreamWriter &w) {
+        w.beginObject({"NSMutableArray", "NSArray", "NSObject"});
+        w.typeString("i");
+        w.integer(2);
+        w.typeString("@");
+        const int n = [&] { TypedStreamWriter probe = w; return probe.beginObject({}); }();
+        mapSlot(map)(w);
+        w.typeString("@");
+        w.reference(n);
+        w.endObject();
+    };
+    const FracPtr repeated = readOk(archiveOf(fractalSlot(twice, 3, nilSlot())));
+    ASSERT_TRUE(repeated);
+    ASSERT_EQ(repeated->transforms()->size(), 2u);
+    EXPECT_EQ(mapAt(repeated, 1)->translation().x(), 0.75);
+    // Two list entries, two maps: editing one must not move the other.
+    EXPECT_NE(mapAt(repeated, 0), mapAt(repeated, 1));
+
+    for (const QByteArray &tail : {QByteArray(1, '\0'), QByteArray("garbage after the root"), QByteArray(128, '\x1a')}) {
+        const FracPtr f = readOk(workedExampleLE + tail);
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f->iterations(), 100000);
+    }
+
+    // Special float values pass through unchanged.
+    MapValues odd;
+    odd.probability = std::numeric_limits<float>::quiet_NaN();
+    odd.rotation = std::numeric_limits<float>::infinity();
+    const FracPtr special = readOk(fractalArchive({odd}, 1, nilSlot()));
+    ASSERT_TRUE(special);
+    EXPECT_TRUE(std::isnan(mapAt(special, 0)->probability()));
+    EXPECT_EQ(mapAt(special, 0)->rotation(), std::numeric_limits<float>::infinity());
+}
+
+namespace {
+
+// A map whose groups are written by hand.
+SlotWriter customMap(const std::function<void(TypedStreamWriter &)> &groups, const QByteArray &cls = "QvTransform")
+{
+    return [=](TypedStreamWriter &w) {
+        w.beginObject({cls, "NSObject"});
+        groups(w);
+        w.endObject();
+    };
+}
+
+void standardGroups(TypedStreamWriter &w, int count)
+{
+    const std::function<void()> parts[] = {
+        [&] { writePoint(w, 1, 1); },
+        [&] { w.typeString("f"); w.real(0); },
+        [&] { writePoint(w, 0, 0); },
+        [&] { w.typeString("@"); w.nil(); },
+        [&] { w.typeString("f"); w.real(1); },
+        [&] { w.typeString("f"); w.real(1); },
+    };
+    for (int i = 0; i < count; ++i)
+        parts[i]();
+}
+
+QByteArray withMaps(std::vector<SlotWriter> elements)
+{
+    return archiveOf(fractalSlot(arraySlot(elements), 1, nilSlot()));
+}
+
+SlotWriter rawCountArray(const QByteArray &countBytes, int elements)
+{
+    return [=](TypedStreamWriter &w) {
+        w.beginObject({"NSMutableArray", "NSArray", "NSObject"});
+        w.typeString("i");
+        for (char c : countBytes)
+            w.byte(static_cast<uint8_t>(c));
+        for (int i = 0; i < elements; ++i) {
+            w.typeString("@");
+            mapSlot({})(w);
+        }
+        w.endObject();
+    };
+}
+
+struct ContractRow {
+    const char *name;
+    QByteArray bytes;
+    const char *reason;
+};
+
+} // namespace
+
+TEST(ArchiveReader, ContractViolationsAreRefusedWithAReason)
+{
+    const SlotWriter aString = stringObject("hello");
+    const std::vector<ContractRow> rows = {
+        {"empty file", QByteArray(), "the file is empty"},
+        {"text file", QByteArray(" {\"maps\": []}"), "not a typed-stream archive"},
+        {"header only", workedExampleLE.left(16), "holds no object"},
+        {"root is a string", archiveOf(aString), "unexpected class NSString where a fractal was expected"},
+        {"root is nil", archiveOf(nilSlot()), "a fractal is missing"},
+        {"root group is an integer", [] { TypedStreamWriter w; w.typeString("i"); w.integer(1); return w.bytes(); }(),
+         "does not begin with an object"},
+        {"root group holds two objects",
+         [] { TypedStreamWriter w; w.typeString("@@"); w.nil(); w.nil(); return w.bytes(); }(),
+         "does not begin with an object"},
+        {"list of maps is a string", archiveOf(fractalSlot(aString, 1, nilSlot())),
+         "unexpected class NSString where a list of maps was expected"},
+        {"list of maps is nil", archiveOf(fractalSlot(nilSlot(), 1, nilSlot())), "a list of maps is missing"},
+        {"map is a string", withMaps({aString}), "unexpected class NSString where a map was expected"},
+        {"map is a colour", withMaps({rgbColour(1, 1, 1, 1)}), "unexpected class NSColor where a map was expected"},
+        {"map is nil", withMaps({nilSlot()}), "a map is missing"},
+        {"colour is a string", fractalArchive({}, 1, aString), "unexpected class NSString where a colour was expected"},
+        {"colour without kind", fractalArchive({}, 1, colourSlot(1, QByteArray(), {})) , "colour ends before all its values"},
+        {"colour of wrong group type", fractalArchive({}, 1, colourSlot(1, "fff", {1, 1, 1})),
+         "unexpected type \"fff\" in a colour where \"ffff\" was expected"},
+        {"white colour of four values", fractalArchive({}, 1, colourSlot(3, "ffff", {1, 1, 1, 1})),
+         "unexpected type \"ffff\""},
+        {"colour with an extra group",
+         fractalArchive({}, 1, [](TypedStreamWriter &w) {
+             w.beginObject(colourChain);
+             w.typeString("c"); w.byte(3);
+             w.typeString("ff"); w.real(1); w.real(1);
+             w.typeString("i"); w.integer(0);
+             w.endObject();
+         }),
+         "colour holds more values than expected"},
+        {"named colour whose name is a number",
+         fractalArchive({}, 1, [](TypedStreamWriter &w) {
+             w.beginObject(colourChain);
+             w.typeString("c"); w.byte(6);
+             w.typeString("@@@");
+             stringObject("A")(w);
+             stringObject("x", "NSNumber")(w);
+             w.nil();
+             w.endObject();
+         }),
+         "unexpected class NSNumber where a colour name was expected"},
+        {"point as doubles", withMaps({customMap([](TypedStreamWriter &w) {
+             w.typeString("{CGPoint=dd}"); w.real(1); w.real(1);
+             standardGroups(w, 0);
+         })}),
+         "unexpected type \"{CGPoint=dd}\" in a map where \"{_NSPoint=ff}\" was expected"},
+        {"rotation as a double", withMaps({customMap([](TypedStreamWriter &w) {
+             standardGroups(w, 1);
+             w.typeString("d"); w.realDouble(0.5);
+         })}),
+         "unexpected type \"d\" in a map where \"f\" was expected"},
+        {"map missing its probability", withMaps({customMap([](TypedStreamWriter &w) { standardGroups(w, 4); })}),
+         "a map ends before all its values"},
+        {"map with an extra group", withMaps({customMap([](TypedStreamWriter &w) { standardGroups(w, 6); })}),
+         "a map holds more values than expected"},
+        {"map of a subclass name", withMaps({customMap([](TypedStreamWriter &w) { standardGroups(w, 5); }, "QvTransform2")}),
+         "unexpected class QvTransform2 where a map was expected"},
+        {"count larger than the maps", archiveOf(fractalSlot(rawCountArray(QByteArray(1, 2), 1), 1, nilSlot())),
+         "says it holds 2 maps but holds 1"},
+        {"count smaller than the maps", archiveOf(fractalSlot(rawCountArray(QByteArray(1, 0), 1), 1, nilSlot())),
+         "says it holds 0 maps but holds 1"},
+        {"negative count", archiveOf(fractalSlot(rawCountArray(QByteArray(1, '\xff'), 0), 1, nilSlot())),
+         "negative count"},
+        {"count of -2^31",
+         archiveOf(fractalSlot(rawCountArray(QByteArray::fromHex("8200000080"), 1), 1, nilSlot())), "negative count"},
+        {"count of 2^31-1",
+         archiveOf(fractalSlot(rawCountArray(QByteArray::fromHex("82ffffff7f"), 1), 1, nilSlot())),
+         "says it holds 2147483647 maps but holds 1"},
+        {"fractal with an extra group",
+         archiveOf([](TypedStreamWriter &w) {
+             w.beginObject({"QvFrac", "NSObject"});
+             w.typeString("@"); arraySlot({})(w);
+             w.typeString("i"); w.integer(1);
+             w.typeString("@"); w.nil();
+             w.typeString("@"); w.nil();
+             w.endObject();
+         }),
+         "a fractal holds more values than expected"},
+        {"iterations as a float",
+         archiveOf([](TypedStreamWriter &w) {
+             w.beginObject({"QvFrac", "NSObject"});
+             w.typeString("@"); arraySlot({})(w);
+             w.typeString("f"); w.real(1);
+             w.typeString("@"); w.nil();
+             w.endObject();
+         }),
+         "unexpected type \"f\" in a fractal where \"i\" was expected"},
+        {"list element of another type",
+         archiveOf(fractalSlot([](TypedStreamWriter &w) {
+             w.beginObject({"NSArray", "NSObject"});
+             w.typeString("i"); w.integer(1);
+             w.typeString("i"); w.integer(1);
+             w.endObject();
+         }, 1, nilSlot())),
+         "unexpected type \"i\" in the list of maps"},
+        {"name with control characters", archiveOf(stringObject("x", "Bad\nName\x01")),
+         "unexpected class Bad?Name? where a fractal was expected"},
+    };
+    for (const ContractRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString error = readError(row.bytes);
+        EXPECT_TRUE(error.contains(QLatin1String(row.reason))) << error.toStdString();
+    }
+}
+
+TEST(ArchiveReader, EveryTruncationIsRefused)
+{
+    std::vector<MapValues> maps(3);
+    maps[0].colour = namedColour("System", "red", cmykColour(0.1f, 0.2f, 0.3f, 0.4f, 0.5f));
+    maps[1].sx = 0.1f;
+    maps[2].colour = nilSlot();
+    for (const QByteArray &valid :
+         {workedExampleLE, workedExampleBE(), fractalArchive(maps, 123456, whiteColour(0.3f, 1), true)}) {
+        ASSERT_TRUE(readLegacyArchive(valid).ok());
+        for (qsizetype n = 0; n < valid.size(); ++n) {
+            SCOPED_TRACE(n);
+            const QString error = readError(valid.left(n));
+            const char *expected = n == 0 ? "the file is empty" : n == 16 ? "the archive holds no object" : "the archive is truncated";
+            EXPECT_EQ(error.toStdString(), std::string("not a fractal document: ") + expected);
+        }
+    }
+}
+
+TEST(ArchiveReader, CorruptBytesNeverCrash)
+{
+    // Every byte of a valid archive replaced by each tag and a few values:
+    // the result is a fractal or a reason, never a crash (sanitizers watch).
+    const QByteArray valid = fractalArchive(
+        {MapValues{}, MapValues{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, namedColour("A", "b", rgbColour(1, 0, 0, 1)), 1}}, 99,
+        cmykColour(0, 0, 0, 0, 1));
+    const uint8_t replacements[] = {0x00, 0x01, 0x7f, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x91, 0x92, 0x93, 0xff};
+    int refused = 0;
+    for (qsizetype i = 16; i < valid.size(); ++i) {
+        for (uint8_t r : replacements) {
+            QByteArray bytes = valid;
+            bytes[i] = static_cast<char>(r);
+            const DocumentReadResult result = readLegacyArchive(bytes);
+            EXPECT_NE(result.ok(), !result.error.isEmpty()) << i;
+            if (!result.ok()) {
+                ++refused;
+                EXPECT_TRUE(result.error.startsWith(QLatin1String("not a fractal document: ")));
+            }
+        }
+    }
+    EXPECT_GT(refused, 0);
+}

@@ -1,0 +1,374 @@
+#include "persistence/TypedStream.h"
+
+#include "persistence/TypedStreamWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace attractor;
+using namespace attractor::testing;
+
+namespace {
+
+const QByteArray headerLE = QByteArray::fromHex("040b73747265616d7479706564" "81e803");
+const QByteArray headerBE = QByteArray::fromHex("040b747970656473747265616d" "8103e8");
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// The one group after the header.
+TypedStream::Group decodeGroup(bool bigEndian, const QByteArray &body)
+{
+    TypedStream stream((bigEndian ? headerBE : headerLE) + body);
+    stream.readHeader();
+    TypedStream::Group group = stream.readGroup();
+    EXPECT_TRUE(stream.atEnd());
+    return group;
+}
+
+QString decodeError(bool bigEndian, const QByteArray &body)
+{
+    try {
+        TypedStream stream((bigEndian ? headerBE : headerLE) + body);
+        stream.readHeader();
+        while (!stream.atEnd())
+            stream.readGroup();
+    } catch (const TypedStream::Error &e) {
+        return e.reason;
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST(ArchiveTypedStream, HeaderGivesByteOrderAndSystemVersion)
+{
+    for (const bool be : {false, true}) {
+        TypedStream stream(be ? headerBE : headerLE);
+        stream.readHeader();
+        EXPECT_EQ(stream.bigEndian(), be);
+        EXPECT_EQ(stream.systemVersion(), 1000);
+        EXPECT_TRUE(stream.atEnd());
+    }
+    TypedStream next(hex("040b747970656473747265616d" "7f"));
+    next.readHeader();
+    EXPECT_EQ(next.systemVersion(), 127);
+}
+
+struct IntegerRow {
+    const char *le;
+    const char *be;
+    const char *type;
+    int64_t value;
+};
+
+TEST(ArchiveTypedStream, IntegersInEveryEncodingAndByteOrder)
+{
+    const IntegerRow rows[] = {
+        {"00", "00", "i", 0},
+        {"01", "01", "i", 1},
+        {"ff", "ff", "i", -1},
+        {"92", "92", "i", -110},
+        {"7f", "7f", "i", 127},
+        {"818000", "810080", "i", 128},
+        {"8191ff", "81ff91", "i", -111},
+        {"82400d0300", "8200030d40", "i", 200000},
+        {"8200000080", "8280000000", "i", -2147483648LL},
+        {"82005ed0b2", "82b2d05e00", "I", 3000000000LL},
+        {"82ffffffff", "82ffffffff", "L", 4294967295LL},
+        {"8101ff", "81ff01", "l", -255},
+        {"05", "05", "s", 5},
+        {"81feff", "81fffe", "s", -2},
+        {"81feff", "81fffe", "S", 65534},
+        // Chars are raw bytes: 84 is -124 here, not a tag.
+        {"84", "84", "c", -124},
+        {"84", "84", "C", 132},
+        {"01", "01", "B", 1},
+    };
+    for (const IntegerRow &row : rows) {
+        for (const bool be : {false, true}) {
+            SCOPED_TRACE(std::string(row.type) + " " + (be ? row.be : row.le));
+            const QByteArray type(row.type);
+            const TypedStream::Group g =
+                decodeGroup(be, hex("84") + char(type.size()) + type + hex(be ? row.be : row.le));
+            EXPECT_EQ(g.type, type);
+            ASSERT_EQ(g.values.size(), 1u);
+            EXPECT_EQ(g.values[0].kind, TypedStream::Value::Kind::Integer);
+            EXPECT_EQ(g.values[0].integer, row.value);
+        }
+    }
+}
+
+struct RealRow {
+    const char *le;
+    const char *be;
+    const char *type;
+    double value;
+};
+
+TEST(ArchiveTypedStream, RealsWithTheIntegerShortcutAndIeeeBytes)
+{
+    const RealRow rows[] = {
+        {"00", "00", "f", 0.0},
+        {"01", "01", "f", 1.0},
+        {"ff", "ff", "f", -1.0},
+        {"07", "07", "f", 7.0},
+        {"812c01", "81012c", "f", 300.0},
+        {"82c063ffff", "82ffff63c0", "f", -40000.0},
+        {"830000003f", "833f000000", "f", 0.5},
+        {"830000803e", "833e800000", "f", 0.25},
+        {"83cdcccc3d", "833dcccccd", "f", 0.100000001490116119384765625},
+        {"83f9021550", "83501502f9", "f", 1e10},
+        {"830000807f", "837f800000", "f", std::numeric_limits<double>::infinity()},
+        {"8301000000", "8300000001", "f", double(std::numeric_limits<float>::denorm_min())},
+        {"813a03", "81033a", "d", 826.0},
+        {"839a9999999999b93f", "833fb999999999999a", "d", 0.1},
+    };
+    for (const RealRow &row : rows) {
+        for (const bool be : {false, true}) {
+            SCOPED_TRACE(std::string(row.type) + " " + (be ? row.be : row.le));
+            const TypedStream::Group g = decodeGroup(be, hex("8401") + row.type + hex(be ? row.be : row.le));
+            ASSERT_EQ(g.values.size(), 1u);
+            EXPECT_EQ(g.values[0].kind, TypedStream::Value::Kind::Real);
+            EXPECT_EQ(g.values[0].real, row.value);
+        }
+    }
+    const TypedStream::Group nan = decodeGroup(false, hex("8401" "66" "830000c07f"));
+    EXPECT_TRUE(std::isnan(nan.values[0].real));
+}
+
+TEST(ArchiveTypedStream, TypeStringsWithStructsArraysAndSkippedFields)
+{
+    // {_NSPoint=ff} (0.5, 0.25), then (1, -1) from the shared type string.
+    TypedStream stream(headerLE + hex("840d") + "{_NSPoint=ff}" + hex("830000003f830000803e") + hex("92" "01ff"));
+    stream.readHeader();
+    const TypedStream::Group first = stream.readGroup();
+    const TypedStream::Group second = stream.readGroup();
+    EXPECT_TRUE(stream.atEnd());
+    EXPECT_EQ(second.type, QByteArray("{_NSPoint=ff}"));
+    ASSERT_EQ(first.values.size(), 1u);
+    ASSERT_EQ(first.values[0].items.size(), 2u);
+    EXPECT_EQ(first.values[0].kind, TypedStream::Value::Kind::Struct);
+    EXPECT_EQ(first.values[0].items[1].real, 0.25);
+    EXPECT_EQ(second.values[0].items[0].real, 1.0);
+    EXPECT_EQ(second.values[0].items[1].real, -1.0);
+
+    // Unnamed struct, arrays of ints and of chars, '!' that takes no bytes, '+'.
+    const QByteArray type("{ii}[3s][4c]!{x=!}i+*:");
+    const TypedStream::Group g = decodeGroup(false, hex("84") + char(type.size()) + type
+                                                       + hex("0102" "030405") + "abcd" + hex("09" "03") + "xyz"
+                                                       + hex("85" "85"));
+    ASSERT_EQ(g.values.size(), 7u);
+    EXPECT_EQ(g.values[0].items[1].integer, 2);
+    ASSERT_EQ(g.values[1].items.size(), 3u);
+    EXPECT_EQ(g.values[1].items[2].integer, 5);
+    EXPECT_EQ(g.values[2].bytes, QByteArray("abcd"));
+    EXPECT_EQ(g.values[3].integer, 9);
+    EXPECT_EQ(g.values[4].bytes, QByteArray("xyz"));
+    EXPECT_TRUE(g.values[5].isNil);
+    EXPECT_TRUE(g.values[6].isNil);
+}
+
+TEST(ArchiveTypedStream, ClassChainsAndObjectReferences)
+{
+    TypedStreamWriter w;
+    w.typeString("@");
+    const int first = w.beginObject({"Leaf", "Middle", "NSObject"});
+    w.typeString("i");
+    w.integer(42);
+    w.endObject();
+    w.typeString("@");
+    w.beginObject({"Other", "Middle"}); // the chain stops at the known Middle
+    w.endObject();
+    w.typeString("@");
+    w.reference(first);
+    TypedStream stream(w.bytes());
+    stream.readHeader();
+    const TypedStream::Group a = stream.readGroup();
+    const TypedStream::Group b = stream.readGroup();
+    const TypedStream::Group c = stream.readGroup();
+    EXPECT_TRUE(stream.atEnd());
+    const TypedStream::Object *leaf = a.values[0].object;
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_EQ(leaf->cls->name, QByteArray("Leaf"));
+    ASSERT_NE(leaf->cls->superclass, nullptr);
+    EXPECT_EQ(leaf->cls->superclass->name, QByteArray("Middle"));
+    EXPECT_EQ(leaf->cls->superclass->superclass->name, QByteArray("NSObject"));
+    EXPECT_EQ(leaf->cls->superclass->superclass->superclass, nullptr);
+    ASSERT_EQ(leaf->groups.size(), 1u);
+    EXPECT_EQ(leaf->groups[0].values[0].integer, 42);
+    EXPECT_EQ(b.values[0].object->cls->superclass, leaf->cls->superclass);
+    EXPECT_EQ(c.values[0].object, leaf);
+}
+
+TEST(ArchiveTypedStream, TwoByteReferencesToStringsAndObjects)
+{
+    for (const bool be : {false, true}) {
+        SCOPED_TRACE(be ? "BE" : "LE");
+        TypedStreamWriter w(be);
+        // Selector names fill the string table past the one-byte references.
+        for (int i = 0; i < 240; ++i) {
+            w.typeString(":");
+            w.sharedString("name" + QByteArray::number(i));
+        }
+        w.typeString(":");
+        w.sharedString("name237"); // entry 238: 81 80 00 or 81 00 80
+        EXPECT_TRUE(w.bytes().endsWith(be ? hex("810080") : hex("818000")));
+        // Objects past entry 265.
+        int number = 0;
+        for (int i = 0; i < 300; ++i) {
+            w.typeString("@");
+            const int n = w.beginObject({"Thing", "NSObject"});
+            w.typeString("i");
+            w.integer(i);
+            w.endObject();
+            if (n == 265)
+                number = i;
+        }
+        w.typeString("@");
+        w.reference(265);
+        EXPECT_TRUE(w.bytes().endsWith(be ? hex("81009b") : hex("819b00")));
+
+        TypedStream stream(w.bytes());
+        stream.readHeader();
+        std::vector<TypedStream::Group> groups;
+        while (!stream.atEnd())
+            groups.push_back(stream.readGroup());
+        ASSERT_EQ(groups.size(), 542u);
+        EXPECT_EQ(groups[240].values[0].bytes, QByteArray("name237"));
+        const TypedStream::Object *referenced = groups.back().values[0].object;
+        ASSERT_NE(referenced, nullptr);
+        EXPECT_EQ(referenced, groups[241 + number].values[0].object);
+        EXPECT_EQ(referenced->groups[0].values[0].integer, number);
+    }
+}
+
+struct RefusalRow {
+    const char *name;
+    QByteArray body;
+    const char *reason;
+};
+
+TEST(ArchiveTypedStream, MalformedStreamsAreRefusedWithAReason)
+{
+    QByteArray deepType = "i";
+    for (int i = 0; i < 9; ++i)
+        deepType = "{a=" + deepType + "}";
+    QByteArray deepArray = "i";
+    for (int i = 0; i < 9; ++i)
+        deepArray = "[1" + deepArray + "]";
+    const auto group = [](const QByteArray &type) { return hex("84") + char(type.size()) + type; };
+    const std::vector<RefusalRow> rows = {
+        {"reserved 80", hex("8401" "69" "80"), "reserved tag 0x80"},
+        {"reserved 87", hex("8401" "69" "87"), "reserved tag 0x87"},
+        {"reserved 91", hex("8401" "69" "91"), "reserved tag 0x91"},
+        {"real in an integer slot", hex("8401" "69" "830000003f"), "unexpected a real number where an integer"},
+        {"new in an integer slot", hex("8401" "69" "84"), "unexpected a new entry where an integer"},
+        {"nil in an integer slot", hex("8401" "69" "85"), "unexpected nil where an integer"},
+        {"end of object in a value slot", hex("8401" "69" "86"), "the end of an object"},
+        {"4-byte short", hex("8401" "73" "8201000000"), "where a short integer"},
+        {"tag where a type string is due", hex("86"), "the end of an object where a string"},
+        {"nil type string", hex("85"), "nil type string"},
+        {"empty type string", hex("8400"), "empty type string"},
+        {"new string that is nil", hex("8485"), "unexpected nil where a string length"},
+        {"negative string length", hex("84ff"), "negative length"},
+        {"string longer than the data", hex("84827fffff7f") + "i", "truncated"},
+        {"string reference not yet read", hex("8401" "69" "01" "93"), "string 1, which has not been read"},
+        {"unsupported type code q", group("q"), "unsupported type code 'q'"},
+        {"unsupported type code (", group("(ab)"), "unsupported type code '('"},
+        {"pointer type", group("^i"), "unsupported type code '^'"},
+        {"bracket nesting", group(deepType), "nested deeper than 8"},
+        {"array nesting", group(deepArray), "nested deeper than 8"},
+        {"unterminated struct", group("{ab=ff"), "unterminated struct"},
+        {"unmatched bracket", group("i}"), "unmatched '}'"},
+        {"array without length", group("[i]"), "without a length"},
+        {"array without type", group("[4]"), "without an element type"},
+        {"absurd array length", group("[99999999999i]"), "absurd array length"},
+        {"array larger than the data", group("[2000000000i]") + hex("01"), "truncated"},
+        {"char array larger than the data", group("[2000000000c]") + hex("01"), "truncated"},
+        {"object reference not yet read", hex("8401" "40" "7f"), "object 237, which has not been read"},
+        {"object without a class", hex("8401" "40" "84" "85"), "object without a class"},
+        {"class without a name", hex("8401" "40" "84" "84" "85"), "class without a name"},
+        {"class reference not yet read", hex("8401" "40" "84" "7f"), "class 237, which has not been read"},
+        {"class reference to an object", hex("8401" "40" "84" "92"), "class reference that names an object"},
+        {"object reference to a class",
+         hex("8401" "40" "84" "84" "8401" "41" "00" "85" "8401" "40" "93" "86"),
+         "object reference that names a class"},
+        {"object that contains itself", hex("8401" "40" "84" "84" "8401" "41" "00" "85" "92" "92" "86"),
+         "contains itself"},
+        {"class its own superclass", hex("8401" "40" "84" "84" "8401" "41" "00" "93"), "its own superclass"},
+        {"C string reference to an object", hex("8401" "40" "84" "84" "8401" "41" "00" "85" "8401" "2a" "92" "86"),
+         "C-string reference"},
+    };
+    for (const RefusalRow &row : rows) {
+        for (const bool be : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (be ? " BE" : " LE"));
+            const QString reason = decodeError(be, row.body);
+            EXPECT_TRUE(reason.contains(QLatin1String(row.reason))) << reason.toStdString();
+        }
+    }
+}
+
+TEST(ArchiveTypedStream, BadHeadersAreRefused)
+{
+    const std::vector<std::pair<QByteArray, const char *>> rows = {
+        {QByteArray(), "truncated"},
+        {hex("03"), "not a typed-stream archive"},
+        {hex("050b") + "streamtyped" + hex("00"), "not a typed-stream archive"},
+        {hex("040c") + "streamtypedx" + hex("00"), "not a typed-stream archive"},
+        {hex("0481") + "streamtyped" + hex("00"), "not a typed-stream archive"},
+        {hex("040b") + "streamtypeX" + hex("00"), "unknown signature"},
+        {hex("040b") + "stream", "truncated"},
+        {hex("040b") + "streamtyped", "truncated"},
+        {hex("040b") + "streamtyped" + hex("81e8"), "truncated"},
+        {hex("040b") + "streamtyped" + hex("85"), "unexpected nil where the system version"},
+    };
+    for (const auto &[bytes, reason] : rows) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        try {
+            TypedStream stream(bytes);
+            stream.readHeader();
+            ADD_FAILURE() << "accepted";
+        } catch (const TypedStream::Error &e) {
+            EXPECT_TRUE(e.reason.contains(QLatin1String(reason))) << e.reason.toStdString();
+        }
+    }
+}
+
+TEST(ArchiveTypedStream, NestingAndChainLengthAreBounded)
+{
+    // Thousands of objects nested one in another.
+    TypedStreamWriter nested;
+    for (int i = 0; i < 5000; ++i) {
+        nested.typeString("@");
+        nested.beginObject({"NSArray", "NSObject"});
+    }
+    EXPECT_TRUE(decodeError(false, nested.bytes().mid(headerLE.size())).contains(QLatin1String("nested deeper than 32")));
+
+    // A long chain of new classes.
+    QByteArray chain = hex("8401" "40" "84");
+    for (int i = 0; i < 1000; ++i)
+        chain += hex("84" "84" "02") + QByteArray::number(i % 90 + 10) + hex("00");
+    EXPECT_TRUE(decodeError(false, chain).contains(QLatin1String("class chain longer than 64")));
+
+    // More values than any fractal holds: refused before memory grows with the file.
+    const QByteArray many = "[300000i]";
+    const QString reason = decodeError(false, hex("84") + char(many.size()) + many + QByteArray(300000, '\0'));
+    EXPECT_TRUE(reason.contains(QLatin1String("more values than"))) << reason.toStdString();
+}
+
+TEST(ArchiveTypedStream, ManyZeroSizedFieldsDoNotMultiplyWork)
+{
+    // A long type string of fields that take no bytes, used again and again by
+    // one-byte references, must not cost time per field per use.
+    const QByteArray type = QByteArray(4000, '!') + "c";
+    QByteArray body = hex("84" "82") + QByteArray::fromRawData("\xa1\x0f\x00\x00", 4) + type + "x";
+    for (int i = 0; i < 100000; ++i)
+        body += hex("92") + "x";
+    const QString reason = decodeError(false, body);
+    EXPECT_TRUE(reason.isEmpty()) << reason.toStdString();
+}
