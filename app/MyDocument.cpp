@@ -15,6 +15,7 @@
 #include "ui_MyDocument.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -28,7 +29,6 @@ namespace attractor {
 
 namespace {
 
-constexpr double kTwoPi = 6.28318530718;
 constexpr qreal kPrintMargin = 30.0;
 
 // The same test the reader makes: anything else was read as a legacy archive.
@@ -39,23 +39,6 @@ bool isDocumentText(const QByteArray &data)
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(data);
     return !decoder.hasError() && text.startsWith(u'{');
-}
-
-// The export options window belongs to the renderer canvas; it is offered
-// once the canvas has one.
-template <typename View>
-void showExportOptionsOf(View &view, QWidget *fallbackParent)
-{
-    if constexpr (requires { view.exportOptionsWindow(); }) {
-        if (QWidget *options = view.exportOptionsWindow()) {
-            options->show();
-            options->raise();
-            options->activateWindow();
-            return;
-        }
-    }
-    QMessageBox::information(fallbackParent, QCoreApplication::applicationName(),
-                             QObject::tr("Export options are set when you export at high resolution."));
 }
 
 } // namespace
@@ -130,11 +113,8 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
 
     _ifsView = _ui->ifsView;
     _fractalView = _ui->fractalView;
-    _ui->rotationSlider->setFloatRange(0.0f, static_cast<float>(kTwoPi));
-    // The slider carries the negated probability: 0 at the right gives every
-    // map the same weight, -1 in the middle weights maps by area.
-    _ui->probabilitySlider->setFloatRange(-2.0f, 0.0f);
 
+    // The canvases connect their own controls and set the editor's slider ranges.
     _fractalView->setIterSlider(_ui->iterSlider);
     _fractalView->setBgColorWell(_ui->bgColorWell);
     _ifsView->setControls({_ui->newTransformButton, _ui->deleteTransformButton, _ui->rotationSlider,
@@ -146,7 +126,9 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
     if (!_fractal)
         _fractal = QvFrac::defaultFractal();
     _ifsView->setFractal(_fractal);
-    _ifsView->setFocus();
+    _ifsView->awakeFromNib();
+    _fractalView->setDocumentDisplayName(displayName());
+    connect(this, &Document::filePathChanged, _fractalView, [this] { _fractalView->setDocumentDisplayName(displayName()); });
 }
 
 void MyDocument::connectControls()
@@ -155,29 +137,6 @@ void MyDocument::connectControls()
     // whichever document happens to be in front.
     connect(_ifsView, &QvIFSView::changeMade, this, [this] { updateChangeCount(ChangeDone); });
     connect(_fractalView, &MyOpenGLView::changeMade, this, [this] { updateChangeCount(ChangeDone); });
-
-    const auto unique = Qt::UniqueConnection;
-    connect(_ui->newTransformButton, &QAbstractButton::clicked, _ifsView, &QvIFSView::newTransform, unique);
-    connect(_ui->deleteTransformButton, &QAbstractButton::clicked, _ifsView, &QvIFSView::deleteTransform, unique);
-    connect(_ui->infoButton, &QAbstractButton::clicked, _ifsView, &QvIFSView::showInfo, unique);
-    connect(_ui->rotationSlider, &FloatSlider::floatValueChanged, _ifsView, &QvIFSView::changeRotation, unique);
-    connect(_ui->probabilitySlider, &FloatSlider::floatValueChanged, _ifsView, &QvIFSView::changeProbability, unique);
-    connect(_ui->colorWell, &ColorWell::colorChanged, _ifsView, &QvIFSView::changeColor, unique);
-    // Only the user's own moves of the iteration slider reach the canvas:
-    // showing a fractal's count on the slider clamps it to the slider's range,
-    // and that must never be written back into the fractal. Every user action
-    // is announced just before the value it produces.
-    connect(_ui->iterSlider, &QAbstractSlider::actionTriggered, this, [this] {
-        _iterSliderAction = true;
-        QMetaObject::invokeMethod(this, [this] { _iterSliderAction = false; }, Qt::QueuedConnection);
-    });
-    connect(_ui->iterSlider, &QAbstractSlider::valueChanged, this, [this] {
-        if (!_iterSliderAction)
-            return;
-        _iterSliderAction = false;
-        _fractalView->iterSlider();
-    });
-    connect(_ui->bgColorWell, &ColorWell::colorChanged, _fractalView, &MyOpenGLView::changeBGColor, unique);
 }
 
 void MyDocument::makeMenus(DocumentWindow *window)
@@ -275,8 +234,10 @@ void MyDocument::exportText()
 
 void MyDocument::showExportOptions()
 {
-    if (_fractalView)
-        showExportOptionsOf(*_fractalView, window());
+    if (!_fractalView)
+        return;
+    if (QDialog *options = _fractalView->exportOptionsWindow())
+        options->open();
 }
 
 QPrinter &MyDocument::printInfo()

@@ -71,7 +71,6 @@ private:
     Using *_helpWindow = nullptr;
     std::unique_ptr<QPrinter> _printInfo;
     bool _openedFromArchive = false;
-    bool _iterSliderAction = false;
 };
 
 } // namespace attractor
