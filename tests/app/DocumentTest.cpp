@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "persistence/TypedStreamWriter.h"
 
 #include "app/DocumentController.h"
 #include "app/DocumentWindow.h"
@@ -396,6 +397,57 @@ TEST_F(DocumentTest, RevertReadsTheFileAgainAndClearsTheEdits)
     EXPECT_EQ(document->ifsView()->fractal(), document->fractal());
     EXPECT_EQ(document->fractalView()->fractal(), document->fractal());
 }
+
+struct ArchiveName {
+    const char *name;
+    const char *fileName;
+    const char *proposedName;
+};
+
+void PrintTo(const ArchiveName &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class ArchiveSaveTest : public DocumentTest, public ::testing::WithParamInterface<ArchiveName>
+{
+};
+
+TEST_P(ArchiveSaveTest, SaveProposesATextDocumentBesideTheArchive)
+{
+    const QByteArray archive = testing::fractalArchive({testing::MapValues{}}, 5000, testing::nilSlot());
+    const QString name = QString::fromLatin1(GetParam().fileName);
+    writeFile(name, archive);
+    MyDocument *document = open(path(name));
+    ASSERT_NE(document, nullptr) << _errors.join(u'\n').toStdString();
+    EXPECT_TRUE(document->openedFromArchive());
+    EXPECT_FALSE(document->isDocumentEdited());
+    document->ifsView()->newTransform();
+
+    // Cancelling the proposal saves nothing and keeps the edits.
+    EXPECT_FALSE(document->save());
+    ASSERT_EQ(_proposedPaths.size(), 1);
+    EXPECT_EQ(_proposedPaths[0], path(QString::fromLatin1(GetParam().proposedName)));
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    _savePaths.push_back(_proposedPaths[0]);
+    ASSERT_TRUE(document->save());
+    EXPECT_EQ(readFile(path(name)), archive);
+    EXPECT_TRUE(readFile(_proposedPaths[0]).startsWith('{'));
+    EXPECT_FALSE(document->openedFromArchive());
+    EXPECT_FALSE(document->isDocumentEdited());
+
+    // From now on the text document saves in place.
+    document->ifsView()->newTransform();
+    EXPECT_TRUE(document->save());
+    EXPECT_EQ(_proposedPaths.size(), 2);
+    EXPECT_EQ(readFile(path(name)), archive);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ArchiveSaveTest,
+                         ::testing::Values(ArchiveName{"OtherExtension", "old.fractal", "old.frac"},
+                                           ArchiveName{"FracExtension", "old.frac", "old converted.frac"}),
+                         [](const ::testing::TestParamInfo<ArchiveName> &info) { return std::string(info.param.name); });
 
 TEST_F(DocumentTest, AFileDroppedOnAWindowOpens)
 {
