@@ -1,10 +1,36 @@
+#include "app/DocumentController.h"
+#include "app/MyDocument.h"
+#include "app/Using.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QIcon>
+#include <QStringList>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Attractor"));
-    label.show();
+    QCoreApplication::setOrganizationName(QStringLiteral("Attractor"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("attractor.example.org"));
+    QCoreApplication::setApplicationName(QStringLiteral("Attractor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ATTRACTOR_VERSION));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Attractor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("attractor"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("attractor"), QIcon(QStringLiteral(":/icons/attractor.svg"))));
+    // Quitting goes through the controller, which asks about edited documents.
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    attractor::DocumentController controller([] { return std::make_unique<attractor::MyDocument>(); });
+
+    QStringList files = QCoreApplication::arguments();
+    files.removeFirst();
+    controller.openDocuments(files);
+    if (controller.documents().isEmpty())
+        controller.newDocument();
+
+    // Tips come up once per start until the user closes a tips window.
+    if (attractor::Using::showTipsOnLaunch()) {
+        if (auto *document = qobject_cast<attractor::MyDocument *>(controller.documents().constFirst()))
+            document->showHelp();
+    }
     return app.exec();
 }

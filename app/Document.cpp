@@ -1,0 +1,244 @@
+#include "app/Document.h"
+
+#include "app/DocumentWindow.h"
+#include "app/Prompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace attractor {
+
+const QString Document::kTypeName = QStringLiteral("frac");
+
+Document::Document(QObject *parent)
+    : QObject(parent)
+{
+}
+
+Document::~Document() = default;
+
+QString Document::displayName() const
+{
+    if (!_filePath.isEmpty())
+        return QFileInfo(_filePath).fileName();
+    if (_untitledNumber <= 1)
+        return tr("Untitled");
+    return tr("Untitled %1").arg(_untitledNumber);
+}
+
+void Document::setUntitledNumber(int number)
+{
+    _untitledNumber = number;
+    updateTitle();
+}
+
+void Document::updateChangeCount(ChangeKind kind)
+{
+    const bool wasEdited = isDocumentEdited();
+    switch (kind) {
+    case ChangeDone:
+        ++_changeCount;
+        break;
+    case ChangeUndone:
+        --_changeCount;
+        break;
+    case ChangeCleared:
+        _changeCount = 0;
+        break;
+    }
+    if (_window)
+        _window->setWindowModified(isDocumentEdited());
+    if (wasEdited != isDocumentEdited())
+        emit editedChanged(isDocumentEdited());
+}
+
+void Document::makeWindow()
+{
+    if (_window)
+        return;
+    _window = std::make_unique<DocumentWindow>(this);
+    windowControllerDidLoadNib(_window.get());
+    // Handing the content to the window's views is not an edit.
+    updateChangeCount(ChangeCleared);
+    updateTitle();
+}
+
+void Document::showWindow()
+{
+    if (!_window)
+        makeWindow();
+    _window->show();
+    _window->raise();
+    _window->activateWindow();
+}
+
+void Document::destroyWindow()
+{
+    _window.reset();
+}
+
+bool Document::readFromPath(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    if (!readFromData(data, kTypeName, error))
+        return false;
+    setFilePath(path);
+    return true;
+}
+
+bool Document::writeToPath(const QString &path, QString *error) const
+{
+    const QByteArray data = dataOfType(kTypeName, error);
+    if (data.isNull())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.write(data) != data.size()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString Document::saveErrorMessage(const QString &path, const QString &reason)
+{
+    return tr("The document could not be saved as “%1”: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+bool Document::saveToPath(const QString &path)
+{
+    QString error;
+    if (!writeToPath(path, &error)) {
+        Prompts::showError(_window.get(), tr("Save failed"), saveErrorMessage(path, error));
+        return false;
+    }
+    setFilePath(path);
+    updateChangeCount(ChangeCleared);
+    didSave();
+    emit saved(path);
+    return true;
+}
+
+QString Document::proposedSavePath() const
+{
+    if (!_filePath.isEmpty()) {
+        const QFileInfo info(_filePath);
+        return info.dir().filePath(info.completeBaseName() + QStringLiteral(".frac"));
+    }
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(displayName() + QStringLiteral(".frac"));
+}
+
+bool Document::save()
+{
+    if (_filePath.isEmpty() || !savesInPlace())
+        return saveAs();
+    return saveToPath(_filePath);
+}
+
+bool Document::saveAs()
+{
+    const QString path = Prompts::savePath(_window.get(), proposedSavePath());
+    if (path.isEmpty())
+        return false;
+    return saveToPath(path);
+}
+
+bool Document::revert()
+{
+    if (_filePath.isEmpty())
+        return false;
+    if (isDocumentEdited() && !Prompts::confirmRevert(_window.get(), displayName()))
+        return false;
+    QString error;
+    if (!readFromPath(_filePath, &error)) {
+        Prompts::showError(_window.get(), tr("Revert failed"),
+                           tr("The document “%1” could not be read: %2")
+                               .arg(QDir::toNativeSeparators(_filePath), error));
+        return false;
+    }
+    updateChangeCount(ChangeCleared);
+    return true;
+}
+
+bool Document::shouldClose()
+{
+    if (_closing || !isDocumentEdited())
+        return true;
+    switch (Prompts::askToSave(_window.get(), displayName())) {
+    case Prompts::SaveAnswer::Save:
+        return save();
+    case Prompts::SaveAnswer::Discard:
+        return true;
+    case Prompts::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool Document::close()
+{
+    if (!_window) {
+        if (!shouldClose())
+            return false;
+        _closing = true;
+        windowDidClose();
+        return true;
+    }
+    return _window->close();
+}
+
+void Document::closeWithoutAsking()
+{
+    _closing = true;
+    close();
+}
+
+void Document::windowDidClose()
+{
+    _closing = true;
+    emit closed(this);
+}
+
+void Document::setFilePath(const QString &path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (absolute == _filePath)
+        return;
+    _filePath = absolute;
+    updateTitle();
+    emit filePathChanged(_filePath);
+}
+
+void Document::updateTitle()
+{
+    if (!_window)
+        return;
+    _window->setWindowTitle(displayName() + QStringLiteral("[*]"));
+    _window->setWindowFilePath(_filePath);
+    _window->setWindowModified(isDocumentEdited());
+}
+
+} // namespace attractor

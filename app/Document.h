@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QByteArray;
+
+namespace attractor {
+
+class DocumentController;
+class DocumentWindow;
+
+// One open document and its one window: file path, display name, edited
+// state, saving, reverting and closing. Subclasses read and write the bytes
+// and fill the window.
+class Document : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum ChangeKind { ChangeDone, ChangeUndone, ChangeCleared };
+
+    explicit Document(QObject *parent = nullptr);
+    ~Document() override;
+
+    QString filePath() const { return _filePath; }
+    // The file name, or "Untitled" (numbered after the first) before a first save.
+    QString displayName() const;
+    void setUntitledNumber(int number);
+
+    bool isDocumentEdited() const { return _changeCount != 0; }
+    void updateChangeCount(ChangeKind kind);
+
+    DocumentController *controller() const { return _controller; }
+    void setController(DocumentController *controller) { _controller = controller; }
+
+    DocumentWindow *window() const { return _window.get(); }
+    // Loads the window and hands the content to it. Whatever the loading
+    // reports as changes, the document then counts as unedited.
+    void makeWindow();
+    void showWindow();
+
+    // Reads the file; on failure error says why and the document is unchanged.
+    bool readFromPath(const QString &path, QString *error);
+    // Writes atomically: the file on disk is whole, old or new, whatever happens.
+    bool writeToPath(const QString &path, QString *error) const;
+
+    // Asks to save when edited; false when the user cancels or saving fails.
+    bool shouldClose();
+    // Closes the window; asks first when edited. False when it stays open.
+    bool close();
+    // Closes after the caller has already settled what happens to the edits.
+    void closeWithoutAsking();
+
+    // The error reports name the document; for tests and for the dialogs.
+    static QString saveErrorMessage(const QString &path, const QString &reason);
+
+public slots:
+    bool save();
+    bool saveAs();
+    bool revert();
+
+signals:
+    void editedChanged(bool edited);
+    void filePathChanged(const QString &path);
+    void saved(const QString &path);
+    // The window has closed; the document is about to go.
+    void closed(Document *document);
+
+protected:
+    virtual bool readFromData(const QByteArray &data, const QString &typeName, QString *error) = 0;
+    virtual QByteArray dataOfType(const QString &typeName, QString *error) const = 0;
+    // The window exists; fill it and hand the content over.
+    virtual void windowControllerDidLoadNib(DocumentWindow *window) = 0;
+    // False when Save must ask for a new name (the file is in a format we do not write).
+    virtual bool savesInPlace() const { return true; }
+    virtual QString proposedSavePath() const;
+    virtual void didSave() {}
+    // Destroys the window early, while the subclass's members are still alive.
+    void destroyWindow();
+
+    static const QString kTypeName;
+
+private:
+    friend class DocumentWindow;
+    void windowDidClose();
+    bool saveToPath(const QString &path);
+    void setFilePath(const QString &path);
+    void updateTitle();
+
+    QString _filePath;
+    int _untitledNumber = 1;
+    int _changeCount = 0;
+    bool _closing = false;
+    DocumentController *_controller = nullptr;
+    std::unique_ptr<DocumentWindow> _window;
+};
+
+} // namespace attractor

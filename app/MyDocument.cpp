@@ -1,0 +1,293 @@
+#include "app/MyDocument.h"
+
+#include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
+#include "app/Prompts.h"
+#include "app/Using.h"
+#include "editor/ColorWell.h"
+#include "editor/FloatSlider.h"
+#include "editor/QvIFSView.h"
+#include "model/QvTransform.h"
+#include "persistence/DocumentFormat.h"
+#include "persistence/DocumentReader.h"
+#include "renderer/MyOpenGLView.h"
+
+#include "ui_MyDocument.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QStringDecoder>
+
+namespace attractor {
+
+namespace {
+
+constexpr qreal kPrintMargin = 30.0;
+
+// The same test the reader makes: anything else was read as a legacy archive.
+bool isDocumentText(const QByteArray &data)
+{
+    if (!data.startsWith('{'))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(data);
+    return !decoder.hasError() && text.startsWith(u'{');
+}
+
+} // namespace
+
+MyDocument::MyDocument(QObject *parent)
+    : Document(parent)
+    , _ui(std::make_unique<Ui::MyDocument>())
+{
+}
+
+MyDocument::~MyDocument()
+{
+    // The canvases live in the window: stop listening before they go, so
+    // that tearing down reports nothing to a half-destroyed document.
+    if (_ifsView)
+        disconnect(_ifsView, nullptr, this, nullptr);
+    if (_fractalView)
+        disconnect(_fractalView, nullptr, this, nullptr);
+    setFractal(nullptr);
+    destroyWindow();
+}
+
+void MyDocument::setFractal(FracPtr fractal)
+{
+    if (fractal == _fractal)
+        return;
+    _fractal = std::move(fractal);
+    // The editor reports the new fractal as a change; that is what marks the
+    // document edited after a new random fractal.
+    if (_ifsView)
+        _ifsView->setFractal(_fractal);
+}
+
+bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *error)
+{
+    DocumentReadResult result = readDocument(data);
+    if (!result.ok()) {
+        *error = result.error.isEmpty() ? tr("The file is not a fractal document.") : result.error;
+        return false;
+    }
+    _openedFromArchive = !isDocumentText(data);
+    setFractal(result.fractal);
+    return true;
+}
+
+QByteArray MyDocument::dataOfType(const QString &, QString *error) const
+{
+    if (!_fractal) {
+        *error = tr("The document holds no fractal.");
+        return {};
+    }
+    return jsonRepresentation(*_fractal).toUtf8();
+}
+
+QString MyDocument::proposedSavePath() const
+{
+    // An archive is never overwritten with text: the proposal is a .frac
+    // beside it, under another name if the archive itself ends in .frac.
+    const QString proposed = Document::proposedSavePath();
+    if (!_openedFromArchive || proposed != filePath())
+        return proposed;
+    const QFileInfo info(proposed);
+    return info.dir().filePath(info.completeBaseName() + tr(" converted") + QStringLiteral(".frac"));
+}
+
+void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
+{
+    auto *central = new QWidget(window);
+    _ui->setupUi(central);
+    window->setCentralWidget(central);
+    window->resize(1040, 620);
+
+    _ifsView = _ui->ifsView;
+    _fractalView = _ui->fractalView;
+
+    // The canvases connect their own controls and set the editor's slider ranges.
+    _fractalView->setIterSlider(_ui->iterSlider);
+    _fractalView->setBgColorWell(_ui->bgColorWell);
+    _ifsView->setControls({_ui->newTransformButton, _ui->deleteTransformButton, _ui->rotationSlider,
+                           _ui->colorWell, _ui->probabilitySlider, _ui->infoButton});
+    _ifsView->setFractalView(_fractalView);
+    connectControls();
+    makeMenus(window);
+
+    if (!_fractal)
+        _fractal = QvFrac::defaultFractal();
+    _ifsView->setFractal(_fractal);
+    _ifsView->awakeFromNib();
+    _fractalView->setDocumentDisplayName(displayName());
+    connect(this, &Document::filePathChanged, _fractalView, [this] { _fractalView->setDocumentDisplayName(displayName()); });
+}
+
+void MyDocument::connectControls()
+{
+    // Each canvas reports to the document of its own window, never to
+    // whichever document happens to be in front.
+    connect(_ifsView, &QvIFSView::changeMade, this, [this] { updateChangeCount(ChangeDone); });
+    connect(_fractalView, &MyOpenGLView::changeMade, this, [this] { updateChangeCount(ChangeDone); });
+}
+
+void MyDocument::makeMenus(DocumentWindow *window)
+{
+    QMenuBar *bar = window->menuBar();
+    auto add = [window](QMenu *menu, const QString &text, const QKeySequence &shortcut, auto receiver, auto slot) {
+        QAction *action = menu->addAction(text);
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, receiver, slot);
+        window->addAction(action);
+        return action;
+    };
+    auto withController = [this](auto call) {
+        return [this, call] {
+            if (DocumentController *c = controller())
+                call(c);
+        };
+    };
+
+    QMenu *file = bar->addMenu(tr("&File"));
+    add(file, tr("&New"), QKeySequence::New, this, withController([](DocumentController *c) { c->newDocument(); }));
+    add(file, tr("&Open…"), QKeySequence::Open, this,
+        withController([window](DocumentController *c) { c->openWithDialog(window); }));
+    QMenu *recent = file->addMenu(tr("Open &Recent"));
+    if (controller())
+        controller()->attachRecentMenu(recent);
+    file->addSeparator();
+    add(file, tr("&Close"), QKeySequence(tr("Ctrl+W")), window, &QWidget::close);
+    add(file, tr("&Save"), QKeySequence(tr("Ctrl+S")), this, &Document::save);
+    add(file, tr("Save &As…"), QKeySequence(tr("Ctrl+Shift+S")), this, &Document::saveAs);
+    QAction *revertAction = add(file, tr("Re&vert to Saved"), QKeySequence(), this, &Document::revert);
+    auto updateRevert = [this, revertAction] { revertAction->setEnabled(!filePath().isEmpty() && isDocumentEdited()); };
+    connect(this, &Document::editedChanged, revertAction, updateRevert);
+    connect(this, &Document::filePathChanged, revertAction, updateRevert);
+    updateRevert();
+    file->addSeparator();
+    add(file, tr("Export as &JPEG…"), QKeySequence(tr("Ctrl+E")), this, &MyDocument::exportQuickly);
+    add(file, tr("Export &High Resolution…"), QKeySequence(tr("Ctrl+Shift+E")), this, &MyDocument::exportHighResolution);
+    add(file, tr("Export &Text…"), QKeySequence(), this, &MyDocument::exportText);
+    file->addSeparator();
+    add(file, tr("Page Set&up…"), QKeySequence(tr("Ctrl+Shift+P")), this, &MyDocument::runPageLayout);
+    add(file, tr("&Print…"), QKeySequence::Print, this, &MyDocument::printDocument);
+    file->addSeparator();
+    add(file, tr("&Quit"), QKeySequence(tr("Ctrl+Q")), this, withController([](DocumentController *c) { c->quit(); }));
+
+    QMenu *edit = bar->addMenu(tr("&Edit"));
+    add(edit, tr("&New Map"), QKeySequence(tr("Ctrl+Shift+N")), _ifsView, &QvIFSView::newTransform);
+    add(edit, tr("&Delete Map"), QKeySequence::Delete, _ifsView, &QvIFSView::deleteTransform);
+
+    QMenu *fractal = bar->addMenu(tr("F&ractal"));
+    add(fractal, tr("New &Random Fractal"), QKeySequence(tr("Ctrl+R")), this, &MyDocument::makeRandomFractal);
+    add(fractal, tr("Export &Options…"), QKeySequence(), this, &MyDocument::showExportOptions);
+
+    QMenu *help = bar->addMenu(tr("&Help"));
+    add(help, tr("&Tips"), QKeySequence::HelpContents, this, &MyDocument::showHelp);
+    add(help, tr("&About Attractor"), QKeySequence(), this, [window] {
+        QMessageBox::about(window, tr("About Attractor"),
+                           tr("<h3>Attractor %1</h3><p>An editor for iterated-function-system fractals.</p>")
+                               .arg(QCoreApplication::applicationVersion()));
+    });
+}
+
+void MyDocument::showHelp()
+{
+    if (!_helpWindow)
+        _helpWindow = new Using(window());
+    _helpWindow->showWindow();
+}
+
+void MyDocument::makeRandomFractal()
+{
+    FracPtr fractal = QvFrac::randomFractal();
+    for (const TransformPtr &map : *fractal->transforms())
+        map->setRgb(_rgb_color{1, 1, 1, 1});
+    setFractal(fractal);
+}
+
+void MyDocument::exportQuickly()
+{
+    if (_fractalView)
+        _fractalView->exportToJPG();
+}
+
+void MyDocument::exportHighResolution()
+{
+    if (_fractalView)
+        _fractalView->exportToHiRes();
+}
+
+void MyDocument::exportText()
+{
+    if (_ifsView)
+        _ifsView->exportToText();
+}
+
+void MyDocument::showExportOptions()
+{
+    if (!_fractalView)
+        return;
+    if (QDialog *options = _fractalView->exportOptionsWindow())
+        options->open();
+}
+
+QPrinter &MyDocument::printInfo()
+{
+    if (!_printInfo)
+        _printInfo = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *_printInfo;
+}
+
+void MyDocument::runPageLayout()
+{
+    Prompts::pageSetup(window(), printInfo());
+}
+
+void MyDocument::printDocument()
+{
+    if (!_fractalView)
+        return;
+    QPrinter &printer = printInfo();
+    printer.setFullPage(false);
+    printer.setPageMargins(QMarginsF(kPrintMargin, kPrintMargin, kPrintMargin, kPrintMargin), QPageLayout::Point);
+    _fractalView->setPrinting(true);
+    if (Prompts::print(window(), printer))
+        printFractal(printer);
+    // Cancelled or printed, the canvas draws for the screen again.
+    _fractalView->setPrinting(false);
+}
+
+bool MyDocument::printFractal(QPrinter &printer)
+{
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        const QString where = printer.outputFileName().isEmpty()
+                                  ? printer.printerName()
+                                  : QDir::toNativeSeparators(printer.outputFileName());
+        Prompts::showError(window(), tr("Print failed"),
+                           tr("“%1” could not be printed to “%2”.").arg(displayName(), where));
+        return false;
+    }
+    // The painter starts at the corner of the area inside the margins.
+    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+    const QRectF area(QPointF(0, 0), page.size());
+    QSizeF picture = _fractalView ? QSizeF(_fractalView->size()) : area.size();
+    if (picture.isEmpty())
+        picture = area.size();
+    const QSizeF fitted = picture.scaled(area.size(), Qt::KeepAspectRatio);
+    const QRectF target(area.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
+    if (_fractalView)
+        _fractalView->drawFractalAsImage(painter, target);
+    return painter.end();
+}
+
+} // namespace attractor

@@ -1,0 +1,152 @@
+#include "app/Prompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace attractor {
+
+const QString Prompts::kDocumentFilter = QStringLiteral("Fractal documents (*.frac);;All files (*)");
+
+namespace {
+
+Prompts::Handlers &current()
+{
+    static Prompts::Handlers handlers = Prompts::defaults();
+    return handlers;
+}
+
+Prompts::SaveAnswer defaultAskToSave(QWidget *parent, const QString &displayName)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                    QObject::tr("Do you want to save the changes you made to “%1”?").arg(displayName),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setInformativeText(QObject::tr("Your changes will be lost if you don’t save them."));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setWindowModality(Qt::WindowModal);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Prompts::SaveAnswer::Save;
+    case QMessageBox::Discard:
+        return Prompts::SaveAnswer::Discard;
+    default:
+        return Prompts::SaveAnswer::Cancel;
+    }
+}
+
+QString defaultSavePath(QWidget *parent, const QString &proposedPath)
+{
+    QFileDialog dialog(parent, QObject::tr("Save As"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(Prompts::kDocumentFilter);
+    dialog.setDefaultSuffix(QStringLiteral("frac"));
+    dialog.setDirectory(QFileInfo(proposedPath).absolutePath());
+    dialog.selectFile(QFileInfo(proposedPath).fileName());
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QStringList defaultOpenPaths(QWidget *parent)
+{
+    return QFileDialog::getOpenFileNames(parent, QObject::tr("Open"), QString(), Prompts::kDocumentFilter);
+}
+
+bool defaultConfirmRevert(QWidget *parent, const QString &displayName)
+{
+    const auto answer = QMessageBox::question(
+        parent, QCoreApplication::applicationName(),
+        QObject::tr("Revert to the saved version of “%1”? Your current changes will be lost.").arg(displayName),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    return answer == QMessageBox::Yes;
+}
+
+void defaultShowError(QWidget *parent, const QString &title, const QString &message)
+{
+    QMessageBox box(QMessageBox::Critical, title, message, QMessageBox::Ok, parent);
+    box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box.exec();
+}
+
+bool defaultPrint(QWidget *parent, QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void defaultPageSetup(QWidget *parent, QPrinter &printer)
+{
+    QPageSetupDialog dialog(&printer, parent);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.exec();
+}
+
+} // namespace
+
+Prompts::Handlers Prompts::defaults()
+{
+    return {defaultAskToSave, defaultSavePath, defaultOpenPaths, defaultConfirmRevert,
+            defaultShowError, defaultPrint, defaultPageSetup};
+}
+
+void Prompts::install(const Handlers &handlers)
+{
+    Handlers &h = current();
+    if (handlers.askToSave)
+        h.askToSave = handlers.askToSave;
+    if (handlers.savePath)
+        h.savePath = handlers.savePath;
+    if (handlers.openPaths)
+        h.openPaths = handlers.openPaths;
+    if (handlers.confirmRevert)
+        h.confirmRevert = handlers.confirmRevert;
+    if (handlers.showError)
+        h.showError = handlers.showError;
+    if (handlers.print)
+        h.print = handlers.print;
+    if (handlers.pageSetup)
+        h.pageSetup = handlers.pageSetup;
+}
+
+Prompts::SaveAnswer Prompts::askToSave(QWidget *parent, const QString &displayName)
+{
+    return current().askToSave(parent, displayName);
+}
+
+QString Prompts::savePath(QWidget *parent, const QString &proposedPath)
+{
+    return current().savePath(parent, proposedPath);
+}
+
+QStringList Prompts::openPaths(QWidget *parent)
+{
+    return current().openPaths(parent);
+}
+
+bool Prompts::confirmRevert(QWidget *parent, const QString &displayName)
+{
+    return current().confirmRevert(parent, displayName);
+}
+
+void Prompts::showError(QWidget *parent, const QString &title, const QString &message)
+{
+    current().showError(parent, title, message);
+}
+
+bool Prompts::print(QWidget *parent, QPrinter &printer)
+{
+    return current().print(parent, printer);
+}
+
+void Prompts::pageSetup(QWidget *parent, QPrinter &printer)
+{
+    current().pageSetup(parent, printer);
+}
+
+} // namespace attractor

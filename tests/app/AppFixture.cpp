@@ -1,0 +1,127 @@
+#include "AppFixture.h"
+
+#include "app/DocumentController.h"
+#include "app/MyDocument.h"
+#include "renderer/MyOpenGLView.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QSettings>
+#include <QWidget>
+
+namespace attractor {
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void captureLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    AppFixture::logLines() << message;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+QStringList &AppFixture::logLines()
+{
+    static QStringList lines;
+    return lines;
+}
+
+void AppFixture::SetUp()
+{
+    logLines().clear();
+    previousHandler = qInstallMessageHandler(captureLog);
+    ASSERT_TRUE(_dir.isValid());
+    QSettings().clear();
+    Prompts::Handlers handlers;
+    handlers.askToSave = [this](QWidget *, const QString &name) {
+        _asked << name;
+        if (_saveAnswers.empty()) {
+            ADD_FAILURE() << "unexpected save question about " << name.toStdString();
+            return Prompts::SaveAnswer::Cancel;
+        }
+        const Prompts::SaveAnswer answer = _saveAnswers.front();
+        _saveAnswers.pop_front();
+        return answer;
+    };
+    handlers.savePath = [this](QWidget *, const QString &proposed) {
+        _proposedPaths << proposed;
+        if (_savePaths.empty())
+            return QString();
+        const QString chosen = _savePaths.front();
+        _savePaths.pop_front();
+        return chosen;
+    };
+    handlers.openPaths = [](QWidget *) { return QStringList(); };
+    handlers.confirmRevert = [](QWidget *, const QString &) { return true; };
+    handlers.showError = [this](QWidget *, const QString &, const QString &message) { _errors << message; };
+    handlers.print = [this](QWidget *parent, QPrinter &) {
+        ++_printAsked;
+        auto *view = parent ? parent->findChild<MyOpenGLView *>() : nullptr;
+        _printingWhenAsked = view && view->printing();
+        return _printAnswer;
+    };
+    handlers.pageSetup = [](QWidget *, QPrinter &) {};
+    Prompts::install(handlers);
+    _controller = std::make_unique<DocumentController>([] { return std::make_unique<MyDocument>(); });
+}
+
+void AppFixture::TearDown()
+{
+    _controller.reset();
+    settle();
+    Prompts::install(Prompts::defaults());
+    qInstallMessageHandler(previousHandler);
+}
+
+MyDocument *AppFixture::newDocument()
+{
+    return qobject_cast<MyDocument *>(_controller->newDocument());
+}
+
+MyDocument *AppFixture::open(const QString &pathName)
+{
+    return qobject_cast<MyDocument *>(_controller->openDocument(pathName));
+}
+
+MyDocument *AppFixture::document(int index) const
+{
+    return qobject_cast<MyDocument *>(_controller->documents().value(index));
+}
+
+int AppFixture::documentCount() const
+{
+    return static_cast<int>(_controller->documents().size());
+}
+
+QString AppFixture::path(const QString &name) const
+{
+    return _dir.filePath(name);
+}
+
+void AppFixture::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    QFile file(path(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray AppFixture::readFile(const QString &pathName) const
+{
+    QFile file(pathName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void AppFixture::settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace attractor
