@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -12,10 +11,11 @@ int main(int argc, char **argv)
     // Widget tests that need no OpenGL can still run without a display.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Settings written by tests must never touch the user's own.
+    // Settings written by tests must never touch the user's own, nor those of
+    // another test process running beside this one: each process gets its own
+    // configuration folder. (Qt's test mode would share one folder for all.)
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("AttractorTests"));
     QCoreApplication::setApplicationName(QStringLiteral("attractor-tests"));
