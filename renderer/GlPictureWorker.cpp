@@ -43,9 +43,9 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size)
     return generation;
 }
 
-void GlPictureWorker::abandon()
+quint64 GlPictureWorker::abandon()
 {
-    ++_generation;
+    return ++_generation;
 }
 
 } // namespace attractor

@@ -25,8 +25,9 @@ public:
 
     // Starts drawing from the given snapshot; returns the request's generation.
     quint64 request(ChaosTables tables, QSize size);
-    // Makes every running or queued draw stop without delivering anything.
-    void abandon();
+    // Makes every running or queued draw stop without delivering anything;
+    // returns a generation that no draw of this worker carries.
+    quint64 abandon();
     bool busy() const { return _running.load() > 0; }
 
 signals:

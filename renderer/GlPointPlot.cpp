@@ -14,7 +14,10 @@ uchar unorm8(float value)
         return 0;
     if (value >= 1.0f)
         return 255;
-    return static_cast<uchar>(std::lround(value * 255.0f));
+    // Rounding half up in doubles gives lround's result for these positive
+    // values without a library call per channel and point.
+    const float scaled = value * 255.0f;
+    return static_cast<uchar>(static_cast<double>(scaled) + 0.5);
 }
 
 quint32 packRgba(float r, float g, float b, float a)

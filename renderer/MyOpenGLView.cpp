@@ -31,6 +31,11 @@ namespace attractor {
 
 namespace {
 
+// Up to this many iterations the canvas draws on the main thread: a few
+// milliseconds, less than the round trip through the worker costs. Longer
+// games go to the worker so that the window never stalls.
+constexpr int32_t kDirectDrawIterations = 500000;
+
 MyOpenGLView::SavePanelRunner &savePanelRunner()
 {
     static MyOpenGLView::SavePanelRunner runner;
@@ -306,7 +311,15 @@ void MyOpenGLView::paintGL()
         _requested = tables;
         _requestedSize = pixels;
         _hasRequest = true;
-        _requestGeneration = _worker->request(std::move(tables), pixels);
+        if (tables.iterations <= kDirectDrawIterations) {
+            // A short game is drawn here and now: the new picture is on screen
+            // in this frame, so redrawing keeps up with a drag on the editor.
+            _requestGeneration = _worker->abandon();
+            _picture = plotGlPoints(tables, tables.iterations, pixels, 0.0f);
+            _pictureGeneration = _requestGeneration;
+        } else {
+            _requestGeneration = _worker->request(std::move(tables), pixels);
+        }
     }
     drawBackground(0.0f, false, false);
     if (!_picture.isNull())
