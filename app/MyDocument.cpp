@@ -236,8 +236,8 @@ void MyDocument::showExportOptions()
 {
     if (!_fractalView)
         return;
-    if (QDialog *options = _fractalView->exportOptionsWindow())
-        options->open();
+    // The options belong to an export: ask where it goes first, then show them.
+    _fractalView->exportToHiRes();
 }
 
 QPrinter &MyDocument::printInfo()

@@ -651,6 +651,8 @@ void MyOpenGLView::startExport()
     if (problem.isEmpty() && (count < 1 || count > std::numeric_limits<int32_t>::max()))
         problem = QStringLiteral("the iteration count must be between 1 and %1")
                       .arg(std::numeric_limits<int32_t>::max());
+    if (problem.isEmpty() && _exportFileName.isEmpty())
+        problem = QStringLiteral("no file was chosen to export to");
     if (!problem.isEmpty()) {
         setExportStatus(QStringLiteral("Cannot export: %1.").arg(problem));
         return;

@@ -381,3 +381,18 @@ INSTANTIATE_TEST_SUITE_P(Fields, GlViewExportInvalid,
                                            InvalidCase{"100", "100", "0"}, InvalidCase{"100", "100", "-1"},
                                            InvalidCase{"100", "100", "many"},
                                            InvalidCase{"100", "100", "3000000000"}));
+
+TEST_F(GlViewExport, ExportWithoutAChosenFileIsRefused)
+{
+    // The sheet shown on its own, as a window, before any file was chosen.
+    Sheet sheet = sheetOf(*view);
+    sheet.dialog->open();
+    sheet.width->setText(QStringLiteral("64"));
+    sheet.height->setText(QStringLiteral("64"));
+    sheet.iterations->setText(QStringLiteral("5000"));
+    view->startExport();
+    EXPECT_TRUE(sheet.status->text().startsWith(QStringLiteral("Cannot export: "))) << sheet.status->text().toStdString();
+    EXPECT_FALSE(view->exporting());
+    view->cancelExport();
+    expectIdle(*view);
+}
