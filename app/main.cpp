@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Attractor"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("attractor.example.org"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("attractor.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Attractor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ATTRACTOR_VERSION));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Attractor"));
