@@ -20,11 +20,10 @@ _rgb_color rgbColorFromColor(const QColor &color)
 {
     if (!color.isValid())
         return {0.0f, 0.0f, 0.0f, 0.0f};
-    const QColor rgb = color.spec() == QColor::Rgb || color.spec() == QColor::ExtendedRgb
-                           ? color
-                           : color.toRgb();
+    // HSV, HSL and CMYK colours are converted by getRgbF itself; extended-range
+    // RGB components come back unclamped.
     float r = 0, g = 0, b = 0, a = 0;
-    rgb.getRgbF(&r, &g, &b, &a);
+    color.getRgbF(&r, &g, &b, &a);
     return {r, g, b, a};
 }
 
