@@ -1,8 +1,7 @@
 #include "cli/CliSupport.h"
-#include "cli/ConvertCommand.h"
 #include "cli/NewCommand.h"
 #include "cli/RenderCommand.h"
-#include "cli/ReportCommand.h"
+#include "cli/TextCommands.h"
 
 #include <QCoreApplication>
 #include <QStringList>
