@@ -12,29 +12,14 @@
 
 namespace attractor {
 
-namespace {
-
-QtMessageHandler previousHandler = nullptr;
-
-void captureLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+QStringList AppFixture::logLines() const
 {
-    AppFixture::logLines() << message;
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
-} // namespace
-
-QStringList &AppFixture::logLines()
-{
-    static QStringList lines;
-    return lines;
+    return _log ? _log->lines() : QStringList();
 }
 
 void AppFixture::SetUp()
 {
-    logLines().clear();
-    previousHandler = qInstallMessageHandler(captureLog);
+    _log = std::make_unique<LogCapture>();
     ASSERT_TRUE(_dir.isValid());
     QSettings().clear();
     Prompts::Handlers handlers;
@@ -75,7 +60,7 @@ void AppFixture::TearDown()
     _controller.reset();
     settle();
     Prompts::install(Prompts::defaults());
-    qInstallMessageHandler(previousHandler);
+    _log.reset();
 }
 
 MyDocument *AppFixture::newDocument()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Prompts.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ class AppFixture : public ::testing::Test
 {
 public:
     // Log lines written while the test ran.
-    static QStringList &logLines();
+    QStringList logLines() const;
 
 protected:
     void SetUp() override;
@@ -50,6 +51,9 @@ protected:
     QStringList _errors;       // messages of the error reports
     QStringList _proposedPaths;
     int _printAsked = 0;
+
+private:
+    std::unique_ptr<LogCapture> _log;
 };
 
 } // namespace attractor

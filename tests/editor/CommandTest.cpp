@@ -327,9 +327,9 @@ TEST_F(TextExport, CancelOrForeignContextWritesNothing)
     addMap({0, 0});
     LogCapture log;
     EXPECT_FALSE(view->exportPanelDidEnd(0, path(QStringLiteral("a.txt")), QStringLiteral("txt")));
-    EXPECT_TRUE(LogCapture::lines().isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
     EXPECT_FALSE(view->exportPanelDidEnd(1, path(QStringLiteral("b.txt")), QStringLiteral("jpg")));
-    EXPECT_EQ(LogCapture::lines(), QStringList{QStringLiteral("Export failed; export type was not supported!")});
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Export failed; export type was not supported!")});
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("a.txt"))));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("b.txt"))));
 }
@@ -340,8 +340,8 @@ TEST_F(TextExport, FailedWriteIsLoggedAndKeepsTheOldFile)
     LogCapture log;
     const QString missing = path(QStringLiteral("no/such/folder/maps.txt"));
     EXPECT_FALSE(view->exportPanelDidEnd(1, missing, QStringLiteral("txt")));
-    ASSERT_EQ(LogCapture::lines().size(), 1);
-    EXPECT_TRUE(LogCapture::lines().front().contains(QDir::toNativeSeparators(missing)));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().front().contains(QDir::toNativeSeparators(missing)));
 
     // A folder where the file should go: nothing is replaced.
     QDir(dir.path()).mkdir(QStringLiteral("taken.txt"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/LogCapture.h"
+
 #include "editor/Beep.h"
 #include "editor/ColorWell.h"
 #include "editor/FloatSlider.h"
@@ -33,28 +35,6 @@ protected:
             ++paints;
         return false;
     }
-};
-
-// Collects warnings (our log lines) while alive.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        lines().clear();
-        _previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &msg) {
-            lines().append(msg);
-        });
-    }
-    ~LogCapture() { qInstallMessageHandler(_previous); }
-    static QStringList &lines()
-    {
-        static QStringList captured;
-        return captured;
-    }
-
-private:
-    QtMessageHandler _previous = nullptr;
 };
 
 // A 400 x 400 canvas in a window with all its controls. Points given to the

@@ -4,7 +4,8 @@
 #include "persistence/DocumentFormat.h"
 #include "persistence/LegacyArchive.h"
 
-#include "LogCapture.h"
+#include "support/LogCapture.h"
+#include "QtPrinters.h"
 
 #include <QByteArray>
 

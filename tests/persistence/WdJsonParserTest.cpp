@@ -1,6 +1,7 @@
 #include "persistence/WdJsonParser.h"
 
-#include "LogCapture.h"
+#include "support/LogCapture.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 

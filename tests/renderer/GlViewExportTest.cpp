@@ -1,4 +1,5 @@
 #include "GlViewTestSupport.h"
+#include "support/LogCapture.h"
 
 #include <QDialog>
 #include <QFile>
@@ -11,46 +12,11 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <mutex>
 
 using namespace attractor;
 using namespace attractor::testing;
 
 namespace {
-
-// Captures log lines so a test can check what was reported.
-class LogCapture
-{
-public:
-    LogCapture() { previous = qInstallMessageHandler(&LogCapture::handler); instance() = this; }
-    ~LogCapture()
-    {
-        qInstallMessageHandler(previous);
-        instance() = nullptr;
-    }
-    QStringList lines() const
-    {
-        std::lock_guard lock(mutex);
-        return captured;
-    }
-
-private:
-    static LogCapture *&instance()
-    {
-        static LogCapture *current = nullptr;
-        return current;
-    }
-    static void handler(QtMsgType, const QMessageLogContext &, const QString &message)
-    {
-        if (LogCapture *self = instance()) {
-            std::lock_guard lock(self->mutex);
-            self->captured << message;
-        }
-    }
-    QtMessageHandler previous = nullptr;
-    mutable std::mutex mutex;
-    QStringList captured;
-};
 
 // Answers every save panel with a fixed return code and path.
 class PanelAnswer
