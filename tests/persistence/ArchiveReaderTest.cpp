@@ -55,14 +55,6 @@ QByteArray workedExampleWritten(bool bigEndian)
     return fractalArchive({map}, 100000, whiteColour(0.0f, 1.0f), bigEndian);
 }
 
-void expectColour(_rgb_color actual, _rgb_color expected)
-{
-    EXPECT_EQ(actual.r, expected.r);
-    EXPECT_EQ(actual.g, expected.g);
-    EXPECT_EQ(actual.b, expected.b);
-    EXPECT_EQ(actual.a, expected.a);
-}
-
 FracPtr readOk(const QByteArray &bytes)
 {
     const DocumentReadResult result = readLegacyArchive(bytes);
@@ -100,45 +92,15 @@ TEST(ArchiveReader, WorkedExampleReadsInBothByteOrders)
         ASSERT_TRUE(f);
         ASSERT_EQ(f->transforms()->size(), 1u);
         const QvTransform &t = *mapAt(f, 0);
-        EXPECT_EQ(t.scale(), QPointF(0.5, 0.25));
+        EXPECT_EQ(t.scale().x(), 0.5);
+        EXPECT_EQ(t.scale().y(), 0.25);
         EXPECT_EQ(t.rotation(), 0.5f);
-        EXPECT_EQ(t.translation(), QPointF(1.0, -1.0));
-        expectColour(t.rgb(), {1.0f, 0.5f, 0.0f, 1.0f});
+        EXPECT_EQ(t.translation().x(), 1.0);
+        EXPECT_EQ(t.translation().y(), -1.0);
+        EXPECT_EQ(t.rgb(), (_rgb_color{1.0f, 0.5f, 0.0f, 1.0f}));
         EXPECT_EQ(t.probability(), 1.0f);
         EXPECT_EQ(f->iterations(), 100000);
-        expectColour(f->bgColor(), {0.0f, 0.0f, 0.0f, 1.0f});
-    }
-}
-
-TEST(ArchiveReader, SeveralMapsInBothByteOrdersKeepOrderAndValues)
-{
-    std::vector<MapValues> maps(3);
-    maps[0] = {0.1f, -0.75f, 3.25f, -1.5f, 2.0f, rgbColour(0.1f, 0.2f, 0.3f, 0.4f), 0.0f};
-    maps[1] = {2.0f, 300.0f, -0.5f, 0.0f, -40000.0f, rgbColour(0.0f, 1.0f, 0.0f, 1.0f, 2), 2.5f};
-    maps[2] = {1e-3f, 1e10f, 0.0f, 0.125f, -0.125f, whiteColour(0.5f, 0.75f, 4), -1.0f};
-    for (const bool be : {false, true}) {
-        SCOPED_TRACE(be ? "BE" : "LE");
-        const QByteArray bytes = fractalArchive(maps, -7, rgbColour(2.0f, -1.0f, 0.5f, 1.0f), be);
-        const FracPtr f = readOk(bytes);
-        ASSERT_TRUE(f);
-        ASSERT_EQ(f->transforms()->size(), 3u);
-        for (size_t i = 0; i < maps.size(); ++i) {
-            SCOPED_TRACE(i);
-            const QvTransform &t = *mapAt(f, i);
-            EXPECT_EQ(t.scale().x(), double(maps[i].sx));
-            EXPECT_EQ(t.scale().y(), double(maps[i].sy));
-            EXPECT_EQ(t.rotation(), maps[i].rotation);
-            EXPECT_EQ(t.translation().x(), double(maps[i].tx));
-            EXPECT_EQ(t.translation().y(), double(maps[i].ty));
-            EXPECT_EQ(t.probability(), maps[i].probability);
-        }
-        // A stored 0.1 is the 32-bit float nearest 0.1, widened exactly.
-        EXPECT_EQ(mapAt(f, 0)->scale().x(), 0.100000001490116119384765625);
-        expectColour(mapAt(f, 0)->rgb(), {0.1f, 0.2f, 0.3f, 0.4f});
-        expectColour(mapAt(f, 1)->rgb(), {0.0f, 1.0f, 0.0f, 1.0f});
-        expectColour(mapAt(f, 2)->rgb(), {0.5f, 0.5f, 0.5f, 0.75f});
-        EXPECT_EQ(f->iterations(), -7);
-        expectColour(f->bgColor(), {2.0f, -1.0f, 0.5f, 1.0f});
+        EXPECT_EQ(f->bgColor(), (_rgb_color{0.0f, 0.0f, 0.0f, 1.0f}));
     }
 }
 
@@ -159,8 +121,8 @@ TEST(ArchiveReader, LaterMapsUseSharedStringsAndClassReferences)
     ASSERT_EQ(f->transforms()->size(), 2u);
     EXPECT_NE(mapAt(f, 0), mapAt(f, 1));
     EXPECT_EQ(mapAt(f, 1)->scale(), QPointF(0.5, 0.5));
-    expectColour(mapAt(f, 1)->rgb(), {0.0f, 0.0f, 0.0f, 1.0f});
-    expectColour(f->bgColor(), {0.0f, 0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(mapAt(f, 1)->rgb(), (_rgb_color{0.0f, 0.0f, 0.0f, 1.0f}));
+    EXPECT_EQ(f->bgColor(), (_rgb_color{0.0f, 0.0f, 0.0f, 0.0f}));
 }
 
 struct ColourRow {
@@ -196,8 +158,8 @@ TEST(ArchiveReader, EveryKindOfColourBecomesCalibratedRgb)
             map.colour = row.colour;
             const FracPtr f = readOk(fractalArchive({map}, 10, row.colour, be));
             ASSERT_TRUE(f);
-            expectColour(mapAt(f, 0)->rgb(), row.expected);
-            expectColour(f->bgColor(), row.expected);
+            EXPECT_EQ(mapAt(f, 0)->rgb(), row.expected);
+            EXPECT_EQ(f->bgColor(), row.expected);
         }
     }
 }
@@ -225,38 +187,8 @@ TEST(ArchiveReader, UnknownColourKindsAreSteppedOver)
     const FracPtr f = readOk(fractalArchive({map, MapValues{}}, 10, pattern));
     ASSERT_TRUE(f);
     ASSERT_EQ(f->transforms()->size(), 2u);
-    expectColour(mapAt(f, 0)->rgb(), {0, 0, 0, 0});
-    expectColour(mapAt(f, 1)->rgb(), {0, 0, 0, 1});
-}
-
-TEST(ArchiveReader, ColourSharedByTwoMapsThroughATwoByteReference)
-{
-    // Enough maps with their own colours that the shared colour's object
-    // number needs a two-byte reference.
-    auto numbers = std::make_shared<std::vector<int>>();
-    std::vector<MapValues> maps(140);
-    for (size_t i = 0; i < maps.size(); ++i) {
-        const float grey = float(i) / 256.0f;
-        maps[i].tx = float(i);
-        maps[i].colour = [numbers, grey](TypedStreamWriter &w) {
-            // The number the colour object is about to take.
-            TypedStreamWriter probe = w;
-            numbers->push_back(probe.beginObject(colourChain));
-            whiteColour(grey, 1.0f)(w);
-        };
-    }
-    MapValues last;
-    last.colour = [numbers](TypedStreamWriter &w) { w.reference(numbers->at(130)); };
-    maps.push_back(last);
-    const QByteArray bytes = fractalArchive(maps, 5, nilSlot());
-    ASSERT_GE(numbers->at(130), 238);
-    const FracPtr f = readOk(bytes);
-    ASSERT_TRUE(f);
-    ASSERT_EQ(f->transforms()->size(), 141u);
-    const float grey = 130.0f / 256.0f;
-    expectColour(mapAt(f, 130)->rgb(), {grey, grey, grey, 1.0f});
-    expectColour(mapAt(f, 140)->rgb(), {grey, grey, grey, 1.0f});
-    EXPECT_EQ(mapAt(f, 139)->translation().x(), 139.0);
+    EXPECT_EQ(mapAt(f, 0)->rgb(), (_rgb_color{0, 0, 0, 0}));
+    EXPECT_EQ(mapAt(f, 1)->rgb(), (_rgb_color{0, 0, 0, 1}));
 }
 
 TEST(ArchiveReader, AcceptedVariations)
@@ -414,7 +346,7 @@ TEST(ArchiveReader, ContractViolationsAreRefusedWithAReason)
          "unexpected type \"{CGPoint=dd}\" in a map where \"{_NSPoint=ff}\" was expected"},
         {"rotation as a double", withMaps({customMap([](TypedStreamWriter &w) {
              standardGroups(w, 1);
-             w.typeString("d"); w.realDouble(0.5);
+             w.typeString("d"); w.real(0.5);
          })}),
          "unexpected type \"d\" in a map where \"f\" was expected"},
         {"map missing its probability", withMaps({customMap([](TypedStreamWriter &w) { standardGroups(w, 4); })}),

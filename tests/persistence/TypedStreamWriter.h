@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <type_traits>
 #include <vector>
 
 namespace attractor::testing {
@@ -50,30 +51,18 @@ public:
         }
     }
 
-    // A float slot with the integer shortcut.
-    void real(float value)
+    // A float or double slot with the integer shortcut.
+    template <typename Real>
+    void real(Real value)
     {
         int32_t truncated = 0;
-        if (std::isfinite(value) && value > -2147483648.0f && value < 2147483648.0f)
+        if (std::isfinite(value) && value > Real(-2147483648.0) && value < Real(2147483648.0))
             truncated = static_cast<int32_t>(value);
-        if (static_cast<float>(truncated) == value) {
+        if (static_cast<Real>(truncated) == value) {
             integer(truncated);
         } else {
             byte(0x83);
-            ordered(std::bit_cast<uint32_t>(value), 4);
-        }
-    }
-
-    void realDouble(double value)
-    {
-        int32_t truncated = 0;
-        if (std::isfinite(value) && value > -2147483648.0 && value < 2147483648.0)
-            truncated = static_cast<int32_t>(value);
-        if (static_cast<double>(truncated) == value) {
-            integer(truncated);
-        } else {
-            byte(0x83);
-            ordered(std::bit_cast<uint64_t>(value), 8);
+            ordered(std::bit_cast<std::conditional_t<sizeof(Real) == 4, uint32_t, uint64_t>>(value), sizeof(Real));
         }
     }
 
