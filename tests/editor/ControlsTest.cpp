@@ -5,37 +5,29 @@
 
 #include <QSignalSpy>
 
+#include <utility>
+
 using namespace attractor;
 
-TEST(FloatSlider, KeepsTheExactValueSetWithoutSignalling)
+// Values the editor shows stay exact and silent; the user's positions map onto the range.
+TEST(FloatSlider, KeepsShownValuesAndMapsUserPositions)
 {
     FloatSlider slider;
-    slider.setFloatRange(-2.0f, 0.0f);
+    slider.setFloatRange(-2.0f, 6.0f);
     QSignalSpy spy(&slider, &FloatSlider::floatValueChanged);
-    for (float v : {-0.25f, -1.2345678f, 0.3f, -7.0f, 0.0f}) {
+    for (float v : {-0.25f, -1.2345678f, 7.5f}) {
         slider.setFloatValue(v);
         EXPECT_EQ(slider.floatValue(), v);
     }
+    EXPECT_EQ(slider.value(), slider.maximum()) << "out of range pins the handle";
     EXPECT_EQ(spy.count(), 0);
-    // Out-of-range values pin the handle to the nearest end but keep their value.
-    slider.setFloatValue(5.0f);
-    EXPECT_EQ(slider.value(), slider.maximum());
-    EXPECT_EQ(slider.floatValue(), 5.0f);
-}
 
-TEST(FloatSlider, UserPositionGivesTheValueItStandsFor)
-{
-    FloatSlider slider;
-    slider.setFloatRange(0.0f, 6.0f);
-    QSignalSpy spy(&slider, &FloatSlider::floatValueChanged);
-    slider.setValue(slider.maximum() / 2);
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.front().front().toFloat(), 3.0f);
-    EXPECT_EQ(slider.floatValue(), 3.0f);
-    slider.setValue(slider.minimum());
-    EXPECT_EQ(slider.floatValue(), 0.0f);
-    slider.setValue(slider.maximum());
-    EXPECT_EQ(slider.floatValue(), 6.0f);
+    for (const auto &[position, value] : {std::pair{slider.minimum(), -2.0f}, std::pair{slider.maximum() / 2, 2.0f},
+                                          std::pair{slider.maximum(), 6.0f}}) {
+        slider.setValue(position);
+        EXPECT_EQ(slider.floatValue(), value);
+        EXPECT_EQ(spy.takeLast().front().toFloat(), value);
+    }
 }
 
 TEST(ColorWell, OnlyAChosenColourIsAnnounced)
@@ -46,8 +38,6 @@ TEST(ColorWell, OnlyAChosenColourIsAnnounced)
     EXPECT_EQ(well.color(), QColor(Qt::green));
     EXPECT_EQ(spy.count(), 0);
     well.chooseColor(Qt::blue);
-    EXPECT_EQ(well.color(), QColor(Qt::blue));
-    ASSERT_EQ(spy.count(), 1);
     well.chooseColor(QColor());
     EXPECT_EQ(well.color(), QColor(Qt::blue));
     EXPECT_EQ(spy.count(), 1);

@@ -82,10 +82,9 @@ TEST_P(ControlEnabling, FollowsSelectionAndMapCount)
     const EnablingCase &c = GetParam();
     for (int i = 0; i < c.maps; ++i)
         addMap({0, 0});
-    view->setSelection(nullptr);
+    view->updateDisplay();
     if (c.select)
         view->setSelection(fractal->transforms()->front().get());
-    view->updateDisplay();
     EXPECT_EQ(newButton->isEnabled(), c.newEnabled);
     EXPECT_EQ(deleteButton->isEnabled(), c.deleteEnabled);
     for (QWidget *w : std::initializer_list<QWidget *>{rotationSlider, colorWell, probabilitySlider, infoButton})
@@ -94,32 +93,28 @@ TEST_P(ControlEnabling, FollowsSelectionAndMapCount)
 
 INSTANTIATE_TEST_SUITE_P(Editor, ControlEnabling,
                          ::testing::Values(EnablingCase{"NoMapsNoSelection", 0, false, true, false},
-                                           EnablingCase{"ThreeMapsNoSelection", 3, false, true, false},
-                                           EnablingCase{"ThreeMapsSelected", 3, true, true, true},
                                            EnablingCase{"OnlyMapSelected", 1, true, true, false},
-                                           EnablingCase{"NineMaps", 9, true, true, true},
-                                           EnablingCase{"TenMaps", 10, true, false, true},
-                                           EnablingCase{"TenMapsNoSelection", 10, false, false, false},
-                                           EnablingCase{"ManyMaps", 40, true, false, true}),
+                                           EnablingCase{"NineMapsSelected", 9, true, true, true},
+                                           EnablingCase{"TenMapsSelected", 10, true, false, true},
+                                           EnablingCase{"TenMapsNoSelection", 10, false, false, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Documents may hold far more maps than the new-map button allows.
 TEST_F(EditorTest, ManyMapsStayUsable)
 {
     for (int i = 0; i < 60; ++i)
         addMap({-1.9 + i * 0.06, 0.03 * (i % 20) - 0.3}, {0.2 + 0.01 * (i % 7), 0.3}, 0.05f * i);
-    view->updateDisplay();
-    press(view->convertFromUserCoords(fractal->transforms()->back()->translation()));
-    release(view->convertFromUserCoords(fractal->transforms()->back()->translation()));
+    const QPointF last = view->convertFromUserCoords(fractal->transforms()->back()->translation());
+    press(last);
+    release(last);
     EXPECT_EQ(view->selection(), fractal->transforms()->back().get());
-    const QImage image = view->grab().toImage();
-    EXPECT_FALSE(image.isNull());
+    EXPECT_FALSE(view->grab().toImage().isNull());
     QTest::keyClick(view, Qt::Key_Delete);
     EXPECT_EQ(fractal->transforms()->size(), 59u);
     view->newTransform();
     EXPECT_EQ(fractal->transforms()->size(), 60u);
     EXPECT_FALSE(newButton->isEnabled());
 }
-
 // Drawing: read back a few pixels of the rendered canvas. Image rows count
 // down from the top, so view point (x, y) is pixel (x, 399 - y).
 class Drawing : public EditorTest
