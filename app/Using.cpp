@@ -9,6 +9,9 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTextCursor>
+#include <QWindow>
+
+#include <algorithm>
 
 // The resources are compiled into a static library: register them before use.
 static void initAttractorResources()
@@ -45,23 +48,60 @@ void Using::showWindow()
     if (!_ui) {
         windowDidLoad();
         placeBesideParent();
+        // A document window that is not on screen yet has no place of its
+        // own: the window manager gives it one when it maps it. Place the
+        // tips again once that has happened.
+        QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        QWindow *handle = owner ? owner->windowHandle() : nullptr;
+        if (handle && !handle->isExposed()) {
+            _awaitedOwner = handle;
+            handle->installEventFilter(this);
+        }
     }
     show();
     raise();
     activateWindow();
 }
 
+bool Using::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _awaitedOwner && event->type() == QEvent::Expose && _awaitedOwner->isExposed()) {
+        _awaitedOwner->removeEventFilter(this);
+        _awaitedOwner = nullptr;
+        placeBesideParent();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QPoint Using::besideWindow(const QRect &owner, const QSize &size, const QRect &screen)
+{
+    constexpr int kGap = 12;
+    const int right = owner.right() + 1 + kGap;
+    const int left = owner.left() - kGap - size.width();
+    const int screenEnd = screen.right() + 1;
+    int x;
+    if (right + size.width() <= screenEnd)
+        x = right;
+    else if (left >= screen.left())
+        x = left;
+    else if (screenEnd - owner.right() >= owner.left() - screen.left())
+        x = screenEnd - size.width();
+    else
+        x = screen.left();
+    // Never off the top or left of the screen, where its title bar would be lost.
+    x = std::max(x, screen.left());
+    const int y = std::max(screen.top(), std::min(owner.top(), screen.bottom() + 1 - size.height()));
+    return {x, y};
+}
+
 void Using::placeBesideParent()
 {
-    // Beside the document window where it fits, so it hides none of it.
     QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
     if (!owner || !owner->screen())
         return;
-    const QRect screen = owner->screen()->availableGeometry();
-    const QRect frame = owner->frameGeometry();
-    const QPoint right(frame.right() + 12, frame.top());
-    if (right.x() + width() <= screen.right())
-        move(right);
+    // Before it is shown this window has no frame: assume one like the owner's.
+    const QSize frame = size() + (owner->frameGeometry().size() - owner->size());
+    move(besideWindow(owner->frameGeometry(), frame, owner->screen()->availableGeometry()));
 }
 
 void Using::windowDidLoad()

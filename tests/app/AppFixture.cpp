@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 
 #include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
 #include "app/MyDocument.h"
 #include "renderer/MyOpenGLView.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QWidget>
+#include <QWindow>
 
 namespace attractor {
 
@@ -73,14 +75,15 @@ MyDocument *AppFixture::open(const QString &pathName)
     return qobject_cast<MyDocument *>(_controller->openDocument(pathName));
 }
 
-MyDocument *AppFixture::document(int index) const
-{
-    return qobject_cast<MyDocument *>(_controller->documents().value(index));
-}
-
 int AppFixture::documentCount() const
 {
     return static_cast<int>(_controller->documents().size());
+}
+
+QString AppFixture::shownTitle(const MyDocument *document)
+{
+    QWindow *handle = document->window()->windowHandle();
+    return handle ? handle->title() : QString();
 }
 
 QString AppFixture::path(const QString &name) const

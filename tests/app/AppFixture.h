@@ -10,11 +10,21 @@
 
 #include <deque>
 #include <memory>
+#include <string>
 
 namespace attractor {
 
 class DocumentController;
 class MyDocument;
+
+// Names the cases of a table after their name field.
+struct CaseName {
+    template <class Row>
+    std::string operator()(const ::testing::TestParamInfo<Row> &info) const
+    {
+        return info.param.name;
+    }
+};
 
 // A document controller with every dialog answered by the test: answers are
 // queued before the action, questions and error reports are recorded.
@@ -30,8 +40,9 @@ protected:
 
     MyDocument *newDocument();
     MyDocument *open(const QString &path);
-    MyDocument *document(int index) const;
     int documentCount() const;
+    // The title as the window system shows it, edited mark included.
+    static QString shownTitle(const MyDocument *document);
 
     QString path(const QString &name) const;
     void writeFile(const QString &name, const QByteArray &bytes) const;
