@@ -60,8 +60,9 @@ void expectSameAsArchived(const QvFrac &f, const ArchiveCase &c)
         EXPECT_EQ(t.rgb(), c.mapRgb[i]);
         EXPECT_EQ(t.probability(), m.probability);
     }
-    if (!c.maps.empty() && c.maps[0].sx == 0.1f)
+    if (!c.maps.empty() && c.maps[0].sx == 0.1f) {
         EXPECT_EQ(f.transforms()->at(0)->scale().x(), 0.100000001490116119384765625);
+    }
     EXPECT_EQ(f.iterations(), c.iterations);
     EXPECT_EQ(f.bgColor(), c.backgroundRgb);
 }
