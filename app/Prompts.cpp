@@ -97,21 +97,19 @@ Prompts::Handlers Prompts::defaults()
 
 void Prompts::install(const Handlers &handlers)
 {
+    // Only the handlers given replace the installed ones.
     Handlers &h = current();
-    if (handlers.askToSave)
-        h.askToSave = handlers.askToSave;
-    if (handlers.savePath)
-        h.savePath = handlers.savePath;
-    if (handlers.openPaths)
-        h.openPaths = handlers.openPaths;
-    if (handlers.confirmRevert)
-        h.confirmRevert = handlers.confirmRevert;
-    if (handlers.showError)
-        h.showError = handlers.showError;
-    if (handlers.print)
-        h.print = handlers.print;
-    if (handlers.pageSetup)
-        h.pageSetup = handlers.pageSetup;
+    const auto replace = [](auto &installed, const auto &given) {
+        if (given)
+            installed = given;
+    };
+    replace(h.askToSave, handlers.askToSave);
+    replace(h.savePath, handlers.savePath);
+    replace(h.openPaths, handlers.openPaths);
+    replace(h.confirmRevert, handlers.confirmRevert);
+    replace(h.showError, handlers.showError);
+    replace(h.print, handlers.print);
+    replace(h.pageSetup, handlers.pageSetup);
 }
 
 Prompts::SaveAnswer Prompts::askToSave(QWidget *parent, const QString &displayName)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/PaintCounter.h"
+
 #include "support/LogCapture.h"
 
 #include "editor/Beep.h"
@@ -21,21 +23,6 @@
 #include <memory>
 
 namespace attractor::test {
-
-// Counts paint events of the canvas, so a test can tell a repaint from none.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 // A 400 x 400 canvas in a window with all its controls. Points given to the
 // helpers are view coordinates (y up): design (x, y) is widget (x, 400 - y).
@@ -123,10 +110,10 @@ protected:
 
     int paintsAfterEvents()
     {
-        paintCounter.paints = 0;
+        paintCounter.count = 0;
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
-        return paintCounter.paints;
+        return paintCounter.count;
     }
 
     std::unique_ptr<QWidget> window;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/PaintCounter.h"
+
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
 #include "renderer/MyOpenGLView.h"
@@ -16,22 +18,6 @@
 #include <vector>
 
 namespace attractor::testing {
-
-// Counts paint events of the canvas: each one is a redisplay.
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QObject *watched) { watched->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
 
 inline FracPtr fractalOf(std::vector<QvTransform> maps, int32_t iterations, _rgb_color bg)
 {
