@@ -1,8 +1,8 @@
 #include "editor/QvIFSView.h"
 
 #include "editor/Beep.h"
-#include "editor/ColorWell.h"
-#include "editor/FloatSlider.h"
+#include "widgets/ColorWell.h"
+#include "widgets/FloatSlider.h"
 #include "model/Log.h"
 #include "model/QvTransform.h"
 #include "persistence/Report.h"

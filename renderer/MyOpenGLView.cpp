@@ -1,6 +1,6 @@
 #include "renderer/MyOpenGLView.h"
 
-#include "editor/ColorWell.h"
+#include "widgets/ColorWell.h"
 #include "model/Log.h"
 #include "renderer/ExportOptions.h"
 #include "renderer/GlPictureWorker.h"

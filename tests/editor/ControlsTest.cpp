@@ -1,5 +1,5 @@
-#include "editor/ColorWell.h"
-#include "editor/FloatSlider.h"
+#include "widgets/ColorWell.h"
+#include "widgets/FloatSlider.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "support/LogCapture.h"
 
 #include "editor/Beep.h"
-#include "editor/ColorWell.h"
-#include "editor/FloatSlider.h"
+#include "widgets/ColorWell.h"
+#include "widgets/FloatSlider.h"
 #include "editor/QvIFSView.h"
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"

@@ -1,6 +1,6 @@
 #include "GlViewTestSupport.h"
 
-#include "editor/ColorWell.h"
+#include "widgets/ColorWell.h"
 #include "renderer/RasterImage.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "editor/FloatSlider.h"
+#include "widgets/FloatSlider.h"
 
 #include <algorithm>
 #include <cmath>

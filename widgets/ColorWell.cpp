@@ -1,4 +1,4 @@
-#include "editor/ColorWell.h"
+#include "widgets/ColorWell.h"
 
 #include <QColorDialog>
 #include <QPainter>
