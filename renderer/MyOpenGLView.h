@@ -2,6 +2,7 @@
 
 #include "model/QvFrac.h"
 #include "renderer/ChaosGame.h"
+#include "renderer/ExportWorkflow.h"
 
 #include <QImage>
 #include <QOpenGLWidget>
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <thread>
 
 class QDialog;
 class QOpenGLFunctions_2_0;
@@ -20,7 +20,6 @@ class QSlider;
 namespace attractor {
 
 class ColorWell;
-class ExportOptions;
 class GlPictureWorker;
 
 // The renderer canvas: the attractor of the shared fractal, drawn again in
@@ -36,21 +35,9 @@ public:
     // Point batches are kept for comparison.
     enum class PointPath { CpuImage, GlPoints };
 
-    // What a save panel is asked to show; the answer goes to `done` with
-    // return code 1 and the chosen path, or 0.
-    struct SavePanelRequest {
-        QString nameFieldLabel;
-        QString acceptLabel;
-        QString suffix;
-        QString proposedName;
-        QString contextInfo;
-    };
-    using SavePanelDone = std::function<void(int returnCode, const QString &path)>;
-    using SavePanelRunner = std::function<void(MyOpenGLView &view, const SavePanelRequest &request,
-                                               const SavePanelDone &done)>;
-    // Replaces the window-modal file dialog (tests answer without one); an
-    // empty function restores the dialog.
-    static void setSavePanelRunner(SavePanelRunner runner);
+    using SavePanelRequest = ExportWorkflow::SavePanelRequest;
+    using SavePanelRunner = ExportWorkflow::SavePanelRunner;
+    static void setSavePanelRunner(SavePanelRunner runner) { ExportWorkflow::setSavePanelRunner(std::move(runner)); }
 
     explicit MyOpenGLView(QWidget *parent = nullptr);
     ~MyOpenGLView() override;
@@ -60,6 +47,7 @@ public:
     void setBgColorWell(ColorWell *well);
     // The name proposed by the export panels; without one, the window title.
     void setDocumentDisplayName(const QString &name);
+    QString documentDisplayName() const { return _documentDisplayName; }
 
     FracPtr fractal() const { return _fractal; }
     void setFractal(FracPtr fractal);
@@ -87,7 +75,7 @@ public:
     // at one pixel per unit, painted into target.
     void drawFractalAsImage(QPainter &painter, const QRectF &target);
 
-    // Export workflows (started by the document).
+    // Export workflows (started by the document), run by the canvas's ExportWorkflow.
     void exportToJPG();
     void exportToHiRes();
     void exportPanelDidEnd(int returnCode, const QString &path, const QString &contextInfo);
@@ -95,9 +83,9 @@ public:
     void exportOptionsDidEnd(int returnCode);
     // The options sheet, made on first use.
     QDialog *exportOptionsWindow();
-    bool exporting() const { return _exporting.load(); }
-    bool shouldCancel() const { return _shouldCancel.load(); }
-    QString exportFileName() const { return _exportFileName; }
+    bool exporting() const;
+    bool shouldCancel() const;
+    QString exportFileName() const;
 
 signals:
     // One change made through this canvas; its own document counts it.
@@ -119,24 +107,8 @@ protected:
     void paintGL() override;
 
 private:
-    struct ExportJob {
-        ChaosTables tables;
-        int32_t iterations = 0;
-        QRectF rect;
-        QString path;
-    };
-
     void madeAChange();
     QSize pixelSize() const;
-    QString proposedExportName() const;
-    ExportOptions *exportOptionsSheet();
-    void runSavePanel(const SavePanelRequest &request, const SavePanelDone &done);
-
-    QByteArray hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect);
-    void doExportWithOptions(const ExportJob &job);
-    void exportFinished();
-    void setExportStatus(const QString &status);
-    void setExportProgress(int percent);
 
     void showPicture(const QImage &picture, quint64 generation);
     void drawBackground(float alpha, bool opaqueQuad, bool flipped);
@@ -146,19 +118,14 @@ private:
 
     QPointer<QSlider> _iterSlider;
     QPointer<ColorWell> _bgColorWell;
-    QPointer<ExportOptions> _exportOptions;
     FracPtr _fractal;
-    std::atomic<bool> _shouldCancel{false};
-    std::atomic<bool> _exporting{false};
-    std::atomic<int32_t> _exportIterations{0};
     bool _printing = false;
-    QString _exportFileName;
     QString _documentDisplayName;
-    std::thread _exportThread;
 
     PointPath _pointPath = PointPath::CpuImage;
     QOpenGLFunctions_2_0 *_gl = nullptr;
     GlPictureWorker *_worker = nullptr;
+    ExportWorkflow *_export = nullptr;
     // What was last asked of the worker (or drawn directly) and at which size.
     ChaosTables _requested;
     QSize _requestedSize;
