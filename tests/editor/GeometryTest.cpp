@@ -32,16 +32,16 @@ TEST_F(EditorTest, ConvertsBetweenViewAndUserCoordinates)
     expectNear(view->convertToUserCoords({200, 200}), {0, 0});
     expectNear(view->convertToUserCoords({0, 0}), {-2, -2});
     expectNear(view->convertToUserCoords({400, 400}), {2, 2});
-    EXPECT_EQ(view->onePixelInUserCoords().width(), static_cast<double>(0.01f));
-    EXPECT_EQ(view->onePixelInUserCoords().height(), static_cast<double>(0.01f));
+    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.01f, 1e-9);
+    EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01f, 1e-9);
     for (const QPointF p : {QPointF(13.25, 377.5), QPointF(0.5, 399), QPointF(250, 1)})
         expectNear(view->convertFromUserCoords(view->convertToUserCoords(p)), p, 1e-12);
 
     // A wider canvas stretches the same square of the plane.
     view->resize(800, 400);
     expectNear(view->convertFromUserCoords({1, 1}), {600, 300});
-    EXPECT_EQ(view->onePixelInUserCoords().width(), static_cast<double>(0.005f));
-    EXPECT_EQ(view->onePixelInUserCoords().height(), static_cast<double>(0.01f));
+    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.005f, 1e-9);
+    EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01f, 1e-9);
 }
 
 TEST_F(EditorTest, RotationHelpersTurnCounterClockwiseAboutTheCentre)
