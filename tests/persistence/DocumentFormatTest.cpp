@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -54,67 +53,39 @@ TEST_P(FloatToJSON, PrintsFifteenSignificantDigits)
 INSTANTIATE_TEST_SUITE_P(Values, FloatToJSON, testing::Values(
     Formatted{0.0, "0"},
     Formatted{-0.0, "-0"},
-    Formatted{1.0, "1"},
     Formatted{0.5, "0.5"},
-    Formatted{-1.25, "-1.25"},
-    Formatted{100000.0, "100000"},
     Formatted{0.0001, "0.0001"},
     Formatted{0.00001, "1e-05"},
     Formatted{2147483647.0, "2147483647"},
     // Whole numbers past the 32-bit integer range take an exponent, or they
     // would read back as a saturated integer.
     Formatted{2147483648.0, "2.147483648e+09"},
-    Formatted{1e10, "1e+10"},
-    Formatted{-123456789012345.0, "-1.23456789012345e+14"},
-    Formatted{1e15, "1e+15"},
     Formatted{1.0 / 3.0, "0.333333333333333"},
     Formatted{0.1f, "0.100000001490116"},
-    Formatted{0.8f, "0.800000011920929"},
-    Formatted{INT32_MIN, "-2147483648"},
     // Never "inf" or "nan": the reader refuses them, so the document would not open again.
     Formatted{std::numeric_limits<double>::infinity(), "3.40282346638529e+38"},
-    Formatted{-std::numeric_limits<double>::infinity(), "-3.40282346638529e+38"},
     Formatted{std::numeric_limits<double>::quiet_NaN(), "0"}));
 
-TEST(DocumentFormat, RgbToJSONListsComponentsInOrder)
-{
-    EXPECT_EQ(rgbToJSON(QStringLiteral("bg"), _rgb_color{0.25f, 0.5f, 0.1f, 1.0f}),
-              QStringLiteral("'bg':{'r':0.25, 'g':0.5, 'b':0.100000001490116, 'a':1}"));
-}
-
+// The header is pinned as text: a reader on another system depends on it.
 TEST(DocumentFormat, WritesTheDocumentLayoutByteForByte)
 {
     const FracPtr f = fractalOf({map({0, 0}, {0.5, 0.5}, 0.0f, 1.0f, {1, 0, 0, 1}),
                                  map({0.5, 0.25}, {0.5, 0.5}, 0.1f, 1.0f, {0, 0.5f, 1, 1})},
                                 100000, {0, 0, 0, 1});
-    const QString expected = QStringLiteral(
-        "{'file':{'type':'frac', 'v':1, 'creator':'org.attractor.Attractor', 'bundle':'%1', 'platform':'%2', 'os':'%3'},\n"
+    QString text = jsonRepresentation(*f);
+    text.replace(QRegularExpression(QStringLiteral("'os':'\\d+\\.\\d+\\.\\d+'")), QStringLiteral("'os':'X'"));
+    EXPECT_EQ(text, QStringLiteral(
+        "{'file':{'type':'frac', 'v':1, 'creator':'org.attractor.Attractor', 'bundle':'" ATTRACTOR_VERSION
+        "', 'platform':'Linux', 'os':'X'},\n"
         "'n':100000, 'bg':{'r':0, 'g':0, 'b':0, 'a':1}, \n"
         "'transforms':\n"
         "[\n"
         "\t{'tx':0, 'ty':0, 'sx':0.5, 'sy':0.5, 'r':0, 'p':1, 'c':{'r':1, 'g':0, 'b':0, 'a':1}},\n"
         "\t{'tx':0.5, 'ty':0.25, 'sx':0.5, 'sy':0.5, 'r':0.100000001490116, 'p':1, 'c':{'r':0, 'g':0.5, 'b':1, 'a':1}}\n"
-        "]}")
-                                 .arg(QStringLiteral(ATTRACTOR_VERSION), platformString(), operatingSystemVersionString());
-    EXPECT_EQ(jsonRepresentation(*f), expected);
-}
-
-TEST(DocumentFormat, HeaderNamesTheRunningSystem)
-{
-#if defined(Q_OS_LINUX)
-    EXPECT_EQ(platformString(), QStringLiteral("Linux"));
-#endif
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(operatingSystemVersionString()).hasMatch())
-        << operatingSystemVersionString().toStdString();
-}
-
-TEST(DocumentFormat, FractalWithoutMapsKeepsTheTabLine)
-{
-    const QString text = jsonRepresentation(QvFrac());
-    EXPECT_TRUE(text.endsWith(QStringLiteral("'n':0, 'bg':{'r':0, 'g':0, 'b':0, 'a':0}, \n'transforms':\n[\n\t\n]}")))
-        << text.toStdString();
-    const FracPtr back = read(text);
-    EXPECT_TRUE(back->transforms()->empty());
+        "]}"));
+    // Without maps the tab line stays.
+    EXPECT_TRUE(jsonRepresentation(QvFrac()).endsWith(
+        QStringLiteral("'n':0, 'bg':{'r':0, 'g':0, 'b':0, 'a':0}, \n'transforms':\n[\n\t\n]}")));
 }
 
 struct Document {
@@ -147,12 +118,9 @@ TEST_P(ReadDocument, MapsTableOntoModelWithMissingAsZero)
 
 INSTANTIATE_TEST_SUITE_P(Keys, ReadDocument, testing::Values(
     Document{u"{'n':1000, 'transforms':[{'sx':0.5, 'sy':0.5}]}", 1000, {}, {{0, 0, 0.5, 0.5, 0, 0, 0, 0, 0, 0}}},
-    Document{u"{'n':100000}", 100000, {}, {}},
     Document{u"{'n':2.9}", 2, {}, {}},
-    Document{u"{'n':-2.9}", -2, {}, {}},
     Document{u"{'n':1e39}", INT32_MAX, {}, {}},
     Document{u"{'n':-1e10}", INT32_MIN, {}, {}},
-    Document{u"{'n':'12 maps'}", 12, {}, {}},
     Document{u"{'n':true}", 1, {}, {}},
     Document{u"{'bg':{'r':0.5, 'a':1}}", 0, {0.5f, 0, 0, 1}, {}},
     Document{u"{'file':{'type':'other', 'v':99}, 'extra':[1,2], 'transforms':[{'tx':1, 'ty':-1, 'r':0.1, 'p':2, "
@@ -165,65 +133,33 @@ INSTANTIATE_TEST_SUITE_P(Keys, ReadDocument, testing::Values(
              0, {}, {{DBL_MAX, 0, 0, 0, FLT_MAX, -FLT_MAX, 0, 0, 0, 0}}}));
 
 INSTANTIATE_TEST_SUITE_P(WrongKinds, ReadDocument, testing::Values(
+    Document{u"no table", 0, {}, {}},
     Document{u"{'n':null, 'bg':[1,1,1,1]}", 0, {}, {}},
-    Document{u"{'n':[5], 'bg':'white'}", 0, {}, {}},
     Document{u"{'n':{'v':5}, 'bg':0.5}", 0, {}, {}},
     Document{u"{'transforms':{'tx':1}}", 0, {}, {}},
-    Document{u"{'transforms':5}", 0, {}, {}},
-    Document{u"{'transforms':'[]'}", 0, {}, {}},
     Document{u"{'transforms':[5, null, [1], {'sx':1, 'c':[1,1,1,1]}, {'tx':{}, 'c':{'r':[1], 'g':null, 'b':'0.5'}}]}",
              0, {}, {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
                      {0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 0.5, 0}}}));
 
-TEST(DocumentFormat, NoTableReadsAsEmptyFractal)
-{
-    const FracPtr f = fractalFromDictionary(nullptr);
-    EXPECT_EQ(f->iterations(), 0);
-    EXPECT_EQ(f->bgColor(), _rgb_color{});
-    EXPECT_TRUE(f->transforms()->empty());
-    EXPECT_EQ(floatForKey(QStringLiteral("n"), nullptr), 0.0);
-    EXPECT_EQ(rgbForKey(QStringLiteral("bg"), nullptr), _rgb_color{});
-}
-
 TEST(DocumentFormat, WriteReadWriteReproducesTextOf32BitValues)
 {
     const FracPtr f = fractalOf({map({0.1f, -0.75f}, {0.3f, 0.9f}, 2.5f, 1.0f, {0.2f, 0.4f, 0.6f, 0.8f}),
-                                 map({-1, 1}, {0.15f, 1e-7f}, -0.001f, 0.33f, {1, 1, 1, 1}),
-                                 map({1e-20f, 3e30f}, {1, 1}, 6.2831855f, 0.0f, {0, 0, 0, 0})},
+                                 map({1e-20f, 3e30f}, {0.15f, 1e-7f}, 6.2831855f, 0.33f, {0, 0, 0, 0}),
+                                 map({3e9f, -1e12f}, {1e10f, 1}, -0.001f, 0.0f, {1, 1, 1, 1})},
                                 123456, {0.1f, 0.2f, 0.3f, 1});
     const QString text = jsonRepresentation(*f);
     const FracPtr back = read(text);
     EXPECT_EQ(jsonRepresentation(*back), text);
     ASSERT_EQ(back->transforms()->size(), 3u);
     for (size_t k = 0; k < 3; ++k) {
-        EXPECT_EQ(back->transforms()->at(k)->translation().x(), f->transforms()->at(k)->translation().x());
-        EXPECT_EQ(back->transforms()->at(k)->scale().y(), f->transforms()->at(k)->scale().y());
+        EXPECT_EQ(back->transforms()->at(k)->translation(), f->transforms()->at(k)->translation());
+        EXPECT_EQ(back->transforms()->at(k)->scale(), f->transforms()->at(k)->scale());
         EXPECT_EQ(back->transforms()->at(k)->rgb(), f->transforms()->at(k)->rgb());
     }
-
-    // The default fractal survives too, maps in the same order.
-    const QString defaultText = jsonRepresentation(*QvFrac::defaultFractal());
-    EXPECT_EQ(jsonRepresentation(*read(defaultText)), defaultText);
-}
-
-TEST(DocumentFormat, SixtyFourBitValueComesBackAs32Bit)
-{
-    const FracPtr f = fractalOf({map({1.0 / 3.0, 0}, {0.5, 0.5}, 0, 1, {})}, 1, {});
-    const QString first = jsonRepresentation(*f);
+    // A 64-bit value is written in full and comes back as 32-bit.
+    const QString first = jsonRepresentation(*fractalOf({map({1.0 / 3.0, 0}, {0.5, 0.5}, 0, 1, {})}, 1, {}));
     EXPECT_TRUE(first.contains(QStringLiteral("'tx':0.333333333333333,")));
-    const QString second = jsonRepresentation(*read(first));
-    EXPECT_TRUE(second.contains(QStringLiteral("'tx':0.333333343267441,")));
-}
-
-TEST(DocumentFormat, LargeWholeNumbersSurviveSaveAndReopen)
-{
-    const FracPtr f = fractalOf({map({3e9, -1e12}, {1e10, 0.5}, 0, 1, {0, 0, 0, 1})}, 5, {0, 0, 0, 1});
-    const FracPtr back = read(jsonRepresentation(*f));
-    ASSERT_EQ(back->transforms()->size(), 1u);
-    const QvTransform &t = *back->transforms()->at(0);
-    EXPECT_EQ(t.scale().x(), static_cast<double>(1e10f));
-    EXPECT_EQ(t.translation().x(), static_cast<double>(3e9f));
-    EXPECT_EQ(t.translation().y(), static_cast<double>(-1e12f));
+    EXPECT_TRUE(jsonRepresentation(*read(first)).contains(QStringLiteral("'tx':0.333333343267441,")));
 }
 
 TEST(DocumentFormat, NonFiniteValuesAreWrittenSoTheDocumentOpensAgain)

@@ -1,8 +1,8 @@
 #pragma once
 
-// A small writer of typed streams for the tests: it produces archives the way
-// NSArchiver laid them out, so that tests can build valid archives and then
-// break them on purpose. It is checked byte for byte against a known archive.
+// Writes typed streams the way NSArchiver laid them out, so that tests can
+// build valid archives and break them on purpose. Checked byte for byte
+// against a known archive.
 
 #include <QByteArray>
 #include <QList>
@@ -20,22 +20,15 @@ namespace attractor::testing {
 class TypedStreamWriter
 {
 public:
-    explicit TypedStreamWriter(bool bigEndian = false, int64_t systemVersion = 1000)
-        : _bigEndian(bigEndian)
+    explicit TypedStreamWriter(bool bigEndian = false) : _bigEndian(bigEndian)
     {
-        _bytes.append('\x04');
-        _bytes.append('\x0b');
+        _bytes.append("\x04\x0b");
         _bytes.append(bigEndian ? "typedstream" : "streamtyped");
-        integer(systemVersion);
+        integer(1000);
     }
 
     const QByteArray &bytes() const { return _bytes; }
-    bool bigEndian() const { return _bigEndian; }
-
     void byte(uint8_t b) { _bytes.append(static_cast<char>(b)); }
-
-    void int16(int16_t v) { ordered(static_cast<uint16_t>(v), 2); }
-    void int32(int32_t v) { ordered(static_cast<uint32_t>(v), 4); }
 
     // The shortest form, as the original writer chose it.
     void integer(int64_t v)
@@ -44,10 +37,10 @@ public:
             byte(static_cast<uint8_t>(v));
         } else if (v >= -32767 && v <= 32767) {
             byte(0x81);
-            int16(static_cast<int16_t>(v));
+            ordered(static_cast<uint16_t>(v), 2);
         } else {
             byte(0x82);
-            int32(static_cast<int32_t>(v));
+            ordered(static_cast<uint32_t>(v), 4);
         }
     }
 
@@ -69,24 +62,14 @@ public:
     // Shared by content: the second use of a text is a reference.
     void sharedString(const QByteArray &text)
     {
-        const auto found = _strings.find(text);
-        if (found != _strings.end()) {
-            integer(found->second - 110);
-            return;
-        }
+        if (const auto found = _strings.find(text); found != _strings.end())
+            return integer(found->second - 110);
         _strings.emplace(text, _nextString++);
         byte(0x84);
         integer(text.size());
         _bytes.append(text);
     }
     void typeString(const QByteArray &type) { sharedString(type); }
-
-    // A counted, unshared string (NSString contents).
-    void countedString(const QByteArray &text)
-    {
-        integer(text.size());
-        _bytes.append(text);
-    }
 
     // A new object of the class chain given subclass first, ending at the root
     // class; classes already written become one reference. Returns its number.
@@ -95,8 +78,7 @@ public:
         byte(0x84);
         const int number = _nextObject++;
         for (const QByteArray &name : chain) {
-            const auto found = _classes.find(name);
-            if (found != _classes.end()) {
+            if (const auto found = _classes.find(name); found != _classes.end()) {
                 reference(found->second);
                 return number;
             }
@@ -109,23 +91,19 @@ public:
         return number;
     }
     void endObject() { byte(0x86); }
-
     void reference(int index) { integer(int64_t(index) - 110); }
     void nil() { byte(0x85); }
 
 private:
     void ordered(uint64_t v, int size)
     {
-        for (int i = 0; i < size; ++i) {
-            const int shift = 8 * (_bigEndian ? size - 1 - i : i);
-            byte(static_cast<uint8_t>(v >> shift));
-        }
+        for (int i = 0; i < size; ++i)
+            byte(static_cast<uint8_t>(v >> (8 * (_bigEndian ? size - 1 - i : i))));
     }
 
     QByteArray _bytes;
     bool _bigEndian;
-    std::map<QByteArray, int> _strings;
-    std::map<QByteArray, int> _classes;
+    std::map<QByteArray, int> _strings, _classes;
     int _nextString = 0;
     int _nextObject = 0;
 };
@@ -159,12 +137,10 @@ inline SlotWriter rgbColour(float r, float g, float b, float a, int kind = 1)
 {
     return colourSlot(kind, "ffff", {r, g, b, a});
 }
-
 inline SlotWriter whiteColour(float white, float alpha, int kind = 3)
 {
     return colourSlot(kind, "ff", {white, alpha});
 }
-
 inline SlotWriter cmykColour(float c, float m, float y, float k, float alpha)
 {
     return colourSlot(5, "fffff", {c, m, y, k, alpha});
@@ -175,7 +151,9 @@ inline SlotWriter stringObject(const QByteArray &text, const QByteArray &cls = "
     return [=](TypedStreamWriter &w) {
         w.beginObject({cls, "NSObject"});
         w.typeString("+");
-        w.countedString(text);
+        w.integer(text.size());
+        for (char c : text)
+            w.byte(static_cast<uint8_t>(c));
         w.endObject();
     };
 }
@@ -195,11 +173,7 @@ inline SlotWriter namedColour(const QByteArray &catalog, const QByteArray &name,
 }
 
 struct MapValues {
-    float sx = 0.5f;
-    float sy = 0.5f;
-    float rotation = 0.0f;
-    float tx = 0.0f;
-    float ty = 0.0f;
+    float sx = 0.5f, sy = 0.5f, rotation = 0.0f, tx = 0.0f, ty = 0.0f;
     SlotWriter colour = rgbColour(0, 0, 0, 1);
     float probability = 1.0f;
 };

@@ -7,36 +7,7 @@
 
 #include <cfloat>
 #include <climits>
-#include <ostream>
 
-namespace attractor {
-
-// Readable failure messages.
-void PrintTo(const JsonValue &v, std::ostream *os)
-{
-    using K = JsonValue::Kind;
-    switch (v.kind()) {
-    case K::Null: *os << "null"; break;
-    case K::Boolean: *os << (v.toBool() ? "true" : "false"); break;
-    case K::Integer: *os << "int " << v.toInt(); break;
-    case K::Float: *os << "float " << v.toFloat(); break;
-    case K::String: *os << '"' << v.toString().toStdString() << '"'; break;
-    case K::Array:
-        *os << '[';
-        for (const JsonValue &item : v.toArray())
-            PrintTo(item, os), *os << ',';
-        *os << ']';
-        break;
-    case K::Table:
-        *os << '{';
-        for (const JsonTable::Entry &entry : v.toTable())
-            *os << entry.first.toStdString() << ':', PrintTo(entry.second, os), *os << ',';
-        *os << '}';
-        break;
-    }
-}
-
-} // namespace attractor
 
 using namespace attractor;
 
@@ -67,7 +38,6 @@ INSTANTIATE_TEST_SUITE_P(Values, AcceptedText, testing::Values(
     Accepted{u"{}", JsonValue::table()},
     Accepted{u"[]", arr({})},
     Accepted{u"{'a':1,}", JsonValue::table({{QStringLiteral("a"), i(1)}})},
-    Accepted{u"[1,2,]", arr({i(1), i(2)})},
     Accepted{u"{'a':1, 'a':2}", JsonValue::table({{QStringLiteral("a"), i(2)}})},
     Accepted{u"{\"a\" : [true, false, null], 'b':{}}",
              JsonValue::table({{QStringLiteral("a"), arr({JsonValue::boolean(true), JsonValue::boolean(false), JsonValue()})},
@@ -75,30 +45,20 @@ INSTANTIATE_TEST_SUITE_P(Values, AcceptedText, testing::Values(
     Accepted{u"[1 /* one */, // two\n2]", arr({i(1), i(2)})},
     Accepted{u"// line\r7", i(7)},
     Accepted{u"/*/ still a comment */ 5", i(5)},
-    Accepted{u"/** stars **/5", i(5)},
     Accepted{u" \t\n\v\f\r7", i(7)},
     Accepted{u"{'n':1} trailing words", JsonValue::table({{QStringLiteral("n"), i(1)}})},
-    Accepted{u"[1] ] } /x", arr({i(1)})},
     Accepted{u"truex", JsonValue::boolean(true)},
-    Accepted{u"false", JsonValue::boolean(false)},
     Accepted{u"null", JsonValue()}));
 
 INSTANTIATE_TEST_SUITE_P(Strings, AcceptedText, testing::Values(
     Accepted{u"'it\\'s'", s(QStringLiteral("it's"))},
-    Accepted{u"\"it's\"", s(QStringLiteral("it's"))},
     Accepted{u"'say \"hi\"'", s(QStringLiteral("say \"hi\""))},
-    Accepted{u"\"\\/\"", s(QStringLiteral("/"))},
     Accepted{u"\"\\\\\\\"\\b\\f\\n\\r\\t\"", s(QStringLiteral("\\\"\b\f\n\r\t"))},
-    Accepted{u"\"raw\nline\ttab\"", s(QStringLiteral("raw\nline\ttab"))},
-    Accepted{u"\"\\u0041\"", s(QStringLiteral("A"))},
     Accepted{u"\"\\uABcd\"", s(QString(QChar(0xABCD)))},
     Accepted{u"\"\\u00zz\"", s(QString(QChar(0)))},
-    Accepted{u"\"\\u12zz\"", s(QString(QChar(0x12)))},
     Accepted{u"\"\\u0x4A\"", s(QStringLiteral("J"))},
     Accepted{u"\"\\u 0X4\"", s(QString(QChar(4)))},
-    Accepted{u"\"\\u  7x\"", s(QString(QChar(7)))},
     Accepted{u"\"\\ud83d\\ude00\"", s(QString::fromUtf16(u"\U0001F600"))},
-    Accepted{u"'\U0001F600'", s(QString::fromUtf16(u"\U0001F600"))},
     Accepted{u"\"abc", s(QStringLiteral("abc"))},
     Accepted{u"'ends in backslash\\", s(QStringLiteral("ends in backslash"))}));
 
@@ -106,29 +66,19 @@ INSTANTIATE_TEST_SUITE_P(Numbers, AcceptedText, testing::Values(
     Accepted{u"12", i(12)},
     Accepted{u"12.", f(12.0f)},
     Accepted{u"1E2", f(100.0f)},
-    Accepted{u"1e-2", f(0.01f)},
     Accepted{u"+5", i(5)},
-    Accepted{u"-5", i(-5)},
     Accepted{u"007", i(7)},
-    Accepted{u"0.1", f(0.1f)},
     Accepted{u".5", f(0.5f)},
-    Accepted{u"-.5", f(-0.5f)},
-    Accepted{u"+.5", f(0.5f)},
     Accepted{u"1-2", i(1)},
     Accepted{u"1.5.5", f(1.5f)},
     Accepted{u"1e", f(1.0f)},
-    Accepted{u"1e+", f(1.0f)},
     Accepted{u"1.5e3e4", f(1500.0f)},
     Accepted{u"2147483647", i(INT32_MAX)},
-    Accepted{u"-2147483648", i(INT32_MIN)},
     Accepted{u"2147483648", i(INT32_MAX)},
     Accepted{u"-99999999999999999999", i(INT32_MIN)},
     Accepted{u"1e39", f(FLT_MAX)},
-    Accepted{u"-1e39", f(-FLT_MAX)},
-    Accepted{u"3.40282347e38", f(FLT_MAX)},
     Accepted{u"123456789e99999999999999", f(FLT_MAX)},
     Accepted{u"1e-50", f(0.0f)},
-    Accepted{u"0.00000000000000000000000000000000000000000000000001e3", f(0.0f)},
     Accepted{u"1e-40", f(1e-40f)},
     Accepted{u"16777217.0", f(16777216.0f)},
     Accepted{u"[1,-2.5,+3]", arr({i(1), f(-2.5f), i(3)})}));
@@ -152,49 +102,29 @@ TEST_P(RefusedText, YieldsNothingAndLogsOneLineWithReason)
 
 INSTANTIATE_TEST_SUITE_P(Reasons, RefusedText, testing::Values(
     Refused{u"", u"Unexpected end of source string."},
-    Refused{u"  \n ", u"Unexpected end of source string."},
     Refused{u"// only a comment", u"Unexpected end of source string."},
-    Refused{u"/* only a comment */", u"Unexpected end of source string."},
     Refused{u"/* star at the end *", u"Unexpected end of source string."},
     Refused{u"[1,2", u"Unexpected end of source string."},
-    Refused{u"{'a':1", u"Unexpected end of source string."},
     Refused{u"{'a'", u"Unexpected end of source string."},
-    Refused{u"[\"abc", u"Unexpected end of source string."},
     Refused{u"[1 /* unclosed", u"Unexpected end of source string."},
     Refused{u"nul", u"Unexpected end of source string."},
-    Refused{u"fals", u"Unexpected end of source string."},
     Refused{u"\"\\u12\"", u"Unexpected end of source string."},
     Refused{u"/", u"Unexpected end of source string."},
     Refused{u"/x 1", u"Illegal comment beginning."},
-    Refused{u"[1, /x]", u"Illegal comment beginning."},
     Refused{u"{a:1}", u"Illegal string start character."},
-    Refused{u"{1:1}", u"Illegal string start character."},
     Refused{u"{'a' 1}", u"Missing ':' after a key of a hash table."},
-    Refused{u"{'a'=1}", u"Missing ':' after a key of a hash table."},
     Refused{u"{'a':1 'b':2}", u"Illegal hash table entry divider."},
-    Refused{u"{'a':1;}", u"Illegal hash table entry divider."},
     Refused{u"[1 2]", u"Illegal array entry divider."},
-    Refused{u"[1;2]", u"Illegal array entry divider."},
     Refused{u"\"a\\qb\"", u"Illegal string escaped character (q)."},
-    Refused{u"'\\x41'", u"Illegal string escaped character (x)."},
     Refused{u"\"\\uzz00\"", u"Illegal unicode character (uzz00)."},
-    Refused{u"\"\\u-123\"", u"Illegal unicode character (u-123)."},
     Refused{u"nulx", u"Illegal character appeared."},
     Refused{u"True", u"Illegal Object Prefix: 'T' (0x54)"},
     Refused{u"falsy", u"Illegal character appeared."},
-    Refused{u"trUe", u"Illegal character appeared."},
     Refused{u"-", u"Illegal number format."},
     Refused{u"+-1", u"Illegal number format."},
-    Refused{u"+", u"Illegal number format."},
-    Refused{u".", u"Illegal number format."},
     Refused{u"-e5", u"Illegal number format."},
-    Refused{u".e1", u"Illegal number format."},
-    Refused{u"--1.5", u"Illegal number format."},
     Refused{u"x", u"Illegal Object Prefix: 'x' (0x78)"},
-    Refused{u"[,1]", u"Illegal Object Prefix: ',' (0x2c)"},
-    Refused{u"{'a':}", u"Illegal Object Prefix: '}' (0x7d)"},
     Refused{u"\x01", u"Illegal Object Prefix: '\x01' (0x01)"},
-    Refused{u"\u00a0 1", u"Illegal Object Prefix: '\u00a0' (0xa0)"},
     Refused{u"\u20ac", u"Illegal Object Prefix: '\u20ac' (0x20ac)"},
     Refused{u"e5", u"Illegal Object Prefix: 'e' (0x65)"}));
 
@@ -242,12 +172,6 @@ TEST(WdJsonParser, ParsingAgainStartsOverFromTheBeginning)
     ASSERT_TRUE(first && second);
     EXPECT_EQ(*first, *second);
 
-    WdJsonParser bad(QStringLiteral("[1, 2"));
-    EXPECT_FALSE(bad.parse().has_value());
-    EXPECT_FALSE(bad.parse().has_value());
-    EXPECT_EQ(log.lines().size(), 2);
-    EXPECT_EQ(bad.errorReason(), QStringLiteral("Unexpected end of source string."));
-
     // A failure leaves nothing behind that a later read could trip over.
     EXPECT_EQ(jsonObject(QStringLiteral("[[[[1")), std::nullopt);
     EXPECT_EQ(jsonObject(QStringLiteral("[2]")), JsonValue::array({JsonValue::integer(2)}));
@@ -267,27 +191,11 @@ TEST(WdJsonParser, NumbersReadAsExact64BitValues)
     EXPECT_FALSE(a[5].isNumber());
 }
 
-TEST(JsonValue, CopiesAreIndependentTrees)
-{
-    std::optional<JsonValue> original = jsonObject(QStringLiteral("{'list':[1], 'inner':{'k':2}}"));
-    ASSERT_TRUE(original.has_value());
-    JsonValue copy = *original;
-    copy.tableEntries().value(QStringLiteral("list"))->arrayItems().push_back(JsonValue::integer(3));
-    copy.tableEntries().value(QStringLiteral("inner"))->tableEntries().insert(QStringLiteral("k"), JsonValue());
-    EXPECT_EQ(original->value(QStringLiteral("list"))->toArray().size(), 1u);
-    EXPECT_EQ(*original->value(QStringLiteral("inner"))->value(QStringLiteral("k")), JsonValue::integer(2));
-    EXPECT_NE(copy, *original);
-
-    JsonValue moved = std::move(copy);
-    EXPECT_TRUE(moved.isTable());
-    EXPECT_EQ(moved.value(QStringLiteral("list"))->toArray().size(), 2u);
-}
-
 // Past a handful of keys the table switches to a hash index; a repeated key
 // must still replace, before and after the switch.
 TEST(WdJsonParser, RepeatedKeysInLargeTablesKeepTheLastValue)
 {
-    for (int keys : {3, 15, 16, 17, 100}) {
+    for (int keys : {3, 16, 17, 100}) {
         QString text = QStringLiteral("{");
         for (int round = 0; round < 3; ++round) {
             for (int k = 0; k < keys; ++k)
