@@ -8,6 +8,41 @@
 
 namespace attractor {
 
+namespace {
+
+constexpr int64_t kMaxWorkers = 256;
+
+// Bounds on the generator's 2^31 values in proportion to the weights. A map
+// whose weight is not a number gets none; infinite weights share all draws
+// equally; with no usable weight at all, the last map takes everything, as
+// it takes the table's leftovers.
+std::vector<uint32_t> cumulativeBounds(const std::vector<float> &weight)
+{
+    const bool anyInfinite = std::any_of(weight.begin(), weight.end(), [](float w) { return std::isinf(w); });
+    std::vector<double> usable(weight.size());
+    double sum = 0.0;
+    for (size_t i = 0; i < weight.size(); ++i) {
+        const double w = weight[i];
+        usable[i] = anyInfinite ? (std::isinf(w) ? 1.0 : 0.0) : (w > 0.0 ? w : 0.0);
+        sum += usable[i];
+    }
+    if (!(sum > 0.0)) {
+        usable.back() = 1.0;
+        sum = 1.0;
+    }
+    constexpr double kDraws = 2147483648.0;
+    std::vector<uint32_t> bound(weight.size());
+    double running = 0.0;
+    for (size_t i = 0; i < weight.size(); ++i) {
+        running += usable[i];
+        bound[i] = static_cast<uint32_t>(std::min(kDraws, std::floor(running / sum * kDraws)));
+    }
+    bound.back() = static_cast<uint32_t>(kDraws);
+    return bound;
+}
+
+} // namespace
+
 ChaosTables buildChaosTables(const QvFrac &fractal)
 {
     ChaosTables t;
@@ -54,7 +89,65 @@ ChaosTables buildChaosTables(const QvFrac &fractal)
     }
     for (int s = cursor; s < 100; ++s)
         t.table[s] = n > 0 ? static_cast<int>(n - 1) : 0;
+    if (n > t.table.size())
+        t.bound = cumulativeBounds(t.weight);
     return t;
+}
+
+uint32_t drawSeed()
+{
+    return static_cast<uint32_t>(std::rand());
+}
+
+int chaosWorkerCount(int32_t n, int threads)
+{
+    // Below this many plotted points per walker, a thread's start and its
+    // warm-up cost more than its share of the game saves.
+    constexpr int64_t kMinShare = 100000;
+    const int64_t plotted = static_cast<int64_t>(n) - kWarmUpIterations - 1;
+    const int64_t most = std::max<int64_t>(1, plotted / kMinShare);
+    return static_cast<int>(std::clamp<int64_t>(threads, 1, std::min<int64_t>(most, kMaxWorkers)));
+}
+
+uint32_t chaosWorkerSeed(uint32_t seed, int worker)
+{
+    if (worker == 0)
+        return seed;
+    // SplitMix64 of the seed and the walker's number: neighbouring walkers
+    // get unrelated seeds.
+    uint64_t z = (static_cast<uint64_t>(seed) << 32 | static_cast<uint32_t>(worker)) + 0x9e3779b97f4a7c15ULL;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return static_cast<uint32_t>(z ^ (z >> 31));
+}
+
+int32_t chaosWorkerIterations(int32_t n, int workers, int worker)
+{
+    const int64_t plotted = static_cast<int64_t>(n) - kWarmUpIterations - 1;
+    if (workers <= 1 || plotted <= 0)
+        return worker == 0 ? n : 0;
+    const int64_t share = plotted / workers + (worker < plotted % workers ? 1 : 0);
+    return static_cast<int32_t>(kWarmUpIterations + 1 + share);
+}
+
+ChaosProgress::ChaosProgress(int32_t n, int workers, const std::function<void()> *increment)
+    : _increment(increment && *increment ? increment : nullptr)
+    , _asked(std::max<int64_t>(0, static_cast<int64_t>(n) - 1))
+    , _step(n / 95)
+{
+    for (int w = 0; w < workers; ++w)
+        _total += std::max<int64_t>(0, static_cast<int64_t>(chaosWorkerIterations(n, workers, w)) - 1);
+}
+
+void ChaosProgress::report()
+{
+    if (!_increment || _step <= 0 || _total <= 0)
+        return;
+    const int64_t done = std::min(_done.load(std::memory_order_relaxed), _total);
+    // done * asked stays below 2^63 for any walker count in use.
+    const int64_t due = done * _asked / _total / _step;
+    for (; _reported < due; ++_reported)
+        (*_increment)();
 }
 
 } // namespace attractor

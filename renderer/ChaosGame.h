@@ -2,10 +2,18 @@
 
 #include "model/Colour.h"
 #include "model/QvTransform.h"
+#include "renderer/GlibcRandom.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
+#include <span>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,36 +36,93 @@ struct ChaosTables {
     std::vector<int> share;
     // Map index per slot; meaningless when there are no maps.
     std::array<int, 100> table{};
+    // Only for more than 100 maps, where 100 slots would starve most maps:
+    // map i takes the draws below bound[i] (and at or above bound[i - 1]) of
+    // the 2^31 that the generator yields, so each is drawn in proportion to
+    // its weight. Empty when the table serves.
+    std::vector<uint32_t> bound;
     _rgb_color bgColor;
     int32_t iterations = 0;
 
     bool empty() const { return matrix.empty(); }
 };
 
-// Builds the per-map tables and the 100-slot selection table. The background
-// and the fractal's own iteration count come along.
+// Builds the per-map tables and the selection: the 100-slot table for up to
+// 100 maps, the cumulative bounds beyond. The background and the fractal's
+// own iteration count come along.
 ChaosTables buildChaosTables(const QvFrac &fractal);
 
 inline constexpr int32_t kWarmUpIterations = 1000;
+// Iterations between two looks at cancel and progress: well under a
+// millisecond of drawing, and no cost worth measuring in the loop.
+inline constexpr int32_t kChaosChunk = 1024;
 
-// The chaos game, shared by every back end. For k = 1 .. n-1: `check(k)`
-// (return false to stop at once), pick a map with rand() % 100, move the
-// walker, blend the colour, and from k = 1001 on `plot(x, y, r, g, b)`.
-// A fractal without maps plots nothing.
-template <typename Plot, typename Check>
-inline void runChaosGame(const ChaosTables &tables, int32_t n, Plot &&plot, Check &&check)
+// A seed for one draw, taken from the process-wide rand() (which random
+// fractal generation seeds): one call per draw, wherever the draw runs.
+uint32_t drawSeed();
+
+// How many walkers a draw of n iterations gets when `threads` are offered:
+// short draws keep one, since each walker repeats the warm-up.
+int chaosWorkerCount(int32_t n, int threads);
+// Walker w of `workers`: its seed (walker 0 keeps the draw's seed, so one
+// walker draws what rand() after srand(seed) would) and its iteration count,
+// which holds the full warm-up and its share of the plotted points.
+uint32_t chaosWorkerSeed(uint32_t seed, int worker);
+int32_t chaosWorkerIterations(int32_t n, int workers, int worker);
+
+// Progress of a draw summed over its walkers: one increment per (n / 95)
+// iterations of the n asked for, the walkers' extra warm-ups scaled away, so
+// a draw reports as many increments on any number of walkers. Walkers add
+// what they did; only the thread that owns the draw reports.
+class ChaosProgress
 {
-    if (tables.empty())
-        return;
-    const _t_matrix *const matrix = tables.matrix.data();
-    const ChaosTables::MapColour *const colour = tables.colour.data();
-    const int *const table = tables.table.data();
+public:
+    ChaosProgress(int32_t n, int workers, const std::function<void()> *increment);
+    void add(int32_t iterations) { _done.fetch_add(iterations, std::memory_order_relaxed); }
+    void report();
+
+private:
+    std::atomic<int64_t> _done{0};
+    const std::function<void()> *_increment;
+    int64_t _asked = 0;
+    int64_t _total = 0;
+    int64_t _step = 0;
+    int64_t _reported = 0;
+};
+
+namespace chaos_detail {
+
+struct Walker {
     float x = 0.0f, y = 0.0f;
     float red = 0.0f, green = 0.0f, blue = 0.0f;
-    for (int32_t k = 1; k < n; ++k) {
-        if (!check(k))
-            return;
-        const int i = table[std::rand() % 100];
+};
+
+struct TableSelect {
+    const int *table;
+    int operator()(int32_t draw) const { return table[draw % 100]; }
+};
+
+struct BoundSelect {
+    const uint32_t *begin;
+    const uint32_t *end;
+    int operator()(int32_t draw) const
+    {
+        return static_cast<int>(std::upper_bound(begin, end, static_cast<uint32_t>(draw)) - begin);
+    }
+};
+
+// `count` iterations of one walker: draw, move, blend and, past the warm-up,
+// plot. Nothing here allocates, locks or touches the model.
+template <bool Plotting, typename Select, typename Plot>
+inline void steps(const ChaosTables &tables, const Select &select, GlibcRandom &random, Walker &walker,
+                  int32_t count, Plot &plot)
+{
+    const _t_matrix *const matrix = tables.matrix.data();
+    const ChaosTables::MapColour *const colour = tables.colour.data();
+    float x = walker.x, y = walker.y;
+    float red = walker.red, green = walker.green, blue = walker.blue;
+    for (int32_t k = 0; k < count; ++k) {
+        const int i = select(random.next());
         const _t_matrix &m = matrix[i];
         const float nx = m.a * x + m.b * y + m.tx;
         const float ny = m.c * x + m.d * y + m.ty;
@@ -66,15 +131,137 @@ inline void runChaosGame(const ChaosTables &tables, int32_t n, Plot &&plot, Chec
         red = (colour[i].red + red) / 2.0f;
         green = (colour[i].green + green) / 2.0f;
         blue = (colour[i].blue + blue) / 2.0f;
-        if (k > kWarmUpIterations)
+        if constexpr (Plotting)
             plot(x, y, red, green, blue);
+    }
+    walker = {x, y, red, green, blue};
+}
+
+// One walker for k = 1 .. n-1, plotting from k = 1001 on; `afterChunk(done)`
+// is asked after every chunk of iterations and stops the walker when false.
+template <typename Select, typename Plot, typename AfterChunk>
+inline bool walk(const ChaosTables &tables, const Select &select, int32_t n, uint32_t seed, Plot &plot,
+                 AfterChunk &afterChunk)
+{
+    GlibcRandom random(seed);
+    Walker walker;
+    int32_t done = 0;
+    // Asked before the first chunk too: a draw cancelled before it starts
+    // plots nothing.
+    for (int64_t k = 1;;) {
+        if (!afterChunk(done))
+            return false;
+        if (k >= n)
+            return true;
+        const int64_t end = std::min<int64_t>(n, k + kChaosChunk);
+        const int64_t warmEnd = std::min<int64_t>(end, kWarmUpIterations + 1);
+        if (k < warmEnd)
+            steps<false>(tables, select, random, walker, static_cast<int32_t>(warmEnd - k), plot);
+        if (warmEnd < end)
+            steps<true>(tables, select, random, walker, static_cast<int32_t>(end - std::max(k, warmEnd)), plot);
+        done = static_cast<int32_t>(end - k);
+        k = end;
     }
 }
 
+template <typename Plot, typename AfterChunk>
+inline bool walk(const ChaosTables &tables, int32_t n, uint32_t seed, Plot &plot, AfterChunk &afterChunk)
+{
+    if (tables.bound.empty())
+        return walk(tables, TableSelect{tables.table.data()}, n, seed, plot, afterChunk);
+    const BoundSelect select{tables.bound.data(), tables.bound.data() + tables.bound.size()};
+    return walk(tables, select, n, seed, plot, afterChunk);
+}
+
+} // namespace chaos_detail
+
+// The chaos game, shared by every back end, on one walker seeded with
+// `seed`. For k = 1 .. n-1: pick a map with the generator's next value
+// modulo 100 (see ChaosTables for more maps), move the walker, blend the
+// colour, and from k = 1001 on `plot(x, y, r, g, b)`. `keepGoing()` is asked
+// every kChaosChunk iterations; false stops the game there (the result is
+// false). A fractal without maps plots nothing.
+template <typename Plot, typename KeepGoing>
+inline bool runChaosGame(const ChaosTables &tables, int32_t n, uint32_t seed, Plot &&plot, KeepGoing &&keepGoing)
+{
+    if (tables.empty())
+        return true;
+    auto afterChunk = [&keepGoing](int32_t) { return static_cast<bool>(keepGoing()); };
+    return chaos_detail::walk(tables, n, seed, plot, afterChunk);
+}
+
+template <typename Plot>
+inline void runChaosGame(const ChaosTables &tables, int32_t n, uint32_t seed, Plot &&plot)
+{
+    runChaosGame(tables, n, seed, std::forward<Plot>(plot), [] { return true; });
+}
+
+// The same with the seed taken from rand() once (drawSeed).
 template <typename Plot>
 inline void runChaosGame(const ChaosTables &tables, int32_t n, Plot &&plot)
 {
-    runChaosGame(tables, n, std::forward<Plot>(plot), [](int32_t) { return true; });
+    runChaosGame(tables, n, drawSeed(), std::forward<Plot>(plot));
+}
+
+// How a draw on several walkers is run and watched.
+struct ChaosRun {
+    uint32_t seed = 1;
+    // Polled by every walker between chunks: a set flag stops them all
+    // within a chunk.
+    const std::atomic<bool> *cancel = nullptr;
+    // Called on the calling thread only.
+    const std::function<void()> *progressIncrement = nullptr;
+};
+
+// The chaos game on plots.size() walkers (see chaosWorkerCount), walker w
+// plotting through plots[w] on its own thread; walker 0 runs on the calling
+// thread. Plots that share a bitmap must store whole pixels atomically.
+// False when cancelled.
+template <typename Plot>
+bool runChaosGame(const ChaosTables &tables, int32_t n, const ChaosRun &run, std::span<Plot> plots)
+{
+    const auto cancelled = [&run] { return run.cancel && run.cancel->load(std::memory_order_relaxed); };
+    if (tables.empty() || plots.empty())
+        return !cancelled();
+    const int workers = static_cast<int>(plots.size());
+    ChaosProgress progress(n, workers, run.progressIncrement);
+    std::atomic<int> running{workers - 1};
+    const auto work = [&](int w) {
+        auto afterChunk = [&](int32_t done) {
+            progress.add(done);
+            if (w == 0)
+                progress.report();
+            return !cancelled();
+        };
+        return chaos_detail::walk(tables, chaosWorkerIterations(n, workers, w), chaosWorkerSeed(run.seed, w),
+                                  plots[static_cast<size_t>(w)], afterChunk);
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(static_cast<size_t>(workers - 1));
+    for (int w = 1; w < workers; ++w) {
+        const auto helper = [&, w] {
+            work(w);
+            running.fetch_sub(1, std::memory_order_release);
+        };
+        try {
+            helpers.emplace_back(helper);
+        } catch (const std::system_error &) {
+            // No thread to be had: this walker runs here instead.
+            helper();
+        }
+    }
+    work(0);
+    // Walker 0 may finish first; the others' progress is still reported here.
+    while (run.progressIncrement && running.load(std::memory_order_acquire) > 0) {
+        progress.report();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (cancelled())
+        return false;
+    progress.report();
+    return true;
 }
 
 } // namespace attractor

@@ -69,24 +69,15 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
         reinterpret_cast<quint32 *>(bits + row * stride)[column] = packRgba(r, g, b, 1.0f);
     };
 
-    bool abandoned = false;
-    if (keepGoing) {
-        runChaosGame(tables, iterations, plot, [&](int32_t k) {
-            if ((k & 0x3fff) != 0 || keepGoing())
-                return true;
-            abandoned = true;
-            return false;
-        });
-    } else {
-        runChaosGame(tables, iterations, plot);
-    }
-    return abandoned ? QImage() : image;
+    const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, [&] { return !keepGoing || keepGoing(); });
+    return finished ? image : QImage();
 }
 
 bool samePicture(const ChaosTables &a, const ChaosTables &b)
 {
     return a.iterations == b.iterations && std::memcmp(&a.bgColor, &b.bgColor, sizeof a.bgColor) == 0
-        && sameBits(a.matrix, b.matrix) && sameBits(a.colour, b.colour) && a.table == b.table;
+        && sameBits(a.matrix, b.matrix) && sameBits(a.colour, b.colour) && a.table == b.table
+        && a.bound == b.bound;
 }
 
 } // namespace attractor

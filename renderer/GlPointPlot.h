@@ -13,8 +13,9 @@ namespace attractor {
 // top), lighting exactly the pixels that one-pixel GL_POINTS would light under
 // the y-up projection of the drawing square: the pixel containing each point,
 // in the point's colour at alpha 1, over the background at backgroundAlpha.
-// keepGoing is asked every few thousand iterations; when it says no, the plot
-// is abandoned and a null image comes back.
+// The seed comes from rand(), once. keepGoing is asked every few thousand
+// iterations; when it says no, the plot is abandoned and a null image comes
+// back.
 QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
                     const std::function<bool()> &keepGoing = {});
 

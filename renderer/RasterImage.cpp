@@ -3,9 +3,11 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QRgba64>
+#include <QThread>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -108,6 +110,75 @@ QString imageSizeError(const QRectF &rect)
     return {};
 }
 
+namespace {
+
+// Plots one walker's points into a shared 16-bit bitmap. Points land all over
+// a large bitmap, so most stores miss the cache: each store is prefetched and
+// made a few points later, in the same order, so the picture is the one
+// direct stores would give. Points outside the bitmap go to the walker's own
+// scratch pixel, which keeps the loop free of branches that a scattered
+// attractor would mispredict. Walkers share pixels: whole pixels are stored
+// atomically (plain stores on this hardware), and the last writer wins.
+class RasterPlot
+{
+public:
+    RasterPlot(QImage &image, const QRectF &rect, quint64 *scratch)
+        // The square goes onto the rectangle's size, as convertPointInBoundsToViewport
+        // does: (x + 2) / 4 * w equals (x + 2) * (w / 4) because dividing by 4 is exact.
+        : _quarterW(static_cast<double>(static_cast<float>(rect.width())) / 4)
+        , _quarterH(static_cast<double>(static_cast<float>(rect.height())) / 4)
+        , _width(image.width())
+        , _height(image.height())
+        , _stride(image.bytesPerLine())
+        // y points up: the bottom row is the last one in memory.
+        , _bottomRow(image.scanLine(image.height() - 1))
+        , _scratch(scratch)
+    {
+        _pending.fill({scratch, 0});
+    }
+
+    void operator()(float x, float y, float r, float g, float b)
+    {
+        const double px = (x + 2.0) * _quarterW;
+        const double py = (y + 2.0) * _quarterH;
+        // Also false for NaN, which a diverging map produces.
+        const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
+        const auto column = static_cast<qsizetype>(inside ? px : 0.0);
+        const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
+        quint64 *const target = inside ? reinterpret_cast<quint64 *>(_bottomRow - rowUp * _stride) + column : _scratch;
+        prefetchForWriting(target);
+        Pending &slot = _pending[_head];
+        store(slot);
+        slot = {target, QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535)};
+        _head = (_head + 1) % kDelay;
+    }
+
+    // Stores still pending when the game ends or is cancelled.
+    void flush()
+    {
+        for (unsigned i = 0; i < kDelay; ++i)
+            store(_pending[(_head + i) % kDelay]);
+    }
+
+private:
+    struct Pending {
+        quint64 *pixel;
+        quint64 value;
+    };
+    static constexpr unsigned kDelay = 16;
+
+    static void store(const Pending &p) { std::atomic_ref<quint64>(*p.pixel).store(p.value, std::memory_order_relaxed); }
+
+    double _quarterW, _quarterH, _width, _height;
+    qsizetype _stride;
+    uchar *_bottomRow;
+    quint64 *_scratch;
+    std::array<Pending, kDelay> _pending;
+    unsigned _head = 0;
+};
+
+} // namespace
+
 bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
                         const DrawObserver *observer)
 {
@@ -116,76 +187,20 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
     const _rgb_color bg = tables.bgColor;
     fillImage(image, rgba64(bg.r, bg.g, bg.b, bg.a));
 
-    // The square goes onto the rectangle's size, as convertPointInBoundsToViewport
-    // does: (x + 2) / 4 * w equals (x + 2) * (w / 4) because dividing by 4 is exact.
-    const double quarterW = static_cast<double>(static_cast<float>(rect.width())) / 4;
-    const double quarterH = static_cast<double>(static_cast<float>(rect.height())) / 4;
-    const double width = image.width();
-    const double height = image.height();
-    const qsizetype stride = image.bytesPerLine();
-    // y points up: the bottom row is the last one in memory.
-    uchar *const bottomRow = image.scanLine(image.height() - 1);
-
-    // Points land all over a large bitmap, so most stores miss the cache, and
-    // the lock inside rand() makes every miss wait in full. Each store is
-    // therefore prefetched and made a few points later, in the same order, so
-    // the picture is the one direct stores would give. Points outside the
-    // bitmap go to a scratch pixel, which keeps the loop free of branches that
-    // a scattered attractor would mispredict.
-    struct PendingPixel {
-        QRgba64 *pixel;
-        QRgba64 value;
-    };
-    constexpr unsigned kDelay = 16;
-    QRgba64 scratch;
-    std::array<PendingPixel, kDelay> pending;
-    pending.fill({&scratch, QRgba64()});
-    unsigned head = 0;
-    auto plot = [&](float x, float y, float r, float g, float b) {
-        const double px = (x + 2.0) * quarterW;
-        const double py = (y + 2.0) * quarterH;
-        // Also false for NaN, which a diverging map produces.
-        const bool inside = px >= 0.0 && px < width && py >= 0.0 && py < height;
-        const auto column = static_cast<qsizetype>(inside ? px : 0.0);
-        const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
-        QRgba64 *const target =
-            inside ? reinterpret_cast<QRgba64 *>(bottomRow - rowUp * stride) + column : &scratch;
-        prefetchForWriting(target);
-        PendingPixel &slot = pending[head];
-        *slot.pixel = slot.value;
-        slot = {target, QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535)};
-        head = (head + 1) % kDelay;
-    };
-    // Stores still pending when the game ends or is cancelled.
-    auto flush = [&] {
-        for (unsigned i = 0; i < kDelay; ++i) {
-            const PendingPixel &slot = pending[(head + i) % kDelay];
-            *slot.pixel = slot.value;
-        }
-    };
-
-    const std::atomic<bool> *cancel = observer ? observer->cancel : nullptr;
-    const std::function<void()> *progress =
-        observer && observer->progressIncrement ? &observer->progressIncrement : nullptr;
-    const int32_t step = iterations / 95;
-    if (progress && step > 0) {
-        // A countdown instead of k % step: a division per iteration would cost
-        // more than the rest of the check.
-        int32_t countdown = step;
-        runChaosGame(tables, iterations, plot, [&](int32_t) {
-            if (--countdown == 0) {
-                countdown = step;
-                (*progress)();
-            }
-            return !(cancel && cancel->load(std::memory_order_relaxed));
-        });
-    } else if (cancel) {
-        runChaosGame(tables, iterations, plot,
-                     [cancel](int32_t) { return !cancel->load(std::memory_order_relaxed); });
-    } else {
-        runChaosGame(tables, iterations, plot);
-    }
-    flush();
+    ChaosRun run;
+    run.seed = observer && observer->seed ? *observer->seed : drawSeed();
+    run.cancel = observer ? observer->cancel : nullptr;
+    run.progressIncrement = observer && observer->progressIncrement ? &observer->progressIncrement : nullptr;
+    const int workers = chaosWorkerCount(iterations, observer ? observer->threads : 1);
+    // One scratch pixel per walker, a cache line apart.
+    std::vector<quint64> scratch(static_cast<size_t>(workers) * 8);
+    std::vector<RasterPlot> plots;
+    plots.reserve(static_cast<size_t>(workers));
+    for (int w = 0; w < workers; ++w)
+        plots.emplace_back(image, rect, &scratch[static_cast<size_t>(w) * 8]);
+    runChaosGame(tables, iterations, run, std::span<RasterPlot>(plots));
+    for (RasterPlot &plot : plots)
+        plot.flush();
     return true;
 }
 
@@ -225,6 +240,7 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     DrawObserver observer;
     observer.progressIncrement = callbacks.progressIncrement;
     observer.cancel = callbacks.cancel;
+    observer.threads = callbacks.threads > 0 ? callbacks.threads : QThread::idealThreadCount();
     const QImage image = hiResBitmapInsideRect(tables, iterations, rect, &observer);
     if (callbacks.cancel && callbacks.cancel->load()) {
         if (callbacks.status)

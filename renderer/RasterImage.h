@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 namespace attractor {
 
@@ -25,12 +26,17 @@ QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds);
 // made, or an empty string when it can.
 QString imageSizeError(const QRectF &rect);
 
-// Observes a long raster draw: a progress step every (iterations / 95)
-// iterations (none when that is 0), and a cancel flag polled before every
-// iteration; a cancelled draw stops at once and keeps what it has plotted.
+// Observes and steers a long raster draw: a progress step every
+// (iterations / 95) iterations (none when that is 0), summed over the
+// walkers and reported on the calling thread; a cancel flag polled between
+// chunks of iterations (a cancelled draw stops within a chunk and keeps what
+// it has plotted); the number of walkers offered (see chaosWorkerCount); the
+// seed (taken from rand() when not given).
 struct DrawObserver {
     std::function<void()> progressIncrement;
     const std::atomic<bool> *cancel = nullptr;
+    int threads = 1;
+    std::optional<uint32_t> seed;
 };
 
 // The raster back end: a 16-bit RGBA image of the rectangle's size, filled with
@@ -59,6 +65,8 @@ struct ExportCallbacks {
     std::function<void()> progressIncrement;
     std::function<void()> disableCancel;
     const std::atomic<bool> *cancel = nullptr;
+    // Walkers offered to the draw; 0 means one per core.
+    int threads = 0;
 };
 QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                           const ExportCallbacks &callbacks);

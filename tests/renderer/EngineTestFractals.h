@@ -4,6 +4,7 @@
 #include "model/QvTransform.h"
 #include "renderer/ChaosGame.h"
 
+#include <optional>
 #include <vector>
 
 namespace attractor::test {
@@ -32,11 +33,12 @@ struct PlottedPoint {
     float x, y, red, green, blue;
 };
 
-// Every point the chaos game plots, in order.
-inline std::vector<PlottedPoint> recordPlots(const ChaosTables &tables, int32_t iterations)
+// Every point the chaos game plots, in order, seeded from rand() or as given.
+inline std::vector<PlottedPoint> recordPlots(const ChaosTables &tables, int32_t iterations,
+                                             std::optional<uint32_t> seed = std::nullopt)
 {
     std::vector<PlottedPoint> points;
-    runChaosGame(tables, iterations,
+    runChaosGame(tables, iterations, seed ? *seed : drawSeed(),
                  [&](float x, float y, float r, float g, float b) { points.push_back({x, y, r, g, b}); });
     return points;
 }
