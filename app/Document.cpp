@@ -185,17 +185,27 @@ bool Document::revert()
 
 bool Document::shouldClose()
 {
-    if (_closing || !isDocumentEdited())
+    if (_closing)
         return true;
-    switch (Prompts::askToSave(_window.get(), displayName())) {
-    case Prompts::SaveAnswer::Save:
-        return save();
-    case Prompts::SaveAnswer::Discard:
-        return true;
-    case Prompts::SaveAnswer::Cancel:
-        break;
+    if (isDocumentEdited()) {
+        switch (Prompts::askToSave(_window.get(), displayName())) {
+        case Prompts::SaveAnswer::Save:
+            if (!save())
+                return false;
+            break;
+        case Prompts::SaveAnswer::Discard:
+            break;
+        case Prompts::SaveAnswer::Cancel:
+            return false;
+        }
     }
-    return false;
+    // Asked last: the export keeps running if the user keeps the document.
+    if (hasRunningExport()) {
+        if (!Prompts::confirmStopExport(_window.get(), displayName()))
+            return false;
+        stopExport();
+    }
+    return true;
 }
 
 bool Document::close()

@@ -74,6 +74,10 @@ protected:
     virtual QByteArray dataOfType(const QString &typeName, QString *error) const = 0;
     // The window exists; fill it and hand the content over.
     virtual void windowControllerDidLoadNib(DocumentWindow *window) = 0;
+    // Work of this document that closing would cut short (an export), and
+    // how to stop it without waiting for it.
+    virtual bool hasRunningExport() const { return false; }
+    virtual void stopExport() {}
     // False when Save must ask for a new name (the file is in a format we do not write).
     virtual bool savesInPlace() const { return true; }
     virtual QString proposedSavePath() const;

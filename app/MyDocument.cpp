@@ -23,23 +23,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
-#include <QStringDecoder>
 
 namespace attractor {
 
 namespace {
 
 constexpr qreal kPrintMargin = 30.0;
-
-// The same test the reader makes: anything else was read as a legacy archive.
-bool isDocumentText(const QByteArray &data)
-{
-    if (!data.startsWith('{'))
-        return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(data);
-    return !decoder.hasError() && text.startsWith(u'{');
-}
 
 } // namespace
 
@@ -91,6 +80,18 @@ QByteArray MyDocument::dataOfType(const QString &, QString *error) const
         return {};
     }
     return jsonRepresentation(*_fractal).toUtf8();
+}
+
+bool MyDocument::hasRunningExport() const
+{
+    return _fractalView && _fractalView->exporting();
+}
+
+void MyDocument::stopExport()
+{
+    // Only the cancel request: the export thread ends on its own and writes nothing.
+    if (_fractalView)
+        _fractalView->cancelExport();
 }
 
 QString MyDocument::proposedSavePath() const

@@ -57,6 +57,8 @@ protected:
     QByteArray dataOfType(const QString &typeName, QString *error) const override;
     void windowControllerDidLoadNib(DocumentWindow *window) override;
     bool savesInPlace() const override { return !_openedFromArchive; }
+    bool hasRunningExport() const override;
+    void stopExport() override;
     QString proposedSavePath() const override;
     void didSave() override { _openedFromArchive = false; }
 

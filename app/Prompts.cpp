@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -73,6 +74,20 @@ void defaultShowError(QWidget *parent, const QString &title, const QString &mess
     box.exec();
 }
 
+bool defaultConfirmStopExport(QWidget *parent, const QString &displayName)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                    QObject::tr("An export of “%1” is running. Do you want to stop it?").arg(displayName),
+                    QMessageBox::NoButton, parent);
+    box.setInformativeText(QObject::tr("The image file will not be written."));
+    QAbstractButton *stop = box.addButton(QObject::tr("Stop Export"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+    return box.clickedButton() == stop;
+}
+
 bool defaultPrint(QWidget *parent, QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent);
@@ -92,7 +107,7 @@ void defaultPageSetup(QWidget *parent, QPrinter &printer)
 Prompts::Handlers Prompts::defaults()
 {
     return {defaultAskToSave, defaultSavePath, defaultOpenPaths, defaultConfirmRevert,
-            defaultShowError, defaultPrint, defaultPageSetup};
+            defaultShowError, defaultConfirmStopExport, defaultPrint, defaultPageSetup};
 }
 
 void Prompts::install(const Handlers &handlers)
@@ -108,6 +123,7 @@ void Prompts::install(const Handlers &handlers)
     replace(h.openPaths, handlers.openPaths);
     replace(h.confirmRevert, handlers.confirmRevert);
     replace(h.showError, handlers.showError);
+    replace(h.confirmStopExport, handlers.confirmStopExport);
     replace(h.print, handlers.print);
     replace(h.pageSetup, handlers.pageSetup);
 }
@@ -135,6 +151,11 @@ bool Prompts::confirmRevert(QWidget *parent, const QString &displayName)
 void Prompts::showError(QWidget *parent, const QString &title, const QString &message)
 {
     current().showError(parent, title, message);
+}
+
+bool Prompts::confirmStopExport(QWidget *parent, const QString &displayName)
+{
+    return current().confirmStopExport(parent, displayName);
 }
 
 bool Prompts::print(QWidget *parent, QPrinter &printer)

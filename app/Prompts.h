@@ -26,6 +26,8 @@ public:
         // Whether to throw away the edits of displayName and read its file again.
         std::function<bool(QWidget *parent, const QString &displayName)> confirmRevert;
         std::function<void(QWidget *parent, const QString &title, const QString &message)> showError;
+        // Whether to stop the running export of displayName so that it can close.
+        std::function<bool(QWidget *parent, const QString &displayName)> confirmStopExport;
         // Runs the print dialog on printer; true when the user chose to print.
         std::function<bool(QWidget *parent, QPrinter &printer)> print;
         // Runs the page setup dialog on printer.
@@ -37,6 +39,7 @@ public:
     static QStringList openPaths(QWidget *parent);
     static bool confirmRevert(QWidget *parent, const QString &displayName);
     static void showError(QWidget *parent, const QString &title, const QString &message);
+    static bool confirmStopExport(QWidget *parent, const QString &displayName);
     static bool print(QWidget *parent, QPrinter &printer);
     static void pageSetup(QWidget *parent, QPrinter &printer);
 

@@ -10,12 +10,31 @@
 
 namespace attractor {
 
-DocumentReadResult readDocument(const QByteArray &bytes)
+namespace {
+
+// The text of the bytes, or a null string when they are not valid UTF-8
+// beginning with '{'. The decoder drops a leading byte-order mark.
+QString documentText(const QByteArray &bytes)
 {
     // Stateless, so that a sequence cut off at the end counts as an error too.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError() || !text.startsWith(u'{'))
+        return {};
+    return text;
+}
+
+} // namespace
+
+bool isDocumentText(const QByteArray &bytes)
+{
+    return !documentText(bytes).isNull();
+}
+
+DocumentReadResult readDocument(const QByteArray &bytes)
+{
+    const QString text = documentText(bytes);
+    if (text.isNull())
         return readLegacyArchive(bytes);
 
     WdJsonParser parser(text);

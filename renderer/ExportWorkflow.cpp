@@ -14,7 +14,11 @@
 #include <QPushButton>
 #include <QSaveFile>
 
+#include <QFileInfo>
+#include <QMessageBox>
+
 #include <limits>
+#include <vector>
 
 namespace attractor {
 
@@ -24,6 +28,66 @@ ExportWorkflow::SavePanelRunner &savePanelRunner()
 {
     static ExportWorkflow::SavePanelRunner runner;
     return runner;
+}
+
+bool defaultReplaceQuestion(QWidget *parent, const QString &path)
+{
+    const QFileInfo info(path);
+    QMessageBox box(QMessageBox::Warning, QObject::tr("Export"),
+                    QObject::tr("“%1” already exists. Do you want to replace it?").arg(info.fileName()),
+                    QMessageBox::Yes | QMessageBox::Cancel, parent);
+    box.setInformativeText(QObject::tr("A file with the same name already exists in “%1”.")
+                               .arg(QDir::toNativeSeparators(info.absolutePath())));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::WindowModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void defaultErrorReport(QWidget *parent, const QString &message)
+{
+    auto *box = new QMessageBox(QMessageBox::Critical, QObject::tr("Export failed"), message, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+}
+
+ExportWorkflow::ReplaceQuestion &replaceQuestion()
+{
+    static ExportWorkflow::ReplaceQuestion question = defaultReplaceQuestion;
+    return question;
+}
+
+ExportWorkflow::ErrorReport &errorReport()
+{
+    static ExportWorkflow::ErrorReport report = defaultErrorReport;
+    return report;
+}
+
+// Export threads whose workflow went first (their window was closed): they
+// finish on their own, and the process waits for them only as it ends.
+class OrphanThreads
+{
+public:
+    ~OrphanThreads()
+    {
+        for (std::thread &thread : _threads)
+            thread.join();
+    }
+    void adopt(std::thread thread)
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        _threads.push_back(std::move(thread));
+    }
+
+private:
+    std::mutex _mutex;
+    std::vector<std::thread> _threads;
+};
+
+OrphanThreads &orphanThreads()
+{
+    static OrphanThreads threads;
+    return threads;
 }
 
 // Empty on success, otherwise the reason. QSaveFile leaves an existing file
@@ -43,9 +107,35 @@ QString writeFileAtomically(const QString &path, const QByteArray &data)
     return {};
 }
 
-void logWriteFailure(const QString &path, const QString &reason)
+// Logs the failure and returns the message the user sees.
+QString writeFailure(const QString &path, const QString &reason)
 {
     logLine(QStringLiteral("Export failed; could not write %1: %2").arg(QDir::toNativeSeparators(path), reason));
+    return QStringLiteral("Cannot export: could not write %1: %2.").arg(QDir::toNativeSeparators(path), reason);
+}
+
+// Extensions that name an image format; a name ending in one of these asked
+// for another format gets the right one instead.
+bool isImageExtension(const QString &suffix)
+{
+    static const QStringList known{QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+                                   QStringLiteral("gif"),  QStringLiteral("bmp"),  QStringLiteral("tif"),
+                                   QStringLiteral("tiff"), QStringLiteral("webp"), QStringLiteral("ppm"),
+                                   QStringLiteral("pgm"),  QStringLiteral("pbm"),  QStringLiteral("xpm"),
+                                   QStringLiteral("xbm"),  QStringLiteral("ico"),  QStringLiteral("svg"),
+                                   QStringLiteral("heic"), QStringLiteral("avif"), QStringLiteral("jp2"),
+                                   QStringLiteral("tga")};
+    return known.contains(suffix, Qt::CaseInsensitive);
+}
+
+// Both spellings name JPEG.
+bool sameFormat(const QString &suffix, const QString &wanted)
+{
+    const auto canonical = [](const QString &s) {
+        const QString lower = s.toLower();
+        return lower == QStringLiteral("jpeg") ? QStringLiteral("jpg") : lower;
+    };
+    return canonical(suffix) == canonical(wanted);
 }
 
 // A positive whole number typed in a field, or 0 when the text is not one.
@@ -66,18 +156,63 @@ void ExportWorkflow::setSavePanelRunner(SavePanelRunner runner)
     savePanelRunner() = std::move(runner);
 }
 
+void ExportWorkflow::setReplaceQuestion(ReplaceQuestion question)
+{
+    replaceQuestion() = question ? std::move(question) : ReplaceQuestion(defaultReplaceQuestion);
+}
+
+void ExportWorkflow::setErrorReport(ErrorReport report)
+{
+    errorReport() = report ? std::move(report) : ErrorReport(defaultErrorReport);
+}
+
+QString ExportWorkflow::pathWithExtension(const QString &path, const QString &suffix)
+{
+    const QFileInfo info(path);
+    const QString current = info.suffix();
+    if (sameFormat(current, suffix))
+        return path;
+    if (!info.completeBaseName().isEmpty() && isImageExtension(current))
+        return path.left(path.size() - current.size()) + suffix;
+    return path + QLatin1Char('.') + suffix;
+}
+
 ExportWorkflow::ExportWorkflow(MyOpenGLView &view)
     : QObject(&view)
     , _view(view)
+    , _shared(std::make_shared<Shared>())
 {
+    _shared->owner = this;
 }
 
 ExportWorkflow::~ExportWorkflow()
 {
-    _shouldCancel = true;
+    _shared->cancel = true;
+    {
+        const std::lock_guard<std::mutex> lock(_shared->ownerMutex);
+        _shared->owner = nullptr;
+    }
     if (_exportThread.joinable())
-        _exportThread.join();
+        orphanThreads().adopt(std::move(_exportThread));
     delete _exportOptions.data();
+}
+
+void ExportWorkflow::postToOwner(const std::shared_ptr<Shared> &shared, std::function<void(ExportWorkflow &)> call)
+{
+    // Posted under the lock: the owner cannot go between the check and the
+    // post, and posted events die with it.
+    const std::lock_guard<std::mutex> lock(shared->ownerMutex);
+    if (ExportWorkflow *owner = shared->owner)
+        QMetaObject::invokeMethod(owner, [owner, call = std::move(call)] { call(*owner); }, Qt::QueuedConnection);
+}
+
+QString ExportWorkflow::confirmedPath(const QString &answer, const QString &suffix, bool replaceSettled)
+{
+    const QString path = pathWithExtension(answer, suffix);
+    // The panel settled replacing only the name it returned.
+    if (QFileInfo::exists(path) && (!replaceSettled || path != answer) && !replaceQuestion()(_view.window(), path))
+        return {};
+    return path;
 }
 
 QString ExportWorkflow::proposedExportName() const
@@ -103,6 +238,8 @@ void ExportWorkflow::runSavePanel(const SavePanelRequest &request, const SavePan
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
+    // Asked afterwards, for the name with the format's extension.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->setLabelText(QFileDialog::FileName, request.nameFieldLabel);
     dialog->setLabelText(QFileDialog::Accept, request.acceptLabel);
     dialog->setNameFilter(QStringLiteral("*.%1").arg(request.suffix));
@@ -120,8 +257,10 @@ void ExportWorkflow::exportToJPG()
 {
     const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export to JPG"),
                                    QStringLiteral("jpg"), proposedExportName(), QStringLiteral("JPG")};
-    runSavePanel(request, [this, context = request.contextInfo](int returnCode, const QString &path) {
-        exportPanelDidEnd(returnCode, path, context);
+    const bool settled = static_cast<bool>(savePanelRunner());
+    runSavePanel(request, [this, context = request.contextInfo, settled](int returnCode, const QString &answer) {
+        const QString path = returnCode == 1 ? confirmedPath(answer, QStringLiteral("jpg"), settled) : QString();
+        exportPanelDidEnd(path.isEmpty() ? 0 : returnCode, path, context);
     });
 }
 
@@ -129,14 +268,18 @@ void ExportWorkflow::exportPanelDidEnd(int returnCode, const QString &path, cons
 {
     if (returnCode == 1) {
         QByteArray data;
+        const QString target = pathWithExtension(path, QStringLiteral("jpg"));
         if (contextInfo == QStringLiteral("JPG"))
             data = _view.dataOfFormat(kImageFormatJPEG, false, QRectF(_view.rect()));
         if (data.isEmpty()) {
             logLine(QStringLiteral("Export failed; export type was not supported!"));
+            if (contextInfo == QStringLiteral("JPG"))
+                errorReport()(_view.window(), QStringLiteral("Cannot export: the picture of %1 could not be drawn.")
+                                                  .arg(QDir::toNativeSeparators(target)));
         } else {
-            const QString failure = writeFileAtomically(path, data);
+            const QString failure = writeFileAtomically(target, data);
             if (!failure.isEmpty())
-                logWriteFailure(path, failure);
+                errorReport()(_view.window(), writeFailure(target, failure));
         }
     }
     // A high-resolution export may be drawing meanwhile; its flag is its own.
@@ -149,8 +292,10 @@ void ExportWorkflow::exportToHiRes()
 {
     const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export Options..."),
                                    QStringLiteral("png"), proposedExportName(), QStringLiteral("PNG")};
-    runSavePanel(request, [this, context = request.contextInfo](int returnCode, const QString &path) {
-        exportSaveLocationDidEnd(returnCode, path, context);
+    const bool settled = static_cast<bool>(savePanelRunner());
+    runSavePanel(request, [this, context = request.contextInfo, settled](int returnCode, const QString &answer) {
+        const QString path = returnCode == 1 ? confirmedPath(answer, QStringLiteral("png"), settled) : QString();
+        exportSaveLocationDidEnd(path.isEmpty() ? 0 : returnCode, path, context);
     });
 }
 
@@ -174,7 +319,7 @@ void ExportWorkflow::exportSaveLocationDidEnd(int returnCode, const QString &pat
 {
     if (returnCode != 1 || _exporting.load() || _exportThread.joinable())
         return;
-    _exportFileName = path;
+    _exportFileName = pathWithExtension(path, QStringLiteral("png"));
     ExportOptions *sheet = exportOptionsSheet();
     const FracPtr fractal = _view.fractal();
     // Width and height keep what they held; the count follows the fractal.
@@ -216,55 +361,87 @@ void ExportWorkflow::startExport()
     setExportStatus(QStringLiteral("Drawing fractal..."));
     // The worker draws from a copy, so edits made meanwhile cannot reach it.
     ExportJob job{buildChaosTables(*fractal), static_cast<int32_t>(count), rect, _exportFileName};
-    _exportThread = std::thread([this, job = std::move(job)] { doExportWithOptions(job); });
+    _exportThread = std::thread([shared = _shared, job = std::move(job)] { doExportWithOptions(shared, job); });
 }
 
-QByteArray ExportWorkflow::hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect)
+namespace {
+
+// The sheet's progress, status and cancel button follow the drawing from
+// whatever thread draws.
+ExportCallbacks sheetCallbacks(const std::shared_ptr<ExportWorkflow::Shared> &shared, int &progress,
+                               const std::function<void(std::function<void(ExportWorkflow &)>)> &post)
 {
-    // Called on the export thread: everything that touches a widget is handed
-    // to the main thread.
-    int progress = 0;
     ExportCallbacks callbacks;
-    callbacks.status = [this](const QString &status) {
-        QMetaObject::invokeMethod(this, [this, status] { setExportStatus(status); });
+    callbacks.status = [post](const QString &status) {
+        post([status](ExportWorkflow &workflow) { workflow.showStatus(status); });
     };
-    callbacks.progressIncrement = [this, &progress] {
+    callbacks.progressIncrement = [post, &progress] {
         if (progress >= 100)
             return;
         const int shown = ++progress;
-        QMetaObject::invokeMethod(this, [this, shown] { setExportProgress(shown); });
+        post([shown](ExportWorkflow &workflow) { workflow.showProgress(shown); });
     };
-    callbacks.disableCancel = [this] {
-        QMetaObject::invokeMethod(this, [this] {
-            if (_exportOptions)
-                _exportOptions->cancelButton()->setEnabled(false);
-        });
-    };
-    callbacks.cancel = &_shouldCancel;
-    return hiResImageData(code, tables, iterations, rect, callbacks);
+    callbacks.disableCancel = [post] { post([](ExportWorkflow &workflow) { workflow.disableCancel(); }); };
+    callbacks.cancel = &shared->cancel;
+    return callbacks;
 }
 
-void ExportWorkflow::doExportWithOptions(const ExportJob &job)
+} // namespace
+
+QByteArray ExportWorkflow::hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect)
 {
-    const QByteArray data = hiResData(kImageFormatPNG, job.tables, job.iterations, job.rect);
-    if (!data.isEmpty()) {
-        const QString failure = writeFileAtomically(job.path, data);
-        if (!failure.isEmpty())
-            logWriteFailure(job.path, failure);
-    } else if (!_shouldCancel.load()) {
-        logLine(QStringLiteral("Export failed; the image of %1 could not be made.")
-                    .arg(QDir::toNativeSeparators(job.path)));
+    int progress = 0;
+    const std::shared_ptr<Shared> shared = _shared;
+    return hiResImageData(code, tables, iterations, rect,
+                          sheetCallbacks(shared, progress, [shared](auto call) { postToOwner(shared, std::move(call)); }));
+}
+
+void ExportWorkflow::doExportWithOptions(const std::shared_ptr<Shared> &shared, const ExportJob &job)
+{
+    int progress = 0;
+    const auto post = [shared](std::function<void(ExportWorkflow &)> call) { postToOwner(shared, std::move(call)); };
+    QString error;
+    const QByteArray data = hiResImageData(kImageFormatPNG, job.tables, job.iterations, job.rect,
+                                           sheetCallbacks(shared, progress, post), &error);
+    QString failure;
+    // A cancel that came while encoding still leaves no file behind.
+    const bool cancelled = shared->cancel.load();
+    if (!cancelled && data.isEmpty()) {
+        logLine(QStringLiteral("Export failed; the image of %1 could not be made: %2")
+                    .arg(QDir::toNativeSeparators(job.path), error));
+        failure = QStringLiteral("Cannot export: the image of %1 could not be made: %2.")
+                      .arg(QDir::toNativeSeparators(job.path), error);
+    } else if (!cancelled) {
+        const QString reason = writeFileAtomically(job.path, data);
+        if (!reason.isEmpty())
+            failure = writeFailure(job.path, reason);
     }
     // Never waits for the main thread: the main thread may itself be waiting
-    // for this thread to end (closing the window).
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            setExportProgress(100);
-            setExportStatus(QStringLiteral("Done."));
-            exportFinished();
-        },
-        Qt::QueuedConnection);
+    // for this thread to end.
+    post([failure](ExportWorkflow &workflow) {
+        if (!failure.isEmpty()) {
+            workflow.exportFailed(failure);
+            return;
+        }
+        workflow.setExportProgress(100);
+        workflow.setExportStatus(QStringLiteral("Done."));
+        workflow.exportFinished();
+    });
+}
+
+void ExportWorkflow::exportFailed(const QString &message)
+{
+    // The sheet stays open with the reason; the user may try again or cancel.
+    if (_exportThread.joinable())
+        _exportThread.join();
+    _exporting = false;
+    _shared->cancel = false;
+    setExportStatus(message);
+    if (_exportOptions) {
+        _exportOptions->exportButton()->setEnabled(true);
+        _exportOptions->cancelButton()->setEnabled(true);
+    }
+    _view.update();
 }
 
 void ExportWorkflow::exportFinished()
@@ -284,14 +461,20 @@ void ExportWorkflow::exportOptionsDidEnd(int)
     if (_exportOptions)
         _exportOptions->hide();
     _exportFileName.clear();
-    _shouldCancel = false;
+    _shared->cancel = false;
 }
 
 void ExportWorkflow::cancelExport()
 {
-    _shouldCancel = true;
+    _shared->cancel = true;
     if (!_exporting.load())
         exportFinished();
+}
+
+void ExportWorkflow::disableCancel()
+{
+    if (_exportOptions)
+        _exportOptions->cancelButton()->setEnabled(false);
 }
 
 void ExportWorkflow::setExportStatus(const QString &status)
