@@ -6,11 +6,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QSettings>
 #include <QUrl>
 
 namespace attractor {
 
 namespace {
+
+const QString kGeometryKey = QStringLiteral("DocumentWindow/geometry");
 
 QStringList localFiles(const QMimeData *mime)
 {
@@ -40,7 +43,20 @@ void DocumentWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+    rememberGeometry();
     _document->windowDidClose();
+}
+
+void DocumentWindow::restoreLastGeometry()
+{
+    const QByteArray geometry = QSettings().value(kGeometryKey).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void DocumentWindow::rememberGeometry() const
+{
+    QSettings().setValue(kGeometryKey, saveGeometry());
 }
 
 void DocumentWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -18,6 +18,10 @@ public:
 
     Document *document() const { return _document; }
 
+    // Takes the size and place of the document window the user last closed
+    // (kept in the settings); keeps the current ones when there is none.
+    void restoreLastGeometry();
+
 signals:
     void filesDropped(const QStringList &paths);
 
@@ -27,6 +31,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void rememberGeometry() const;
+
     Document *_document;
 };
 

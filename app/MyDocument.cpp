@@ -111,6 +111,7 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
     _ui->setupUi(central);
     window->setCentralWidget(central);
     window->resize(1040, 620);
+    window->restoreLastGeometry();
 
     _ifsView = _ui->ifsView;
     _fractalView = _ui->fractalView;

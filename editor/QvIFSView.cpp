@@ -36,6 +36,7 @@ constexpr double kCrosshairHalf = 0.05f;
 constexpr double kHandleHalf = 5.0;
 constexpr double kTick = 3.0;
 constexpr int kMaxTransformsForNew = 10;
+constexpr float kSliderSlack = 1e-6f;
 
 const QString kTextContext = QStringLiteral("txt");
 
@@ -423,7 +424,11 @@ void QvIFSView::updateDisplay()
         if (c.rotationSlider) {
             c.rotationSlider->setEnabled(true);
             float v = static_cast<float>(kQuarterTurn - static_cast<double>(s->rotation()));
-            if (v < 0.0f)
+            // The left end gives a quarter turn rounded to 32 bits, a hair past
+            // it: that is still the left end, not a wrap to the right one.
+            if (v < 0.0f && v > -kSliderSlack)
+                v = 0.0f;
+            else if (v < 0.0f)
                 v = static_cast<float>(static_cast<double>(v) + kFullTurn);
             c.rotationSlider->setFloatValue(v);
         }
@@ -669,6 +674,10 @@ void QvIFSView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void QvIFSView::mouseMoveEvent(QMouseEvent *event)
 {
+    // The release went elsewhere (a modal dialog opened mid-gesture): the
+    // gesture ended when the button came up, so this is a plain move.
+    if (_gestureButton != Qt::NoButton && !event->buttons().testFlag(_gestureButton))
+        endGesture(event->modifiers());
     if (_gestureButton == Qt::NoButton) {
         mouseMoved(viewPointFromEvent(event));
         return;
@@ -685,12 +694,16 @@ void QvIFSView::mouseReleaseEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
+    endGesture(event->modifiers(), _clickCount);
+}
+
+void QvIFSView::endGesture(Qt::KeyboardModifiers modifiers, int clickCount)
+{
     const Qt::MouseButton button = _gestureButton;
-    const int clickCount = _clickCount;
     _gestureButton = Qt::NoButton;
     _clickCount = 0;
     if (button == Qt::RightButton)
-        rightMouseUp(event->modifiers(), clickCount);
+        rightMouseUp(modifiers, clickCount);
     else
         mouseUp(clickCount);
 }
@@ -879,7 +892,14 @@ void QvIFSView::newTransform()
 {
     if (!_fractal)
         return;
-    _fractal->transforms()->push_back(std::make_shared<QvTransform>());
+    TransformList &list = *_fractal->transforms();
+    if (list.size() >= static_cast<size_t>(kMaxTransformsForNew)) {
+        beep();
+        return;
+    }
+    list.push_back(std::make_shared<QvTransform>());
+    // Selected, so the user sees where it went and can recolour it at once.
+    _selection = list.back().get();
     updateDisplayAndFractal();
 }
 
@@ -888,18 +908,16 @@ void QvIFSView::deleteTransform()
     if (!_fractal)
         return;
     TransformList &list = *_fractal->transforms();
-    if (list.size() >= 2) {
-        const auto it = std::find_if(list.begin(), list.end(),
-                                     [this](const TransformPtr &t) { return t.get() == _selection; });
-        if (it != list.end()) {
-            if (it->get() == _halfSelection)
-                _halfSelection = nullptr;
-            list.erase(it);
-        }
-    } else {
-        // The last map is never deleted.
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [this](const TransformPtr &t) { return t.get() == _selection; });
+    // Nothing selected, or the last map (never deleted): refused, nothing changes.
+    if (it == list.end() || list.size() < 2) {
         beep();
+        return;
     }
+    if (it->get() == _halfSelection)
+        _halfSelection = nullptr;
+    list.erase(it);
     _selection = nullptr;
     updateDisplayAndFractal();
 }

@@ -175,6 +175,8 @@ private:
     // Qt widget position to view coordinates.
     QPointF viewPointFromEvent(const QMouseEvent *event) const;
     bool interpretKeyEvent(const QKeyEvent *event);
+    // Ends the mouse gesture in progress as its button's release would.
+    void endGesture(Qt::KeyboardModifiers modifiers, int clickCount = 0);
 
     Controls _controls;
     // The renderer may be torn down before the editor when the window closes.

@@ -12,8 +12,12 @@ _rgb_color defaultRGBColor()
 QColor colorFromRGBColor(_rgb_color colour)
 {
     // Components outside 0..1 are kept (QColor switches to its extended-range
-    // form for them) rather than clamped.
-    return QColor::fromRgbF(colour.r, colour.g, colour.b, colour.a);
+    // form for them) rather than clamped. QColor has no form for NaN or for an
+    // alpha outside 0..1 (it warns and gives an invalid colour), so those are
+    // shown as the nearest it can hold; the document keeps its own values.
+    const auto number = [](float v) { return v == v ? v : 0.0f; };
+    const float alpha = number(colour.a) < 0.0f ? 0.0f : (number(colour.a) > 1.0f ? 1.0f : number(colour.a));
+    return QColor::fromRgbF(number(colour.r), number(colour.g), number(colour.b), alpha);
 }
 
 _rgb_color rgbColorFromColor(const QColor &color)
