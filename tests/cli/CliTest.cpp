@@ -4,9 +4,8 @@
 #include "persistence/DocumentReader.h"
 #include "persistence/Report.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QProcess>
+#include "CliRunner.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,45 +14,9 @@ namespace {
 
 using namespace attractor;
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun cli(const QStringList &args, const QByteArray &input = {})
-{
-    static int argc = 1;
-    static char name[] = "test_cli";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-
-    QProcess process;
-    process.start(QStringLiteral(ATTRACTOR_CLI), args);
-    EXPECT_TRUE(process.waitForStarted());
-    process.write(input);
-    process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
 QStringList args(const char *line)
 {
     return QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 TEST(Cli, NewWritesTheDefaultDocumentAndConvertReproducesItsBytes)

@@ -1,9 +1,10 @@
 #include "model/QvFrac.h"
 #include "persistence/DocumentFormat.h"
 
+#include "CliRunner.h"
+
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,12 +19,6 @@
 using namespace attractor;
 
 namespace {
-
-// QProcess wants an application object.
-int argc = 1;
-char name[] = "test_cli_render";
-char *argv[] = {name, nullptr};
-QCoreApplication app(argc, argv);
 
 QStringList toStrings(const std::vector<const char *> &texts)
 {
@@ -41,24 +36,24 @@ struct Result {
 class RenderCommand : public testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void SetUp() override
+    {
+        ensureApplication();
+        ASSERT_TRUE(dir.isValid());
+    }
 
     QString path(const QString &file) const { return dir.filePath(file); }
 
     QString writeDocument(const QString &file, const FracPtr &fractal) const
     {
-        QFile f(path(file));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(jsonRepresentation(*fractal).toUtf8());
-        return f.fileName();
+        writeFile(path(file), jsonRepresentation(*fractal).toUtf8());
+        return path(file);
     }
 
     static Result run(const QStringList &args)
     {
-        QProcess process;
-        process.start(QStringLiteral(ATTRACTOR_CLI), QStringList{QStringLiteral("render")} + args);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+        const CliRun run = cli(QStringList{QStringLiteral("render")} + args);
+        return {run.exitCode, QString::fromLocal8Bit(run.err)};
     }
 
     QStringList filesInDir() const
@@ -90,8 +85,7 @@ TEST_P(RenderOutput, WritesTheImageTypeOfTheExtensionAtTheRequestedSize)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, QStringLiteral("Drawing fractal...\nWriting image file...\nDone.\n"));
 
-    QFile file(out);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = readFile(out);
     const QImage image = QImage::fromData(bytes);
     ASSERT_EQ(image.size(), c.expected);
     if (c.png) {
@@ -175,11 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RenderCommand, UnreadableDocumentExitsWith1NamingTheFile)
 {
-    QFile garbage(path(QStringLiteral("garbage.frac")));
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write("{ 'transforms': [ ");
-    garbage.close();
-    for (const QString &in : {path(QStringLiteral("missing.frac")), garbage.fileName(), dir.path()}) {
+    writeFile(path(QStringLiteral("garbage.frac")), "{ 'transforms': [ ");
+    for (const QString &in : {path(QStringLiteral("missing.frac")), path(QStringLiteral("garbage.frac")), dir.path()}) {
         const Result r = run({in, QStringLiteral("-o"), path(QStringLiteral("out.png"))});
         EXPECT_EQ(r.exitCode, 1) << in.toStdString();
         const QString prefix = QStringLiteral("attractor-cli: %1: ").arg(QDir::toNativeSeparators(in));
@@ -202,10 +193,7 @@ TEST_F(RenderCommand, CtrlCCancelsLeavesNoFileAndExits130)
     const QString in = writeDocument(QStringLiteral("in.frac"), QvFrac::defaultFractal());
     // An existing output must survive a cancelled render untouched.
     const QString out = path(QStringLiteral("out.png"));
-    QFile previous(out);
-    ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
-    previous.write("previous contents");
-    previous.close();
+    writeFile(out, "previous contents");
 
     QProcess process;
     process.start(QStringLiteral(ATTRACTOR_CLI),
@@ -227,8 +215,7 @@ TEST_F(RenderCommand, CtrlCCancelsLeavesNoFileAndExits130)
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 130);
     EXPECT_EQ(err, QByteArray("Drawing fractal...\nCancelling...\n"));
-    ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
-    EXPECT_EQ(previous.readAll(), QByteArray("previous contents"));
+    EXPECT_EQ(readFile(out), QByteArray("previous contents"));
     EXPECT_EQ(filesInDir(), (QStringList{QStringLiteral("in.frac"), QStringLiteral("out.png")}));
 }
 

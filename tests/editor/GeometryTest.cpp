@@ -44,22 +44,6 @@ TEST_F(EditorTest, ConvertsBetweenViewAndUserCoordinates)
     EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01, 1e-9);
 }
 
-TEST_F(EditorTest, RotationHelpersTurnCounterClockwiseAboutTheCentre)
-{
-    EXPECT_FALSE(QvIFSView::affineTransformFromQvTransform(nullptr).has_value());
-    QvTransform plain;
-    EXPECT_TRUE(QvIFSView::affineTransformFromQvTransform(&plain).value().isIdentity());
-    const float quarter = static_cast<float>(std::numbers::pi / 2);
-    QvTransform turned({0.5, 0.5}, quarter, {1, 0}, defaultRGBColor());
-    expectNear(QvIFSView::affineTransformFromQvTransform(&turned).value().map(QPointF(1, 1)), {2, 0}, 1e-6);
-
-    QPainterPath path;
-    path.moveTo(1, 0);
-    path.lineTo(0.1, 0.3);
-    QvIFSView::rotateBezierPath(path, {0, 0}, quarter);
-    expectNear(elementPoints(path)[0], {0, 1}, 1e-6);
-}
-
 struct GlyphCase {
     const char *name;
     QPointF scale;

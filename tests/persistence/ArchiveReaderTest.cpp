@@ -120,8 +120,9 @@ TEST(ArchiveReader, EveryKindOfColourBecomesCalibratedRgb)
         w.byte(10);
         w.typeString("@");
         w.beginObject({"NSImage", "NSObject"});
-        w.typeString("[4c]i");
+        w.typeString("[4c][2s]i");
         w.byte(1), w.byte(2), w.byte(3), w.byte(4);
+        w.integer(5), w.integer(-300);
         w.integer(1000);
         w.endObject();
         w.typeString("{_NSSize=ff}");

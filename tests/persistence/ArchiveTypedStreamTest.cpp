@@ -105,38 +105,6 @@ TEST(ArchiveTypedStream, NumbersInEveryEncodingAndByteOrder)
     EXPECT_TRUE(std::isnan(nan.values[0].real));
 }
 
-TEST(ArchiveTypedStream, TypeStringsWithStructsArraysAndSkippedFields)
-{
-    // {_NSPoint=ff} (0.5, 0.25), then (1, -1) from the shared type string.
-    TypedStream stream(headerLE + hex("840d") + "{_NSPoint=ff}" + hex("830000003f830000803e") + hex("92" "01ff"));
-    stream.readHeader();
-    const TypedStream::Group first = stream.readGroup();
-    const TypedStream::Group second = stream.readGroup();
-    EXPECT_TRUE(stream.atEnd());
-    EXPECT_EQ(second.type, QByteArray("{_NSPoint=ff}"));
-    ASSERT_EQ(first.values.size(), 1u);
-    ASSERT_EQ(first.values[0].items.size(), 2u);
-    EXPECT_EQ(first.values[0].kind, TypedStream::Value::Kind::Struct);
-    EXPECT_EQ(first.values[0].items[1].real, 0.25);
-    EXPECT_EQ(second.values[0].items[0].real, 1.0);
-    EXPECT_EQ(second.values[0].items[1].real, -1.0);
-
-    // Unnamed struct, arrays of ints and of chars, '!' that takes no bytes, '+'.
-    const QByteArray type("{ii}[3s][4c]!{x=!}i+*:");
-    const TypedStream::Group g = decodeGroup(false, hex("84") + char(type.size()) + type
-                                                       + hex("0102" "030405") + "abcd" + hex("09" "03") + "xyz"
-                                                       + hex("85" "85"));
-    ASSERT_EQ(g.values.size(), 7u);
-    EXPECT_EQ(g.values[0].items[1].integer, 2);
-    ASSERT_EQ(g.values[1].items.size(), 3u);
-    EXPECT_EQ(g.values[1].items[2].integer, 5);
-    EXPECT_EQ(g.values[2].bytes, QByteArray("abcd"));
-    EXPECT_EQ(g.values[3].integer, 9);
-    EXPECT_EQ(g.values[4].bytes, QByteArray("xyz"));
-    EXPECT_TRUE(g.values[5].isNil);
-    EXPECT_TRUE(g.values[6].isNil);
-}
-
 TEST(ArchiveTypedStream, TwoByteReferencesToStringsAndObjects)
 {
     for (const bool be : {false, true}) {

@@ -3,7 +3,6 @@
 #include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
 #include "persistence/LegacyArchive.h"
-#include "persistence/TypedStreamWriter.h"
 
 #include "support/LogCapture.h"
 #include "QtPrinters.h"
@@ -27,35 +26,6 @@ TEST(DocumentReader, ReadsTheWrittenDocumentText)
     EXPECT_TRUE(log.lines().isEmpty());
 }
 
-// An archive opens with its 32-bit values widened exactly, and its document
-// text converts back to the same fractal.
-TEST(DocumentReader, ArchivesOpenAndConvertToTheSameDocumentText)
-{
-    std::vector<attractor::testing::MapValues> maps(2);
-    maps[0] = {0.1f, -0.75f, 3.25f, -1.5f, 2.0f, attractor::testing::cmykColour(0.25f, 0.5f, 0.75f, 0.125f, 0.5f), 0.0f};
-    maps[1] = {1e-3f, 1e9f, 0.0f, 0.125f, -40000.0f, attractor::testing::nilSlot(), -1.0f};
-    for (const bool be : {false, true}) {
-        const DocumentReadResult opened = readDocument(attractor::testing::fractalArchive(maps, -7, attractor::testing::rgbColour(2.0f, -1.0f, 0.5f, 1.0f), be));
-        ASSERT_TRUE(opened.ok()) << opened.error.toStdString();
-        const QString text = jsonRepresentation(*opened.fractal);
-        const DocumentReadResult converted = readDocument(text.toUtf8());
-        ASSERT_TRUE(converted.ok()) << converted.error.toStdString();
-        for (const FracPtr &f : {opened.fractal, converted.fractal}) {
-            ASSERT_EQ(f->transforms()->size(), 2u);
-            const QvTransform &t = *f->transforms()->at(0);
-            EXPECT_EQ(t.scale(), QPointF(0.100000001490116119384765625, -0.75));
-            EXPECT_EQ(t.translation(), QPointF(-1.5, 2.0));
-            EXPECT_EQ(t.rotation(), 3.25f);
-            EXPECT_EQ(t.rgb(), (_rgb_color{0.625f, 0.375f, 0.125f, 0.5f}));
-            EXPECT_EQ(t.probability(), 0.0f);
-            EXPECT_EQ(f->transforms()->at(1)->translation(), QPointF(0.125, -40000.0));
-            EXPECT_EQ(f->transforms()->at(1)->rgb(), (_rgb_color{0, 0, 0, 0}));
-            EXPECT_EQ(f->iterations(), -7);
-            EXPECT_EQ(f->bgColor(), (_rgb_color{2.0f, -1.0f, 0.5f, 1.0f}));
-        }
-    }
-}
-
 // Non-ASCII text in strings is decoded as UTF-8. Some editors put a
 // byte-order mark in front of UTF-8 text; it is not content.
 TEST(DocumentReader, Utf8TextWithOrWithoutByteOrderMarkIsDocumentText)
@@ -73,7 +43,7 @@ struct Unparsable {
     const char16_t *reason;
 };
 
-class UnparsableDocument : public ::testing::TestWithParam<Unparsable> {};
+class UnparsableDocument : public testing::TestWithParam<Unparsable> {};
 
 // Opening such a file as an empty fractal would let the next save destroy it.
 TEST_P(UnparsableDocument, IsRefusedWithTheReadersReason)
@@ -87,13 +57,13 @@ TEST_P(UnparsableDocument, IsRefusedWithTheReadersReason)
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral("JSON Parsing Error: ") + reason});
 }
 
-INSTANTIATE_TEST_SUITE_P(Reasons, UnparsableDocument, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Reasons, UnparsableDocument, testing::Values(
     Unparsable{"{'n':1", u"Unexpected end of source string."},
     Unparsable{"{n:1}", u"Illegal string start character."},
     Unparsable{"{'n':inf}", u"Illegal Object Prefix: 'i' (0x69)"},
     Unparsable{"{'n':nan}", u"Illegal character appeared."}));
 
-class NotJsonText : public ::testing::TestWithParam<QByteArray> {};
+class NotJsonText : public testing::TestWithParam<QByteArray> {};
 
 // Only valid UTF-8 that begins with '{' itself is document text; everything
 // else is for the archive reader to accept or refuse.
@@ -107,7 +77,7 @@ TEST_P(NotJsonText, GoesToTheArchiveReader)
     EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join(u'\n').toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Bytes, NotJsonText, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Bytes, NotJsonText, testing::Values(
     QByteArray(),
     QByteArrayLiteral(" {'n':1}"),
     QByteArrayLiteral("/**/{'n':1}"),

@@ -112,12 +112,12 @@ TEST_P(PlotCount, FirstThousandPositionsAreWarmUpAndTheDrawTakesOneSeedFromRand)
 
 INSTANTIATE_TEST_SUITE_P(Iterations, PlotCount, testing::Values(-7, 1001, 1002, 4321));
 
-TEST(ChaosGame, EachIterationTakesTheMapOfSlotRandModulo100OfTheSeededSequence)
+TEST(ChaosGame, EachIterationTakesTheMapOfSlotRandModulo100AndBlendsItsColour)
 {
     // Constant maps put the walker exactly on the chosen map's translation.
     const ChaosTables tables = buildChaosTables(*makeFractal(
-        {{.scale = {0, 0}, .translation = {-1, 0.5}, .probability = 0},
-         {.scale = {0, 0}, .translation = {1.5, -1}, .probability = 0}}));
+        {{.scale = {0, 0}, .translation = {-1, 0.5}, .colour = {1, 0, 0, 1}, .probability = 0},
+         {.scale = {0, 0}, .translation = {1.5, -1}, .colour = {0, 0, 1, 1}, .probability = 0}}));
     constexpr int32_t n = 1400;
     std::srand(3);
     std::vector<int> drawnSlots;
@@ -126,11 +126,18 @@ TEST(ChaosGame, EachIterationTakesTheMapOfSlotRandModulo100OfTheSeededSequence)
 
     const std::vector<PlottedPoint> points = recordPlots(tables, n, 3);
     ASSERT_EQ(points.size(), static_cast<size_t>(n - 1001));
+    int mixed = 0;
     for (size_t p = 0; p < points.size(); ++p) {
         const bool first = drawnSlots[p + 1000] < 50;
         EXPECT_EQ(points[p].x, first ? -1.0f : 1.5f) << p;
         EXPECT_EQ(points[p].y, first ? 0.5f : -1.0f) << p;
+        // Each point's colour is the mean of its map's and the previous point's.
+        EXPECT_FLOAT_EQ(points[p].red + points[p].blue, 1.0f) << p;
+        EXPECT_EQ(points[p].green, 0.0f);
+        EXPECT_EQ(points[p].red > 0.5f, first) << p;
+        mixed += points[p].red > 0.5f && points[p].red < 1.0f;
     }
+    EXPECT_GT(mixed, 100);
 }
 
 TEST(ChaosGame, FirstPlottedPointIsThePositionAfterTheWarmUp)

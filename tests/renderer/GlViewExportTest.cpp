@@ -14,7 +14,7 @@
 #include <functional>
 
 using namespace attractor;
-using namespace attractor::testing;
+using namespace attractor::test;
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <cstdlib>
 
 using namespace attractor;
-using namespace attractor::testing;
+using namespace attractor::test;
 
 namespace {
 
@@ -80,7 +80,10 @@ QSet<QPoint> difference(const QSet<QPoint> &a, const QSet<QPoint> &b)
 
 TEST(GlViewReadBack, BackgroundIsOpaqueAndAnUpperHalfAttractorLandsInTheTopRows)
 {
-    auto view = shownView({200, 160}, upperHalfFractal(50000, kBlueGrey));
+    // Two small maps whose attractor lies near y = 1, well inside the upper half.
+    auto view = shownView({200, 160}, makeFractal({{.scale = {0.3, 0.3}, .translation = {-0.6, 0.7}, .colour = {1, 0.5f, 0, 1}},
+                                                   {.scale = {0.3, 0.3}, .translation = {0.6, 0.7}, .colour = {0, 1, 1, 1}}},
+                                                  50000, kBlueGrey));
     const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect()));
     ASSERT_EQ(image.size(), QSize(200, 160));
     const QSet<QPoint> lit = litPixels(image, kBlueGrey);
@@ -178,10 +181,9 @@ TEST_P(GlViewBackEnds, PointsImageAndRasterLightTheSamePixels)
     const BackEndCase c = GetParam();
     FracPtr fractal = QvFrac::defaultFractal();
     if (c.rotated) {
-        fractal = fractalOf({QvTransform(QPointF(0.6, 0.55), 0.7f, QPointF(0.3, -0.2), {1, 0, 0, 1}),
-                             QvTransform(QPointF(0.4, -0.5), -1.1f, QPointF(-0.9, 0.8), {0, 1, 0.3f, 1}),
-                             QvTransform(QPointF(0.3, 0.3), 2.0f, QPointF(1.1, 1.0), {0.2f, 0.2f, 1, 1})},
-                            60000, {0, 0, 0, 1});
+        fractal = makeFractal({{.scale = {0.6, 0.55}, .translation = {0.3, -0.2}, .colour = {1, 0, 0, 1}, .rotation = 0.7f},
+                               {.scale = {0.4, -0.5}, .translation = {-0.9, 0.8}, .colour = {0, 1, 0.3f, 1}, .rotation = -1.1f},
+                               {.scale = {0.3, 0.3}, .translation = {1.1, 1.0}, .colour = {0.2f, 0.2f, 1, 1}, .rotation = 2.0f}});
     }
     fractal->setIterations(60000);
     auto view = shownView(c.size, fractal);
