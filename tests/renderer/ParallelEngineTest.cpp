@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <iterator>
 #include <set>
 #include <thread>
@@ -208,28 +209,31 @@ TEST(WalkerProgress, SumsToTheSameIncrementsOnAnyNumberOfWalkers)
     }
 }
 
-// Every walker looks at the flag each 1024 iterations, tens of microseconds;
-// what remains is the scheduler's, so the bound allows for a machine shared
-// with other work (the target, 50 ms, is met with room on an idle one).
-TEST(WalkerCancel, StopsEveryWalkerPromptly)
+// Every walker looks at the flag each 1024 iterations, tens of microseconds.
+// On a machine shared with other work the walkers may wait for a core before
+// they look, so the bound is on the processor time spent after the raise (a
+// waiting walker spends none), with a loose bound on the wall-clock time.
+TEST(WalkerCancel, StopsEveryWalkerWithinFiftyMilliseconds)
 {
     using Clock = std::chrono::steady_clock;
     std::atomic<bool> cancel{false};
     Clock::time_point raised;
-    // Raised from another thread, as the window's Cancel button does.
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        raised = Clock::now();
-        cancel = true;
-    });
+    std::clock_t raisedCpu = 0;
     DrawObserver observer;
     observer.threads = 3;
     observer.cancel = &cancel;
+    // Raised while every walker is drawing.
+    observer.progressIncrement = [&] {
+        raised = Clock::now();
+        raisedCpu = std::clock();
+        cancel = true;
+    };
     // Without the cancel this draw would take minutes.
     hiResBitmapInsideRect(buildChaosTables(*tenRandomMaps()), 2147483647, QRectF(0, 0, 2000, 2000), &observer);
+    const std::clock_t stoppedCpu = std::clock();
     const Clock::time_point stopped = Clock::now();
-    canceller.join();
-    EXPECT_LT(stopped - raised, std::chrono::milliseconds(500));
+    EXPECT_LT(double(stoppedCpu - raisedCpu) / CLOCKS_PER_SEC, 0.05);
+    EXPECT_LT(stopped - raised, std::chrono::seconds(2));
 }
 
 // --- More maps than slots ----------------------------------------------------------
