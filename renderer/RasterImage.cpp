@@ -215,14 +215,21 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
 QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                              const DrawObserver *observer)
 {
-    if (!imageSizeError(rect).isEmpty())
+    const std::optional<DensityOptions> density = observer ? observer->density : std::nullopt;
+    if (!(density ? densitySizeError(rect, density->supersample) : imageSizeError(rect)).isEmpty())
         return {};
     QImage image(static_cast<int>(rect.width()), static_cast<int>(rect.height()), QImage::Format_RGBA64);
     // A null image here means the allocation failed.
     if (image.isNull())
         return {};
-    drawRectWithQuartz(image, rect, tables, iterations, observer);
-    return image;
+    if (!density) {
+        drawRectWithQuartz(image, rect, tables, iterations, observer);
+        return image;
+    }
+    // A cancelled density draw keeps the background; failing otherwise means
+    // its counts found no memory.
+    const bool drawn = drawDensity(image, rect, tables, iterations, *density, *observer);
+    return drawn || (observer->cancel && observer->cancel->load()) ? image : QImage();
 }
 
 QByteArray encodeImage(const QImage &image, int code)
@@ -240,7 +247,8 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     error->clear();
     // The size is checked before anything is drawn: a refused size leaves no
     // cancelled state to report.
-    const QString sizeError = imageSizeError(rect);
+    const QString sizeError =
+        callbacks.density ? densitySizeError(rect, callbacks.density->supersample) : imageSizeError(rect);
     if (!sizeError.isEmpty()) {
         *error = sizeError;
         return {};
@@ -249,6 +257,7 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     observer.progressIncrement = callbacks.progressIncrement;
     observer.cancel = callbacks.cancel;
     observer.threads = callbacks.threads > 0 ? callbacks.threads : QThread::idealThreadCount();
+    observer.density = callbacks.density;
     const QImage image = hiResBitmapInsideRect(tables, iterations, rect, &observer);
     if (callbacks.cancel && callbacks.cancel->load()) {
         if (callbacks.status)
