@@ -3,11 +3,14 @@
 #include "cli/CliSupport.h"
 #include "model/QvFrac.h"
 #include "renderer/ChaosGame.h"
+#include "renderer/DensityImage.h"
 #include "renderer/RasterImage.h"
 
 #include <QFileInfo>
+#include <QThread>
 #include <QRectF>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +26,8 @@ namespace {
 constexpr int kExitInterrupted = 128 + SIGINT;
 constexpr int kDefaultSize = 1000;
 constexpr int kBarWidth = 40;
+// More threads than this only add warm-ups.
+constexpr int kMostThreads = 256;
 // A draw reports (iterations / 95) steps: 95 of them, or 94 when 95 divides
 // the count evenly.
 constexpr int kProgressSteps = 95;
@@ -42,13 +47,16 @@ struct RenderArguments {
     int width = kDefaultSize;
     int height = kDefaultSize;
     std::optional<int32_t> iterations;
+    int threads = QThread::idealThreadCount();
+    std::optional<DensityOptions> density;
     int format = 0;
 };
 
 const QString &usageLine()
 {
     static const QString usage =
-        QStringLiteral("attractor-cli render IN -o OUT [--width W] [--height H] [--iterations N]");
+        QStringLiteral("attractor-cli render IN -o OUT [--width W] [--height H] [--iterations N] [--threads T] "
+                       "[--mode points|density] [--supersample S] [--gamma G] [--brightness B]");
     return usage;
 }
 
@@ -60,6 +68,18 @@ std::optional<int> parseNumber(const QString &option, const QString &text, int m
     if (!ok || value < minimum) {
         failure = minimum > 0 ? QStringLiteral("%1 needs a whole number of at least %2, not '%3'").arg(option).arg(minimum).arg(text)
                               : QStringLiteral("%1 needs a whole number of 0 or more, not '%2'").arg(option, text);
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A number from `low` to `high`, both included.
+std::optional<double> parseReal(const QString &option, const QString &text, double low, double high, QString &failure)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value >= low && value <= high)) {
+        failure = QStringLiteral("%1 needs a number from %2 to %3, not '%4'").arg(option).arg(low).arg(high).arg(text);
         return std::nullopt;
     }
     return value;
@@ -80,11 +100,16 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
 {
     QString failure;
     bool outputGiven = false;
+    bool densityMode = false;
+    bool densityGiven = false;
+    DensityOptions density;
     for (qsizetype k = 0; k < args.size() && failure.isEmpty(); ++k) {
         const QString &arg = args.at(k);
         const bool takesValue = arg == QStringLiteral("-o") || arg == QStringLiteral("--output")
                                 || arg == QStringLiteral("--width") || arg == QStringLiteral("--height")
-                                || arg == QStringLiteral("--iterations");
+                                || arg == QStringLiteral("--iterations") || arg == QStringLiteral("--threads")
+                                || arg == QStringLiteral("--mode") || arg == QStringLiteral("--supersample")
+                                || arg == QStringLiteral("--gamma") || arg == QStringLiteral("--brightness");
         if (takesValue && k + 1 >= args.size()) {
             failure = QStringLiteral("%1 needs a value").arg(arg);
         } else if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
@@ -101,6 +126,31 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
         } else if (arg == QStringLiteral("--iterations")) {
             if (const auto n = parseNumber(arg, args.at(++k), 0, failure))
                 out.iterations = *n;
+        } else if (arg == QStringLiteral("--threads")) {
+            if (const auto t = parseNumber(arg, args.at(++k), 1, failure))
+                out.threads = std::min(*t, kMostThreads);
+        } else if (arg == QStringLiteral("--mode")) {
+            const QString mode = args.at(++k);
+            if (mode != QStringLiteral("points") && mode != QStringLiteral("density"))
+                failure = QStringLiteral("--mode needs points or density, not '%1'").arg(mode);
+            densityMode = mode == QStringLiteral("density");
+        } else if (arg == QStringLiteral("--supersample")) {
+            const auto v = parseNumber(arg, args.at(++k), kMinSupersample, failure);
+            if (v && *v > kMaxSupersample)
+                failure = QStringLiteral("--supersample needs a whole number from %1 to %2, not '%3'")
+                              .arg(kMinSupersample).arg(kMaxSupersample).arg(args.at(k));
+            else if (v)
+                density.supersample = *v;
+            densityGiven = true;
+        } else if (arg == QStringLiteral("--gamma")) {
+            if (const auto g = parseReal(arg, args.at(++k), kMinGamma, kMaxGamma, failure))
+                density.gamma = *g;
+            densityGiven = true;
+        } else if (arg == QStringLiteral("--brightness")) {
+            // Above 1 acts as 1; nothing at or below 0 shows anything.
+            if (const auto b = parseReal(arg, args.at(++k), 0.0, 1.0, failure))
+                density.brightness = *b;
+            densityGiven = true;
         } else if (arg.startsWith(u'-') && arg.size() > 1) {
             failure = QStringLiteral("unknown option %1").arg(arg);
         } else if (out.input.isEmpty()) {
@@ -120,7 +170,12 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
     out.format = formatOf(out.output);
     if (out.format == 0)
         return QStringLiteral("%1: unknown image type; the name must end in .png, .jpg or .jpeg").arg(out.output);
-    const QString sizeError = imageSizeError(QRectF(0, 0, out.width, out.height));
+    if (densityGiven && !densityMode)
+        return QStringLiteral("--supersample, --gamma and --brightness need --mode density");
+    if (densityMode)
+        out.density = density;
+    const QRectF rect(0, 0, out.width, out.height);
+    const QString sizeError = densityMode ? densitySizeError(rect, density.supersample) : imageSizeError(rect);
     if (!sizeError.isEmpty())
         return sizeError;
     return {};
@@ -196,7 +251,12 @@ int runRenderCommand(const QStringList &args)
                                            "Draws the attractor of a document into an image: a 16-bit PNG or a "
                                            "JPEG, by the extension of OUT.\n"
                                            "The size is %2 x %2 pixels unless given; the iteration count is the "
-                                           "document's own unless given.\n"
+                                           "document's own unless given. The drawing runs on T threads, by "
+                                           "default one per core.\n"
+                                           "--mode density counts the hits of each pixel (of a grid "
+                                           "supersampled S x S, S 1 to 4) and shows dense regions bright: "
+                                           "coverage log(1 + hits) / log(1 + most hits) to the power 1/G "
+                                           "(G 1 to 4, default 2.2), times B (0 to 1, default 1).\n"
                                            "Ctrl-C stops the drawing and writes nothing.\n")
                                 .arg(usageLine())
                                 .arg(kDefaultSize)
@@ -227,6 +287,8 @@ int runRenderCommand(const QStringList &args)
     callbacks.status = [&line](const QString &text) { line.status(text); };
     callbacks.progressIncrement = [&line] { line.step(); };
     callbacks.cancel = &interrupted;
+    callbacks.threads = arguments.threads;
+    callbacks.density = arguments.density;
 
     line.status(QStringLiteral("Drawing fractal..."));
     const QByteArray data = hiResImageData(arguments.format, tables, iterations, rect, callbacks, &error);

@@ -1,5 +1,7 @@
 #include "renderer/RasterImage.h"
 
+#include "renderer/PngEncoder.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QRgba64>
@@ -17,6 +19,9 @@ namespace {
 
 // Bitmaps beyond this are refused rather than attempted: 8 bytes a pixel.
 constexpr qint64 kMaxImageBytes = qint64(4) << 30;
+// Rows longer than this (a picture of tens of millions of pixels in one row)
+// go to Qt's writer, which takes any row that fits in memory.
+constexpr qsizetype kMostPngRowBytes = qsizetype(1) << 28;
 
 // Colours are not clamped in the model, so out-of-range channels are clamped
 // here. Adding 0.5 rounds to nearest: below 65536 a float's fraction has room
@@ -53,7 +58,7 @@ void fillImage(QImage &image, QRgba64 colour)
     }
 }
 
-QByteArray encode(const QImage &image, int code, QString *error)
+QByteArray encode(const QImage &image, int code, int threads, QString *error)
 {
     if (image.isNull()) {
         *error = QStringLiteral("there is no image to encode");
@@ -63,6 +68,9 @@ QByteArray encode(const QImage &image, int code, QString *error)
         *error = QStringLiteral("image format code %1 is not supported").arg(code);
         return {};
     }
+    if (code == kImageFormatPNG && image.format() == QImage::Format_RGBA64
+        && image.bytesPerLine() < kMostPngRowBytes)
+        return encodePng16(image, threads, error);
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
@@ -207,20 +215,27 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
 QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                              const DrawObserver *observer)
 {
-    if (!imageSizeError(rect).isEmpty())
+    const std::optional<DensityOptions> density = observer ? observer->density : std::nullopt;
+    if (!(density ? densitySizeError(rect, density->supersample) : imageSizeError(rect)).isEmpty())
         return {};
     QImage image(static_cast<int>(rect.width()), static_cast<int>(rect.height()), QImage::Format_RGBA64);
     // A null image here means the allocation failed.
     if (image.isNull())
         return {};
-    drawRectWithQuartz(image, rect, tables, iterations, observer);
-    return image;
+    if (!density) {
+        drawRectWithQuartz(image, rect, tables, iterations, observer);
+        return image;
+    }
+    // A cancelled density draw keeps the background; failing otherwise means
+    // its counts found no memory.
+    const bool drawn = drawDensity(image, rect, tables, iterations, *density, *observer);
+    return drawn || (observer->cancel && observer->cancel->load()) ? image : QImage();
 }
 
 QByteArray encodeImage(const QImage &image, int code)
 {
     QString ignored;
-    return encode(image, code, &ignored);
+    return encode(image, code, QThread::idealThreadCount(), &ignored);
 }
 
 QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
@@ -232,7 +247,8 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     error->clear();
     // The size is checked before anything is drawn: a refused size leaves no
     // cancelled state to report.
-    const QString sizeError = imageSizeError(rect);
+    const QString sizeError =
+        callbacks.density ? densitySizeError(rect, callbacks.density->supersample) : imageSizeError(rect);
     if (!sizeError.isEmpty()) {
         *error = sizeError;
         return {};
@@ -241,6 +257,7 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     observer.progressIncrement = callbacks.progressIncrement;
     observer.cancel = callbacks.cancel;
     observer.threads = callbacks.threads > 0 ? callbacks.threads : QThread::idealThreadCount();
+    observer.density = callbacks.density;
     const QImage image = hiResBitmapInsideRect(tables, iterations, rect, &observer);
     if (callbacks.cancel && callbacks.cancel->load()) {
         if (callbacks.status)
@@ -257,7 +274,7 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
         callbacks.status(QStringLiteral("Writing image file..."));
     if (callbacks.disableCancel)
         callbacks.disableCancel();
-    return encode(image, code, error);
+    return encode(image, code, observer.threads, error);
 }
 
 QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "renderer/ChaosGame.h"
+#include "renderer/DensityImage.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -31,18 +32,21 @@ QString imageSizeError(const QRectF &rect);
 // walkers and reported on the calling thread; a cancel flag polled between
 // chunks of iterations (a cancelled draw stops within a chunk and keeps what
 // it has plotted); the number of walkers offered (see chaosWorkerCount); the
-// seed (taken from rand() when not given).
+// seed (taken from rand() when not given); the density rendering instead of
+// points when given.
 struct DrawObserver {
     std::function<void()> progressIncrement;
     const std::atomic<bool> *cancel = nullptr;
     int threads = 1;
     std::optional<uint32_t> seed;
+    std::optional<DensityOptions> density;
 };
 
 // The raster back end: a 16-bit RGBA image of the rectangle's size, filled with
 // the background (alpha included), each plotted point filling the pixel that
-// contains it with its colour at alpha 1, upright (first row is the top).
-// A null image when the size is refused (see imageSizeError).
+// contains it with its colour at alpha 1, upright (first row is the top); or
+// the density picture when the observer asks for it. A null image when the
+// size is refused (see imageSizeError, densitySizeError) or memory is short.
 QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                              const DrawObserver *observer = nullptr);
 
@@ -67,6 +71,8 @@ struct ExportCallbacks {
     const std::atomic<bool> *cancel = nullptr;
     // Walkers offered to the draw; 0 means one per core.
     int threads = 0;
+    // Draws the density picture instead of points (see DensityImage.h).
+    std::optional<DensityOptions> density;
 };
 QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
                           const ExportCallbacks &callbacks);
