@@ -110,7 +110,8 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
     auto *central = new QWidget(window);
     _ui->setupUi(central);
     window->setCentralWidget(central);
-    window->resize(1040, 620);
+    // Both canvases share the top row; at this size each has a square area.
+    window->resize(1040, 617);
     window->restoreLastGeometry();
 
     _ifsView = _ui->ifsView;

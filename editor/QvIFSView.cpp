@@ -206,29 +206,42 @@ void QvIFSView::setSelection(QvTransform *transform)
 
 // ---------------------------------------------------------------- geometry
 
+namespace {
+
+// The user square's place in a view of this size: the largest centred
+// square, so that x and y share one scale whatever the view's shape.
+QRectF userSquareIn(int width, int height)
+{
+    const double side = static_cast<float>(std::min(width, height));
+    return {(width - side) / 2.0, (height - side) / 2.0, side, side};
+}
+
+} // namespace
+
 QPointF QvIFSView::convertToUserCoords(QPointF p) const
 {
-    const double w = static_cast<float>(width());
-    const double h = static_cast<float>(height());
+    const QRectF square = userSquareIn(width(), height());
     const double xRange = _rxMax - _rxMin;
     const double yRange = _ryMax - _ryMin;
-    return {p.x() / w * xRange + _rxMin, p.y() / h * yRange + _ryMin};
+    return {(p.x() - square.x()) / square.width() * xRange + _rxMin,
+            (p.y() - square.y()) / square.height() * yRange + _ryMin};
 }
 
 QPointF QvIFSView::convertFromUserCoords(QPointF u) const
 {
-    const double w = static_cast<float>(width());
-    const double h = static_cast<float>(height());
+    const QRectF square = userSquareIn(width(), height());
     const double xRange = _rxMax - _rxMin;
     const double yRange = _ryMax - _ryMin;
-    return {(u.x() - _rxMin) / xRange * w, (u.y() - _ryMin) / yRange * h};
+    return {(u.x() - _rxMin) / xRange * square.width() + square.x(),
+            (u.y() - _ryMin) / yRange * square.height() + square.y()};
 }
 
 QSizeF QvIFSView::onePixelInUserCoords() const
 {
+    const QRectF square = userSquareIn(width(), height());
     const double xRange = _rxMax - _rxMin;
     const double yRange = _ryMax - _ryMin;
-    return {static_cast<float>(xRange / width()), static_cast<float>(yRange / height())};
+    return {static_cast<float>(xRange / square.width()), static_cast<float>(yRange / square.height())};
 }
 
 std::optional<QTransform> QvIFSView::affineTransformFromQvTransform(const QvTransform *t)

@@ -270,7 +270,7 @@ void ExportWorkflow::exportPanelDidEnd(int returnCode, const QString &path, cons
         QByteArray data;
         const QString target = pathWithExtension(path, QStringLiteral("jpg"));
         if (contextInfo == QStringLiteral("JPG"))
-            data = _view.dataOfFormat(kImageFormatJPEG, false, QRectF(_view.rect()));
+            data = _view.dataOfFormat(kImageFormatJPEG, false, QRectF(QPointF(0, 0), _view.pictureSquare().size()));
         if (data.isEmpty()) {
             logLine(QStringLiteral("Export failed; export type was not supported!"));
             if (contextInfo == QStringLiteral("JPG"))

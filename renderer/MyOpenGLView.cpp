@@ -151,7 +151,7 @@ void MyOpenGLView::requestRedraw()
 
 bool MyOpenGLView::pictureIsCurrent() const
 {
-    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pixelSize())
+    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pictureSquare().size())
         return false;
     if (_pointPath == PointPath::CpuImage && _picture.isNull())
         return false;
@@ -183,8 +183,22 @@ void MyOpenGLView::changeBGColor()
 
 QSize MyOpenGLView::pixelSize() const
 {
-    // The size of the widget's framebuffer: the picture covers every device pixel.
+    // The size of the widget's framebuffer in device pixels.
     return size() * devicePixelRatioF();
+}
+
+QRect MyOpenGLView::pictureSquare() const
+{
+    // One scale for x and y: the largest centred square, the rest backdrop.
+    const QSize pixels = pixelSize();
+    const int side = std::min(pixels.width(), pixels.height());
+    return {(pixels.width() - side) / 2, (pixels.height() - side) / 2, side, side};
+}
+
+void MyOpenGLView::useSquareViewport()
+{
+    const QRect square = pictureSquare();
+    _gl->glViewport(square.x(), square.y(), square.width(), square.height());
 }
 
 // ---------------------------------------------------------------- OpenGL
@@ -220,8 +234,7 @@ void MyOpenGLView::resizeGL(int, int)
 {
     if (!_gl)
         return;
-    const QSize pixels = pixelSize();
-    _gl->glViewport(0, 0, pixels.width(), pixels.height());
+    useSquareViewport();
 }
 
 void MyOpenGLView::paintGL()
@@ -237,14 +250,16 @@ void MyOpenGLView::paintGL()
     }
 
     ChaosTables tables = buildChaosTables(*_fractal);
+    const QSize square = pictureSquare().size();
     if (_pointPath == PointPath::GlPoints) {
         // Drawn here and now, in full, at every redisplay.
         _worker->abandon();
         drawBackground(0.0f, false, false);
+        useSquareViewport();
         drawPoints(tables, tables.iterations);
         _gl->glFlush();
         _requested = std::move(tables);
-        _requestedSize = pixels;
+        _requestedSize = square;
         _hasRequest = true;
         _pictureGeneration = ++_requestGeneration;
         _picture = QImage();
@@ -254,21 +269,23 @@ void MyOpenGLView::paintGL()
 
     // Only a picture that would differ is drawn again: a repaint for any other
     // reason (an expose, a finished picture arriving) shows the one there is.
-    if (!_hasRequest || _requestedSize != pixels || !samePicture(tables, _requested)) {
+    if (!_hasRequest || _requestedSize != square || !samePicture(tables, _requested)) {
         _requested = tables;
-        _requestedSize = pixels;
+        _requestedSize = square;
         _hasRequest = true;
         if (tables.iterations <= kDirectDrawIterations) {
             // A short game is drawn here and now: the new picture is on screen
             // in this frame, so redrawing keeps up with a drag on the editor.
             _requestGeneration = _worker->abandon();
-            _picture = plotGlPoints(tables, tables.iterations, pixels, 0.0f);
+            _picture = plotGlPoints(tables, tables.iterations, square, 0.0f);
             _pictureGeneration = _requestGeneration;
         } else {
-            _requestGeneration = _worker->request(std::move(tables), pixels);
+            _requestGeneration = _worker->request(std::move(tables), square);
         }
     }
+    // The clear fills the whole canvas with the backdrop; the picture fills the square.
     drawBackground(0.0f, false, false);
+    useSquareViewport();
     if (!_picture.isNull())
         drawImageQuad(_picture, false);
     _gl->glFlush();

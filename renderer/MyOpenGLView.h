@@ -62,6 +62,9 @@ public:
     void setPointPath(PointPath path);
     // Draws the picture again even though nothing changed.
     void requestRedraw();
+    // The square of framebuffer pixels (origin bottom left) the picture
+    // fills, centred; the rest of the canvas shows the background colour.
+    QRect pictureSquare() const;
     // The picture on screen is finished and drawn from the fractal as it is now.
     bool pictureIsCurrent() const;
     // The OpenGL context works and has the fixed-function calls the canvas uses.
@@ -109,6 +112,7 @@ protected:
 private:
     void madeAChange();
     QSize pixelSize() const;
+    void useSquareViewport();
 
     void showPicture(const QImage &picture, quint64 generation);
     void drawBackground(float alpha, bool opaqueQuad, bool flipped);

@@ -37,10 +37,10 @@ TEST_F(EditorTest, ConvertsBetweenViewAndUserCoordinates)
     for (const QPointF p : {QPointF(13.25, 377.5), QPointF(0.5, 399), QPointF(250, 1)})
         expectNear(view->convertFromUserCoords(view->convertToUserCoords(p)), p, 1e-12);
 
-    // A wider canvas stretches the same square of the plane.
+    // A wider canvas shows the same square at one scale, centred.
     view->resize(800, 400);
-    expectNear(view->convertFromUserCoords({1, 1}), {600, 300});
-    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.005, 1e-9);
+    expectNear(view->convertFromUserCoords({1, 1}), {500, 300});
+    EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.01, 1e-9);
     EXPECT_NEAR(view->onePixelInUserCoords().height(), 0.01, 1e-9);
 }
 

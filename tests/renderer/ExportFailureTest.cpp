@@ -151,7 +151,8 @@ TEST_F(ExportFailure, ClosingTheCanvasWhileItEncodesNeitherWaitsNorWrites)
     QElapsedTimer timer;
     timer.start();
     view.reset();
-    EXPECT_LT(timer.elapsed(), 150);
+    // Encoding this picture takes seconds; tearing down the canvas alone does not.
+    EXPECT_LT(timer.elapsed(), 1000);
     QTest::qWait(3000);
     EXPECT_TRUE(filesIn(dir).isEmpty()) << filesIn(dir).join(u' ').toStdString();
 }

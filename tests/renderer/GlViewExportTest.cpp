@@ -90,7 +90,7 @@ protected:
     std::unique_ptr<MyOpenGLView> view;
 };
 
-TEST_F(GlViewExport, QuickExportWritesAJpegOfTheCanvasSizeAndRedraws)
+TEST_F(GlViewExport, QuickExportWritesAJpegOfTheCanvasSquareAndRedraws)
 {
     const QString target = path("fern.jpg");
     PanelAnswer answer(1, target);
@@ -106,7 +106,7 @@ TEST_F(GlViewExport, QuickExportWritesAJpegOfTheCanvasSizeAndRedraws)
     QImageReader reader(target);
     EXPECT_EQ(reader.format(), QByteArray("jpeg"));
     const QImage image = reader.read();
-    EXPECT_EQ(image.size(), QSize(180, 140));
+    EXPECT_EQ(image.size(), QSize(140, 140));
     EXPECT_FALSE(view->exporting());
     QTest::qWait(50);
     EXPECT_GE(paints.count, 1);
@@ -129,7 +129,7 @@ TEST_F(GlViewExport, QuickExportDrawsWithTheFractalsOwnCountAfterAHiResExport)
     const QString target = path("dense.jpg");
     view->exportPanelDidEnd(1, target, QStringLiteral("JPG"));
     const QImage image = QImage(target).convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(image.size(), QSize(180, 140));
+    ASSERT_EQ(image.size(), QSize(140, 140));
     int lit = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
