@@ -102,11 +102,12 @@ private:
 class FractalStep : public QUndoCommand
 {
 public:
-    FractalStep(MyDocument *document, const QString &name, FracPtr before, FracPtr after)
+    FractalStep(MyDocument *document, const QString &name, FracPtr before, FracPtr after, int selectionBefore)
         : QUndoCommand(name)
         , _document(document)
         , _before(std::move(before))
         , _after(std::move(after))
+        , _selectionBefore(selectionBefore)
     {
     }
     void redo() override
@@ -116,14 +117,19 @@ public:
     }
     void undo() override
     {
-        if (_document)
-            _document->setFractal(_before->clone());
+        if (!_document)
+            return;
+        _document->setFractal(_before->clone());
+        const TransformList &maps = *_document->fractal()->transforms();
+        if (_document->ifsView() && _selectionBefore >= 0 && _selectionBefore < static_cast<int>(maps.size()))
+            _document->ifsView()->setSelection(maps[static_cast<size_t>(_selectionBefore)].get());
     }
 
 private:
     QPointer<MyDocument> _document;
     FracPtr _before;
     FracPtr _after;
+    int _selectionBefore;
 };
 
 } // namespace
@@ -361,7 +367,8 @@ void MyDocument::makeRandomFractal()
         setFractal(fractal);
         return;
     }
-    undoStack()->push(new FractalStep(this, tr("New Random Fractal"), _fractal->clone(), fractal));
+    undoStack()->push(new FractalStep(this, tr("New Random Fractal"), _fractal->clone(), fractal,
+                                        _ifsView ? _ifsView->selectionIndex() : -1));
 }
 
 void MyDocument::exportQuickly()

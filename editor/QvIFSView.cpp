@@ -1105,8 +1105,17 @@ QString QvIFSView::fieldText(const QLineEdit *field, const QvTransform &t) const
         return shortest(t.scale().x());
     if (field == _info.sy)
         return shortest(t.scale().y());
-    if (field == _info.degrees)
-        return shortest(degreesOf(t));
+    if (field == _info.degrees) {
+        // The fewest digits of degrees that come back as the same 32-bit radians.
+        const double degrees = degreesOf(t);
+        for (int digits = 1; digits < 17; ++digits) {
+            const QString text = QLocale::c().toString(degrees, 'g', digits);
+            if (!text.contains(u'e')
+                && static_cast<float>(text.toDouble() * std::numbers::pi / 180.0) == t.rotation())
+                return text;
+        }
+        return shortest(degrees);
+    }
     return shortest(t.probability());
 }
 
