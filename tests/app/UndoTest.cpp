@@ -171,6 +171,10 @@ TEST_F(UndoTest, AnotherEditEndsAKeyBurst)
     key(d, Qt::Key_Up, Qt::ShiftModifier);
     key(d, Qt::Key_Right, Qt::NoModifier, 2);
     EXPECT_EQ(d->undoStack()->count(), 3);
+    // Two clicks on a slider's track: two gestures, two steps.
+    control<QSlider>(d, "rotationSlider")->setValue(100);
+    control<QSlider>(d, "rotationSlider")->setValue(200);
+    EXPECT_EQ(d->undoStack()->count(), 5);
 }
 
 TEST_F(UndoTest, EditedMarkFollowsSaveUndoRedoAndRevert)
