@@ -8,14 +8,28 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QUndoStack>
 
 namespace attractor {
 
 const QString Document::kTypeName = QStringLiteral("frac");
 
+namespace {
+// Enough for a long day of editing without memory growing for ever.
+constexpr int kUndoLimit = 1000;
+} // namespace
+
 Document::Document(QObject *parent)
     : QObject(parent)
+    , _undoStack(new QUndoStack(this))
 {
+    _undoStack->setUndoLimit(kUndoLimit);
+    connect(_undoStack, &QUndoStack::cleanChanged, this, [this] { showEditedState(_shownEdited); });
+}
+
+bool Document::isDocumentEdited() const
+{
+    return _changeCount != 0 || !_undoStack->isClean();
 }
 
 Document::~Document() = default;
@@ -37,7 +51,7 @@ void Document::setUntitledNumber(int number)
 
 void Document::updateChangeCount(ChangeKind kind)
 {
-    const bool wasEdited = isDocumentEdited();
+    const bool wasEdited = _shownEdited;
     switch (kind) {
     case ChangeDone:
         ++_changeCount;
@@ -47,12 +61,19 @@ void Document::updateChangeCount(ChangeKind kind)
         break;
     case ChangeCleared:
         _changeCount = 0;
+        _undoStack->setClean();
         break;
     }
+    showEditedState(wasEdited);
+}
+
+void Document::showEditedState(bool wasEdited)
+{
+    _shownEdited = isDocumentEdited();
     if (_window)
-        _window->setWindowModified(isDocumentEdited());
-    if (wasEdited != isDocumentEdited())
-        emit editedChanged(isDocumentEdited());
+        _window->setWindowModified(_shownEdited);
+    if (wasEdited != _shownEdited)
+        emit editedChanged(_shownEdited);
 }
 
 void Document::makeWindow()
@@ -62,6 +83,7 @@ void Document::makeWindow()
     _window = std::make_unique<DocumentWindow>(this);
     windowControllerDidLoadNib(_window.get());
     // Handing the content to the window's views is not an edit.
+    _undoStack->clear();
     updateChangeCount(ChangeCleared);
     updateTitle();
 }
@@ -179,6 +201,8 @@ bool Document::revert()
                                .arg(QDir::toNativeSeparators(_filePath), error));
         return false;
     }
+    // The steps belonged to the fractal that was thrown away.
+    _undoStack->clear();
     updateChangeCount(ChangeCleared);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QByteArray;
+class QUndoStack;
 
 namespace attractor {
 
@@ -30,8 +31,11 @@ public:
     QString displayName() const;
     void setUntitledNumber(int number);
 
-    bool isDocumentEdited() const { return _changeCount != 0; }
+    // Edited when changes were counted or the undo stack is away from its clean (saved) state.
+    bool isDocumentEdited() const;
     void updateChangeCount(ChangeKind kind);
+    // Every edit of the document as an undoable step; saving marks the clean state.
+    QUndoStack *undoStack() const { return _undoStack; }
 
     DocumentController *controller() const { return _controller; }
     void setController(DocumentController *controller) { _controller = controller; }
@@ -93,10 +97,13 @@ private:
     bool saveToPath(const QString &path);
     void setFilePath(const QString &path);
     void updateTitle();
+    void showEditedState(bool wasEdited);
 
     QString _filePath;
     int _untitledNumber = 1;
     int _changeCount = 0;
+    QUndoStack *_undoStack = nullptr;
+    bool _shownEdited = false;
     bool _closing = false;
     DocumentController *_controller = nullptr;
     std::unique_ptr<DocumentWindow> _window;

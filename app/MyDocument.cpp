@@ -23,12 +23,103 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
+#include <QUndoStack>
+
+#include <cstring>
 
 namespace attractor {
 
 namespace {
 
 constexpr qreal kPrintMargin = 30.0;
+
+MyDocument::Settings settingsOf(const QvFrac &fractal)
+{
+    return {fractal.iterations(), fractal.bgColor()};
+}
+
+enum StepId { IterationsStep = 100, BackgroundStep };
+
+// The renderer applies its own changes; the step is recorded after them.
+class SettingsStep : public QUndoCommand
+{
+public:
+    SettingsStep(MyDocument *document, StepId id, const MyDocument::Settings &before,
+                 const MyDocument::Settings &after, int gesture)
+        : QUndoCommand(id == IterationsStep ? MyDocument::tr("Change Iterations") : MyDocument::tr("Change Background"))
+        , _document(document)
+        , _id(id)
+        , _before(before)
+        , _after(after)
+        , _gesture(gesture)
+    {
+    }
+    int id() const override { return _id; }
+    bool mergeWith(const QUndoCommand *other) override
+    {
+        const auto *next = static_cast<const SettingsStep *>(other);
+        if (next->_gesture != _gesture)
+            return false;
+        _after = next->_after;
+        return true;
+    }
+    void redo() override
+    {
+        if (_applied) {
+            _applied = false;
+            return;
+        }
+        if (_document)
+            _document->applySettings(_after);
+    }
+    void undo() override
+    {
+        if (_document)
+            _document->applySettings(_before);
+    }
+
+private:
+    QPointer<MyDocument> _document;
+    StepId _id;
+    MyDocument::Settings _before;
+    MyDocument::Settings _after;
+    int _gesture;
+    bool _applied = true;
+};
+
+// The whole fractal replaced; both sides kept as copies of their values.
+class FractalStep : public QUndoCommand
+{
+public:
+    FractalStep(MyDocument *document, const QString &name, FracPtr before, FracPtr after, int selectionBefore)
+        : QUndoCommand(name)
+        , _document(document)
+        , _before(std::move(before))
+        , _after(std::move(after))
+        , _selectionBefore(selectionBefore)
+    {
+    }
+    void redo() override
+    {
+        if (_document)
+            _document->setFractal(_after->clone());
+    }
+    void undo() override
+    {
+        if (!_document)
+            return;
+        _document->setFractal(_before->clone());
+        const TransformList &maps = *_document->fractal()->transforms();
+        if (_document->ifsView() && _selectionBefore >= 0 && _selectionBefore < static_cast<int>(maps.size()))
+            _document->ifsView()->setSelection(maps[static_cast<size_t>(_selectionBefore)].get());
+    }
+
+private:
+    QPointer<MyDocument> _document;
+    FracPtr _before;
+    FracPtr _after;
+    int _selectionBefore;
+};
 
 } // namespace
 
@@ -55,10 +146,50 @@ void MyDocument::setFractal(FracPtr fractal)
     if (fractal == _fractal)
         return;
     _fractal = std::move(fractal);
-    // The editor reports the new fractal as a change; that is what marks the
-    // document edited after a new random fractal.
+    if (_fractal)
+        _settings = settingsOf(*_fractal);
     if (_ifsView)
         _ifsView->setFractal(_fractal);
+    showIterations();
+}
+
+void MyDocument::applySettings(const Settings &settings)
+{
+    if (!_fractal)
+        return;
+    _fractal->setIterations(settings.iterations);
+    _fractal->setBgColor(settings.bgColor);
+    _settings = settings;
+    if (_fractalView)
+        _fractalView->updateDisplay();
+    if (_ifsView)
+        _ifsView->updateDisplayAndFractal();
+    showIterations();
+}
+
+void MyDocument::recordSettings()
+{
+    if (!_fractal || !_ifsView)
+        return;
+    const Settings now = settingsOf(*_fractal);
+    // Compared bit for bit: a NaN from a file is no change.
+    StepId id = IterationsStep;
+    if (now.iterations == _settings.iterations) {
+        if (std::memcmp(&now.bgColor, &_settings.bgColor, sizeof now.bgColor) == 0)
+            return;
+        id = BackgroundStep;
+    }
+    // A slider drag, press to release, is one step; anything else is a step of its own.
+    if (id == BackgroundStep || !_ui->iterSlider->isSliderDown())
+        _ifsView->beginGesture();
+    undoStack()->push(new SettingsStep(this, id, _settings, now, _ifsView->gesture()));
+    _settings = now;
+}
+
+void MyDocument::showIterations()
+{
+    if (_fractal && _ui->iterSlider)
+        _ui->iterSlider->setToolTip(tr("Iterations: %1").arg(_fractal->iterations()));
 }
 
 bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *error)
@@ -123,12 +254,15 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
     _ifsView->setControls({_ui->newTransformButton, _ui->deleteTransformButton, _ui->rotationSlider,
                            _ui->colorWell, _ui->probabilitySlider, _ui->infoButton});
     _ifsView->setFractalView(_fractalView);
+    _ifsView->setUndoStack(undoStack());
     connectControls();
     makeMenus(window);
 
     if (!_fractal)
         _fractal = QvFrac::defaultFractal();
     _ifsView->setFractal(_fractal);
+    _settings = settingsOf(*_fractal);
+    showIterations();
     _ifsView->awakeFromNib();
     _fractalView->setDocumentDisplayName(displayName());
     connect(this, &Document::filePathChanged, _fractalView, [this] { _fractalView->setDocumentDisplayName(displayName()); });
@@ -137,9 +271,12 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
 void MyDocument::connectControls()
 {
     // Each canvas reports to the document of its own window, never to
-    // whichever document happens to be in front.
-    connect(_ifsView, &QvIFSView::changeMade, this, [this] { updateChangeCount(ChangeDone); });
-    connect(_fractalView, &MyOpenGLView::changeMade, this, [this] { updateChangeCount(ChangeDone); });
+    // whichever document happens to be in front. The editor's edits are
+    // steps on the undo stack already; the renderer's become steps here.
+    connect(_fractalView, &MyOpenGLView::changeMade, this, &MyDocument::recordSettings);
+    connect(_ui->iterSlider, &QSlider::sliderPressed, _ifsView, &QvIFSView::beginGesture);
+    connect(_ui->iterSlider, &QSlider::sliderReleased, _ifsView, &QvIFSView::beginGesture);
+    connect(_ui->iterSlider, &QSlider::valueChanged, this, &MyDocument::showIterations);
 }
 
 void MyDocument::makeMenus(DocumentWindow *window)
@@ -186,6 +323,20 @@ void MyDocument::makeMenus(DocumentWindow *window)
     add(file, tr("&Quit"), QKeySequence(tr("Ctrl+Q")), this, withController([](DocumentController *c) { c->quit(); }));
 
     QMenu *edit = bar->addMenu(tr("&Edit"));
+    QAction *undo = undoStack()->createUndoAction(window);
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = undoStack()->createRedoAction(window);
+    redo->setShortcuts({QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y"))});
+    for (QAction *action : {undo, redo}) {
+        edit->addAction(action);
+        window->addAction(action);
+    }
+    edit->addSeparator();
+    add(edit, tr("Cu&t"), QKeySequence::Cut, _ifsView, &QvIFSView::cut);
+    add(edit, tr("&Copy"), QKeySequence::Copy, _ifsView, &QvIFSView::copy);
+    add(edit, tr("&Paste"), QKeySequence::Paste, _ifsView, &QvIFSView::paste);
+    add(edit, tr("D&uplicate"), QKeySequence(tr("Ctrl+D")), _ifsView, &QvIFSView::duplicate);
+    edit->addSeparator();
     add(edit, tr("&New Map"), QKeySequence(tr("Ctrl+Shift+N")), _ifsView, &QvIFSView::newTransform);
     add(edit, tr("&Delete Map"), QKeySequence::Delete, _ifsView, &QvIFSView::deleteTransform);
 
@@ -214,7 +365,12 @@ void MyDocument::makeRandomFractal()
     FracPtr fractal = QvFrac::randomFractal();
     for (const TransformPtr &map : *fractal->transforms())
         map->setRgb(_rgb_color{1, 1, 1, 1});
-    setFractal(fractal);
+    if (!_fractal) {
+        setFractal(fractal);
+        return;
+    }
+    undoStack()->push(new FractalStep(this, tr("New Random Fractal"), _fractal->clone(), fractal,
+                                        _ifsView ? _ifsView->selectionIndex() : -1));
 }
 
 void MyDocument::exportQuickly()

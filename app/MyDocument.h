@@ -30,6 +30,14 @@ public:
     FracPtr fractal() const { return _fractal; }
     void setFractal(FracPtr fractal);
 
+    // The fractal's own settings, as the renderer's controls edit them.
+    struct Settings {
+        int32_t iterations = 0;
+        _rgb_color bgColor;
+    };
+    // For undo steps: sets them and shows them through the one notification path.
+    void applySettings(const Settings &settings);
+
     QvIFSView *ifsView() const { return _ifsView; }
     MyOpenGLView *fractalView() const { return _fractalView; }
     Using *helpWindow() const { return _helpWindow; }
@@ -64,6 +72,9 @@ protected:
 
 private:
     void connectControls();
+    // Makes the renderer's last change to the settings an undo step.
+    void recordSettings();
+    void showIterations();
     void makeMenus(DocumentWindow *window);
 
     std::unique_ptr<Ui::MyDocument> _ui;
@@ -73,6 +84,8 @@ private:
     Using *_helpWindow = nullptr;
     std::unique_ptr<QPrinter> _printInfo;
     bool _openedFromArchive = false;
+    // The settings as the undo stack last knew them.
+    Settings _settings;
 };
 
 } // namespace attractor

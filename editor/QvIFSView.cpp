@@ -1,14 +1,20 @@
 #include "editor/QvIFSView.h"
 
 #include "editor/Beep.h"
+#include "editor/MapCommands.h"
 #include "widgets/ColorWell.h"
 #include "widgets/FloatSlider.h"
 #include "model/Log.h"
 #include "model/QvTransform.h"
+#include "persistence/DocumentFormat.h"
 #include "persistence/Report.h"
 #include "renderer/MyOpenGLView.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUndoStack>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,6 +26,8 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <charconv>
+#include <numbers>
 #include <cmath>
 
 namespace attractor {
@@ -37,6 +45,24 @@ constexpr double kHandleHalf = 5.0;
 constexpr double kTick = 3.0;
 constexpr int kMaxTransformsForNew = 10;
 constexpr float kSliderSlack = 1e-6f;
+// Keys pressed further apart than this start a new undo step.
+constexpr qint64 kKeyPauseMs = 1000;
+// Where a pasted or duplicated map goes, from its original: near, but both visible.
+constexpr double kCopyOffset = 0.1;
+
+// The shortest text that reads back as the same number at the stored width.
+template <class Number>
+QString shortest(Number v)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+double degreesOf(const QvTransform &t)
+{
+    return static_cast<double>(t.rotation()) * 180.0 / std::numbers::pi;
+}
 
 const QString kTextContext = QStringLiteral("txt");
 
@@ -91,6 +117,8 @@ QString formatEntry(float v)
 
 } // namespace
 
+const QString QvIFSView::kMapMimeType = QStringLiteral("application/x-attractor-map");
+
 QvIFSView::QvIFSView(QWidget *parent)
     : QWidget(parent)
 {
@@ -121,6 +149,18 @@ void QvIFSView::buildInfoPanel()
     _info.b = field(QStringLiteral("B:"));
     _info.c = field(QStringLiteral("C:"));
     _info.d = field(QStringLiteral("D:"));
+    auto editable = [this, field](const QString &label) {
+        QLineEdit *edit = field(label);
+        edit->setReadOnly(false);
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { applyInfoField(edit); });
+        return edit;
+    };
+    _info.tx = editable(tr("Translation X:"));
+    _info.ty = editable(tr("Translation Y:"));
+    _info.sx = editable(tr("Scale X:"));
+    _info.sy = editable(tr("Scale Y:"));
+    _info.degrees = editable(tr("Rotation (°):"));
+    _info.probability = editable(tr("Probability:"));
     _infoPanel->hide();
 }
 
@@ -144,6 +184,13 @@ void QvIFSView::setControls(const Controls &controls)
         connect(b, &QAbstractButton::clicked, this, &QvIFSView::deleteTransform);
     if (auto *b = _controls.infoButton)
         connect(b, &QAbstractButton::clicked, this, &QvIFSView::showInfo);
+    // A slider drag, press to release, is one undo step.
+    for (FloatSlider *s : {_controls.rotationSlider, _controls.probabilitySlider}) {
+        if (s) {
+            connect(s, &QSlider::sliderPressed, this, &QvIFSView::beginGesture);
+            connect(s, &QSlider::sliderReleased, this, &QvIFSView::beginGesture);
+        }
+    }
     if (auto *s = _controls.rotationSlider) {
         s->setFloatRange(0.0f, static_cast<float>(kFullTurn));
         connect(s, &FloatSlider::floatValueChanged, this, &QvIFSView::changeRotation);
@@ -444,6 +491,7 @@ void QvIFSView::updateDisplay()
             else if (v < 0.0f)
                 v = static_cast<float>(static_cast<double>(v) + kFullTurn);
             c.rotationSlider->setFloatValue(v);
+            c.rotationSlider->setToolTip(tr("Rotation: %1°").arg(degreesOf(*s), 0, 'f', 1));
         }
         if (c.colorWell) {
             c.colorWell->setEnabled(true);
@@ -452,6 +500,7 @@ void QvIFSView::updateDisplay()
         if (c.probabilitySlider) {
             c.probabilitySlider->setEnabled(true);
             c.probabilitySlider->setFloatValue(0.0f - s->probability());
+            c.probabilitySlider->setToolTip(tr("Probability: %1").arg(static_cast<double>(s->probability()), 0, 'g', 4));
         }
         if (c.infoButton)
             c.infoButton->setEnabled(true);
@@ -482,6 +531,10 @@ void QvIFSView::updateDisplay()
         for (QLineEdit *field : {_info.translation, _info.rotation, _info.scale, _info.a, _info.b,
                                  _info.c, _info.d})
             field->setText(QString());
+    }
+    for (QLineEdit *field : {_info.tx, _info.ty, _info.sx, _info.sy, _info.degrees, _info.probability}) {
+        field->setEnabled(_selection != nullptr);
+        field->setText(_selection ? fieldText(field, *_selection) : QString());
     }
 }
 
@@ -538,6 +591,7 @@ void QvIFSView::mouseMoved(QPointF viewPoint)
 
 void QvIFSView::mouseDown(QPointF viewPoint)
 {
+    beginGesture();
     mouseEntered();
     _mouseDownPoint = viewPoint;
     if (_selection) {
@@ -572,6 +626,8 @@ void QvIFSView::mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers,
     if (!_selection || !hasArea())
         return;
 
+    QvTransform next = *_selection;
+    int kind = MapEditCommand::Move;
     if (!_scalingSelection) {
         QPointF p = convertToUserCoords(viewPoint) - _offset;
         // The centre stays inside the visible square so the map can always be grabbed again.
@@ -583,10 +639,12 @@ void QvIFSView::mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers,
             p.setY(_ryMax);
         if (p.y() < _ryMin)
             p.setY(_ryMin);
-        _selection->setTranslation(p);
+        next.setTranslation(p);
     } else {
+        kind = MapEditCommand::Scale;
         if (_optionKeyDown) {
-            const QPointF d = convertToUserCoords(viewPoint) - _selection->translation();
+            kind = MapEditCommand::Rotate;
+            const QPointF d = convertToUserCoords(viewPoint) - next.translation();
             const QPointF s = _mouseDownScale;
             float c = static_cast<float>((s.x() * d.x() + s.y() * d.y())
                                          / (std::sqrt(s.x() * s.x() + s.y() * s.y())
@@ -599,21 +657,22 @@ void QvIFSView::mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers,
                 const float z = static_cast<float>(s.x() * d.y() - s.y() * d.x());
                 if (z < 0.0f)
                     phi = -phi;
-                _selection->setRotation(phi);
+                next.setRotation(phi);
             }
         }
-        const std::optional<QTransform> undo = affineTransformFromQvTransform(_selection);
-        const QTransform a = undo.value_or(QTransform());
+        const std::optional<QTransform> unturn = affineTransformFromQvTransform(&next);
+        const QTransform a = unturn.value_or(QTransform());
         const QPointF pa = convertToUserCoords(a.map(viewPoint));
-        const QPointF pb = convertToUserCoords(a.map(convertFromUserCoords(_selection->translation())));
-        _selection->setScale(pa - pb);
+        const QPointF pb = convertToUserCoords(a.map(convertFromUserCoords(next.translation())));
+        next.setScale(pa - pb);
     }
-    updateDisplayAndFractal();
+    commitMapEdit(kind, next);
 }
 
 void QvIFSView::mouseUp(int clickCount)
 {
     _scalingSelection = false;
+    beginGesture();
     if (clickCount == 2)
         showInfo();
 }
@@ -830,8 +889,9 @@ void QvIFSView::moveSelectionXBy(float dx)
         beep();
         return;
     }
-    _selection->setTranslation({x, t.y()});
-    updateDisplayAndFractal();
+    QvTransform next = *_selection;
+    next.setTranslation({x, t.y()});
+    commitKeyEdit(MapEditCommand::Move, next);
 }
 
 void QvIFSView::moveSelectionYBy(float dy)
@@ -844,8 +904,9 @@ void QvIFSView::moveSelectionYBy(float dy)
         beep();
         return;
     }
-    _selection->setTranslation({t.x(), y});
-    updateDisplayAndFractal();
+    QvTransform next = *_selection;
+    next.setTranslation({t.x(), y});
+    commitKeyEdit(MapEditCommand::Move, next);
 }
 
 void QvIFSView::moveWordLeft()
@@ -868,8 +929,9 @@ void QvIFSView::rotateSelectionBy(double step)
         r = static_cast<float>(static_cast<double>(r) - kFullTurn);
     else if (step < 0 && r < 0.0f)
         r = static_cast<float>(static_cast<double>(r) + kFullTurn);
-    _selection->setRotation(r);
-    updateDisplayAndFractal();
+    QvTransform next = *_selection;
+    next.setRotation(r);
+    commitKeyEdit(MapEditCommand::Rotate, next);
 }
 
 void QvIFSView::moveLeftAndModifySelection()
@@ -897,8 +959,9 @@ void QvIFSView::changeSelectionScaleBy(double dx, double dy)
     if (!_selection)
         return;
     const QPointF s = _selection->scale();
-    _selection->setScale({dx != 0 ? s.x() + dx : s.x(), dy != 0 ? s.y() + dy : s.y()});
-    updateDisplayAndFractal();
+    QvTransform next = *_selection;
+    next.setScale({dx != 0 ? s.x() + dx : s.x(), dy != 0 ? s.y() + dy : s.y()});
+    commitKeyEdit(MapEditCommand::Scale, next);
 }
 
 void QvIFSView::newTransform()
@@ -910,10 +973,9 @@ void QvIFSView::newTransform()
         beep();
         return;
     }
-    list.push_back(std::make_shared<QvTransform>());
     // Selected, so the user sees where it went and can recolour it at once.
-    _selection = list.back().get();
-    updateDisplayAndFractal();
+    perform(new InsertMapCommand(this, tr("New Map"), static_cast<int>(list.size()), QvTransform(),
+                                 selectionIndex()));
 }
 
 void QvIFSView::deleteTransform()
@@ -928,11 +990,7 @@ void QvIFSView::deleteTransform()
         beep();
         return;
     }
-    if (it->get() == _halfSelection)
-        _halfSelection = nullptr;
-    list.erase(it);
-    _selection = nullptr;
-    updateDisplayAndFractal();
+    perform(new InsertMapCommand(this, tr("Delete Map"), static_cast<int>(it - list.begin()), **it, -1, true));
 }
 
 void QvIFSView::changeRotation()
@@ -940,8 +998,11 @@ void QvIFSView::changeRotation()
     if (!_selection || !_controls.rotationSlider)
         return;
     const double value = _controls.rotationSlider->floatValue();
-    _selection->setRotation(static_cast<float>(kQuarterTurn - value));
-    updateDisplayAndFractal();
+    if (!_controls.rotationSlider->isSliderDown())
+        beginGesture();
+    QvTransform next = *_selection;
+    next.setRotation(static_cast<float>(kQuarterTurn - value));
+    commitMapEdit(MapEditCommand::Rotate, next);
 }
 
 void QvIFSView::changeColor()
@@ -954,16 +1015,229 @@ void QvIFSView::changeColor()
         well = _controls.colorWell;
     if (!well)
         return;
-    _selection->setColor(well->color().toRgb());
-    updateDisplayAndFractal();
+    beginGesture();
+    QvTransform next = *_selection;
+    next.setColor(well->color().toRgb());
+    commitMapEdit(MapEditCommand::Colour, next);
 }
 
 void QvIFSView::changeProbability()
 {
     if (!_selection || !_controls.probabilitySlider)
         return;
-    _selection->setProbability(0.0f - _controls.probabilitySlider->floatValue());
+    if (!_controls.probabilitySlider->isSliderDown())
+        beginGesture();
+    QvTransform next = *_selection;
+    next.setProbability(0.0f - _controls.probabilitySlider->floatValue());
+    commitMapEdit(MapEditCommand::Probability, next);
+}
+
+// ---------------------------------------------------------------- undoable edits
+
+void QvIFSView::perform(QUndoCommand *command)
+{
+    if (_undoStack) {
+        _undoStack->push(command);
+        return;
+    }
+    command->redo();
+    delete command;
+}
+
+void QvIFSView::commitMapEdit(int kind, const QvTransform &next)
+{
+    const int index = selectionIndex();
+    if (index < 0)
+        return;
+    perform(new MapEditCommand(this, static_cast<MapEditCommand::Kind>(kind), index, *_selection, next, _gesture));
+}
+
+void QvIFSView::commitKeyEdit(int kind, const QvTransform &next)
+{
+    if (kind != _lastKeyKind || _keyGesture != _gesture || !_keyTimer.isValid()
+        || _keyTimer.elapsed() > kKeyPauseMs)
+        beginGesture();
+    commitMapEdit(kind, next);
+    _lastKeyKind = kind;
+    _keyGesture = _gesture;
+    _keyTimer.start();
+}
+
+int QvIFSView::selectionIndex() const
+{
+    if (!_fractal || !_selection)
+        return -1;
+    const TransformList &list = *_fractal->transforms();
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].get() == _selection)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void QvIFSView::setMapValue(int index, const QvTransform &value)
+{
+    if (!_fractal || index < 0 || index >= static_cast<int>(_fractal->transforms()->size()))
+        return;
+    QvTransform &map = *(*_fractal->transforms())[static_cast<size_t>(index)];
+    map = value;
+    _selection = &map;
     updateDisplayAndFractal();
+}
+
+void QvIFSView::insertMap(int index, const QvTransform &value)
+{
+    if (!_fractal)
+        return;
+    TransformList &list = *_fractal->transforms();
+    const auto at = list.begin() + std::clamp<std::ptrdiff_t>(index, 0, static_cast<std::ptrdiff_t>(list.size()));
+    _selection = list.insert(at, std::make_shared<QvTransform>(value))->get();
+    updateDisplayAndFractal();
+}
+
+void QvIFSView::removeMap(int index, int select)
+{
+    if (!_fractal || index < 0 || index >= static_cast<int>(_fractal->transforms()->size()))
+        return;
+    TransformList &list = *_fractal->transforms();
+    if (list[static_cast<size_t>(index)].get() == _halfSelection)
+        _halfSelection = nullptr;
+    list.erase(list.begin() + index);
+    _selection = select >= 0 && select < static_cast<int>(list.size()) ? list[static_cast<size_t>(select)].get()
+                                                                        : nullptr;
+    updateDisplayAndFractal();
+}
+
+QString QvIFSView::fieldText(const QLineEdit *field, const QvTransform &t) const
+{
+    if (field == _info.tx)
+        return shortest(t.translation().x());
+    if (field == _info.ty)
+        return shortest(t.translation().y());
+    if (field == _info.sx)
+        return shortest(t.scale().x());
+    if (field == _info.sy)
+        return shortest(t.scale().y());
+    if (field == _info.degrees) {
+        // The fewest digits of degrees that come back as the same 32-bit radians.
+        const double degrees = degreesOf(t);
+        for (int digits = 1; digits < 17; ++digits) {
+            const QString text = QLocale::c().toString(degrees, 'g', digits);
+            if (!text.contains(u'e')
+                && static_cast<float>(text.toDouble() * std::numbers::pi / 180.0) == t.rotation())
+                return text;
+        }
+        return shortest(degrees);
+    }
+    return shortest(t.probability());
+}
+
+void QvIFSView::applyInfoField(QLineEdit *field)
+{
+    if (!_selection)
+        return;
+    const QString shown = fieldText(field, *_selection);
+    const QString text = field->text().trimmed();
+    // Leaving a field untouched is no edit, even where the shown text rounds.
+    if (text == shown)
+        return;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text, &ok);
+    const bool narrow = field == _info.degrees || field == _info.probability;
+    const bool fits = ok && std::isfinite(narrow ? static_cast<double>(static_cast<float>(v)) : v);
+    // The centre stays inside the visible square, as when dragged.
+    const bool inside = (field != _info.tx || (v >= _rxMin && v <= _rxMax))
+                        && (field != _info.ty || (v >= _ryMin && v <= _ryMax));
+    if (!fits || !inside) {
+        beep();
+        field->setText(shown);
+        return;
+    }
+    QvTransform next = *_selection;
+    const QPointF t = next.translation();
+    const QPointF s = next.scale();
+    if (field == _info.tx)
+        next.setTranslation({v, t.y()});
+    else if (field == _info.ty)
+        next.setTranslation({t.x(), v});
+    else if (field == _info.sx)
+        next.setScale({v, s.y()});
+    else if (field == _info.sy)
+        next.setScale({s.x(), v});
+    else if (field == _info.degrees)
+        next.setRotation(static_cast<float>(v * std::numbers::pi / 180.0));
+    else
+        next.setProbability(static_cast<float>(v));
+    beginGesture();
+    commitMapEdit(MapEditCommand::Value, next);
+    beginGesture();
+}
+
+// ---------------------------------------------------------------- clipboard
+
+bool QvIFSView::copySelection()
+{
+    if (!_selection) {
+        beep();
+        return false;
+    }
+    const QString text = jsonRepresentation(*_selection);
+    auto *mime = new QMimeData;
+    mime->setData(kMapMimeType, text.toUtf8());
+    mime->setText(text);
+    QGuiApplication::clipboard()->setMimeData(mime);
+    return true;
+}
+
+void QvIFSView::copy()
+{
+    copySelection();
+}
+
+void QvIFSView::cut()
+{
+    if (!_fractal || (_selection && _fractal->transforms()->size() < 2)) {
+        beep();
+        return;
+    }
+    if (!copySelection())
+        return;
+    perform(new InsertMapCommand(this, tr("Cut Map"), selectionIndex(), *_selection, -1, true));
+}
+
+void QvIFSView::paste()
+{
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    QString text;
+    if (mime && mime->hasFormat(kMapMimeType))
+        text = QString::fromUtf8(mime->data(kMapMimeType));
+    else if (mime)
+        text = mime->text();
+    const TransformPtr map = transformFromText(text);
+    if (!map) {
+        beep();
+        return;
+    }
+    addMapCopy(*map, tr("Paste Map"));
+}
+
+void QvIFSView::duplicate()
+{
+    if (!_selection) {
+        beep();
+        return;
+    }
+    addMapCopy(*_selection, tr("Duplicate Map"));
+}
+
+void QvIFSView::addMapCopy(const QvTransform &value, const QString &name)
+{
+    if (!_fractal)
+        return;
+    QvTransform copy = value;
+    copy.setTranslation(value.translation() + QPointF(kCopyOffset, -kCopyOffset));
+    perform(new InsertMapCommand(this, name, static_cast<int>(_fractal->transforms()->size()), copy,
+                                 selectionIndex()));
 }
 
 // ---------------------------------------------------------------- text export

@@ -3,6 +3,7 @@
 #include "model/QvFrac.h"
 
 #include <QPainterPath>
+#include <QElapsedTimer>
 #include <QPointF>
 #include <QPointer>
 #include <QSizeF>
@@ -13,6 +14,8 @@
 
 class QAbstractButton;
 class QLineEdit;
+class QUndoCommand;
+class QUndoStack;
 
 namespace attractor {
 
@@ -78,6 +81,24 @@ public:
     // The topmost map whose glyph contains the point.
     QvTransform *transformUnderPoint(QPointF viewPoint) const;
 
+    // Edits go onto this stack as undoable commands; without one they apply directly.
+    void setUndoStack(QUndoStack *stack) { _undoStack = stack; }
+    QUndoStack *undoStack() const { return _undoStack; }
+    // Edits after this never merge into a step begun before it.
+    void beginGesture() { ++_gesture; }
+    int gesture() const { return _gesture; }
+
+    // For the commands: maps by place in the list. Each selects the map it
+    // touched and sends the one notification of a change.
+    int selectionIndex() const;
+    void setMapValue(int index, const QvTransform &value);
+    void insertMap(int index, const QvTransform &value);
+    // Takes the map out and selects the one then at select (none for -1).
+    void removeMap(int index, int select);
+
+    // The clipboard carries a map as its document text, under this type and as plain text.
+    static const QString kMapMimeType;
+
     QvTransform *selection() const { return _selection; }
     void setSelection(QvTransform *transform);
     QvTransform *halfSelection() const { return _halfSelection; }
@@ -138,6 +159,13 @@ public:
         QLineEdit *b = nullptr;
         QLineEdit *c = nullptr;
         QLineEdit *d = nullptr;
+        // Editable: Enter or leaving the field applies the value.
+        QLineEdit *tx = nullptr;
+        QLineEdit *ty = nullptr;
+        QLineEdit *sx = nullptr;
+        QLineEdit *sy = nullptr;
+        QLineEdit *degrees = nullptr;
+        QLineEdit *probability = nullptr;
     };
     QWidget *infoPanel() const { return _infoPanel; }
     const InfoFields &infoFields() const { return _info; }
@@ -153,6 +181,10 @@ public slots:
     void changeColor();
     void changeProbability();
     void showInfo();
+    void cut();
+    void copy();
+    void paste();
+    void duplicate();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -168,6 +200,14 @@ protected:
 
 private:
     void madeAChange();
+    void perform(QUndoCommand *command);
+    void commitMapEdit(int kind, const QvTransform &next);
+    // Repeated keys on one map are one step until another edit or a pause.
+    void commitKeyEdit(int kind, const QvTransform &next);
+    void applyInfoField(QLineEdit *field);
+    QString fieldText(const QLineEdit *field, const QvTransform &t) const;
+    bool copySelection();
+    void addMapCopy(const QvTransform &value, const QString &name);
     void rotateSelectionBy(double step);
     void changeSelectionScaleBy(double dx, double dy);
     void buildInfoPanel();
@@ -208,6 +248,12 @@ private:
     Qt::MouseButton _gestureButton = Qt::NoButton;
     int _clickCount = 0;
     bool _awoken = false;
+
+    QUndoStack *_undoStack = nullptr;
+    int _gesture = 0;
+    int _keyGesture = -1;
+    int _lastKeyKind = 0;
+    QElapsedTimer _keyTimer;
 };
 
 } // namespace attractor

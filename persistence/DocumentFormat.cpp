@@ -2,6 +2,7 @@
 
 #include "model/QvTransform.h"
 #include "persistence/JsonValue.h"
+#include "persistence/WdJsonParser.h"
 
 #include <QOperatingSystemVersion>
 #include <QRegularExpression>
@@ -240,6 +241,23 @@ FracPtr fractalFromDictionary(const JsonValue *table)
     }
     return std::make_shared<QvFrac>(list, truncateToInt(floatForKey(QStringLiteral("n"), table)),
                                     rgbForKey(QStringLiteral("bg"), table));
+}
+
+TransformPtr transformFromText(const QString &text)
+{
+    QString entry = text.trimmed();
+    if (entry.endsWith(u','))
+        entry.chop(1);
+    if (!entry.startsWith(u'{'))
+        return nullptr;
+    const std::optional<JsonValue> table = jsonObject(entry);
+    if (!table || !table->isTable())
+        return nullptr;
+    for (const char *key : {"tx", "ty", "sx", "sy"}) {
+        if (!table->value(QLatin1String(key)))
+            return nullptr;
+    }
+    return transformFromDictionary(&*table);
 }
 
 } // namespace attractor

@@ -38,4 +38,9 @@ _rgb_color rgbForKey(const QString &key, const JsonValue *table);
 TransformPtr transformFromDictionary(const JsonValue *table);
 FracPtr fractalFromDictionary(const JsonValue *table);
 
+// A map from the text of one transform table as a document holds it (white
+// space and a trailing comma around it allowed, as copied from a file); none
+// when the text is not a table with a map's translation and scale.
+TransformPtr transformFromText(const QString &text);
+
 } // namespace attractor
