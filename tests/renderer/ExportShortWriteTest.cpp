@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 using namespace attractor;
-using namespace attractor::testing;
+using namespace attractor::test;
 
 namespace {
 

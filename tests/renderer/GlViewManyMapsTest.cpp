@@ -3,7 +3,7 @@
 #include <QImage>
 
 using namespace attractor;
-using namespace attractor::testing;
+using namespace attractor::test;
 
 namespace {
 
@@ -18,12 +18,11 @@ TEST_P(GlViewManyMaps, EveryMapIsDrawn)
 {
     constexpr int kSide = 11;
     constexpr int kMaps = 101;
-    std::vector<QvTransform> maps;
+    std::vector<MapSpec> maps;
     for (int i = 0; i < kMaps; ++i)
-        maps.emplace_back(QPointF(0, 0), 0.0f,
-                          QPointF(-2 + 4 * (i % kSide + 0.5) / kSide, 2 - 4 * (i / kSide + 0.5) / kSide),
-                          _rgb_color{1, 1, 1, 1});
-    auto view = shownView({kSide * 10, kSide * 10}, fractalOf(maps, 200000, {0, 0, 0, 1}));
+        maps.push_back({.scale = {0, 0},
+                        .translation = {-2 + 4 * (i % kSide + 0.5) / kSide, 2 - 4 * (i / kSide + 0.5) / kSide}});
+    auto view = shownView({kSide * 10, kSide * 10}, makeFractal(maps, 200000));
     view->setPointPath(GetParam());
     const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect())).convertToFormat(QImage::Format_RGB32);
     int lit = 0;

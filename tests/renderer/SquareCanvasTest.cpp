@@ -1,7 +1,7 @@
 #include "GlViewTestSupport.h"
 
 using namespace attractor;
-using namespace attractor::testing;
+using namespace attractor::test;
 
 namespace {
 
