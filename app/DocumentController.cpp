@@ -98,6 +98,15 @@ Document *DocumentController::openDocument(const QString &path)
     return raw;
 }
 
+bool DocumentController::openAtLaunch(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        newDocument();
+    else
+        openDocuments(paths);
+    return !_documents.isEmpty();
+}
+
 QList<Document *> DocumentController::openDocuments(const QStringList &paths)
 {
     QList<Document *> opened;

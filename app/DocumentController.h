@@ -32,6 +32,10 @@ public:
     // Opens each file; files that cannot be read are reported one by one and
     // leave the others and everything already open alone.
     QList<Document *> openDocuments(const QStringList &paths);
+    // The files named when the program starts, each failure reported; an
+    // Untitled document only when none was named. False when nothing is
+    // open afterwards (the program then has nothing to show and ends).
+    bool openAtLaunch(const QStringList &paths);
     // The document of path, or none; an error dialog names the file and the reason.
     Document *openDocument(const QString &path);
 

@@ -23,9 +23,9 @@ int main(int argc, char *argv[])
 
     QStringList files = QCoreApplication::arguments();
     files.removeFirst();
-    controller.openDocuments(files);
-    if (controller.documents().isEmpty())
-        controller.newDocument();
+    // Files that all fail to open leave nothing to show: their errors have been shown.
+    if (!controller.openAtLaunch(files))
+        return 1;
 
     // Tips come up once per start until the user closes a tips window.
     if (attractor::Using::showTipsOnLaunch()) {

@@ -6,7 +6,10 @@
 #include "persistence/WdJsonParser.h"
 
 #include <QByteArray>
+#include <QStringView>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 namespace attractor {
 
@@ -24,6 +27,27 @@ QString documentText(const QByteArray &bytes)
     return text;
 }
 
+// Every archive begins with the stream's version byte, 4; what follows it
+// is the archive reader's to judge and explain.
+bool looksLikeArchive(const QByteArray &bytes)
+{
+    return bytes.front() == '\x04';
+}
+
+// The parser's reason with the line and column (both from 1) where it stopped.
+QString syntaxErrorMessage(const QString &text, const WdJsonParser &parser)
+{
+    // The parser stops just past the character it refused; at the end of the
+    // text there is none, and the place is just past the end.
+    qsizetype position = std::max<qsizetype>(parser.errorPosition(), 0);
+    if (position > 0 && position < text.size())
+        --position;
+    const QStringView before = QStringView(text).left(position);
+    const qsizetype line = before.count(u'\n') + 1;
+    const qsizetype column = position - (before.lastIndexOf(u'\n') + 1) + 1;
+    return QStringLiteral("JSON syntax error at line %1, column %2: %3").arg(line).arg(column).arg(parser.errorReason());
+}
+
 } // namespace
 
 bool isDocumentText(const QByteArray &bytes)
@@ -34,6 +58,9 @@ bool isDocumentText(const QByteArray &bytes)
 DocumentReadResult readDocument(const QByteArray &bytes)
 {
     const QString text = documentText(bytes);
+    if (text.isNull() && !bytes.isEmpty() && !looksLikeArchive(bytes))
+        return {nullptr, QStringLiteral("not a fractal document: it is neither document text "
+                                        "(which begins with “{”) nor an archive")};
     if (text.isNull())
         return readLegacyArchive(bytes);
 
@@ -42,7 +69,7 @@ DocumentReadResult readDocument(const QByteArray &bytes)
     // A text that does not parse is refused: opening it as an empty fractal
     // would let the next save overwrite the user's file with nothing.
     if (!root)
-        return {nullptr, parser.errorReason()};
+        return {nullptr, syntaxErrorMessage(text, parser)};
     if (!root->isTable())
         return {nullptr, QStringLiteral("The document is not a JSON table.")};
     return {fractalFromDictionary(&*root), QString()};

@@ -2,6 +2,7 @@
 
 #include "model/Log.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cfloat>
 #include <climits>
@@ -169,10 +170,12 @@ WdJsonParser::WdJsonParser(const QString &source)
 std::optional<JsonValue> WdJsonParser::parse()
 {
     _errorReason.clear();
+    _errorPosition = -1;
     try {
         return parseImpl();
     } catch (const SyntaxError &error) {
         _errorReason = error.reason;
+        _errorPosition = std::min(mPos, mLength);
         logLine(QStringLiteral("JSON Parsing Error: ") + error.reason);
         return std::nullopt;
     }

@@ -27,6 +27,8 @@ public:
 
     // Why the last parse failed; empty after a successful one.
     const QString &errorReason() const { return _errorReason; }
+    // Where in the text the last parse failed (a character index), or -1.
+    qsizetype errorPosition() const { return _errorPosition; }
 
 private:
     struct SyntaxError {
@@ -66,6 +68,7 @@ private:
     qsizetype mPos = 0;
     int _depth = 0;
     QString _errorReason;
+    qsizetype _errorPosition = -1;
 };
 
 // The value tree of a text, or nothing (after one log line) when it does not parse.

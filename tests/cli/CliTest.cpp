@@ -83,8 +83,8 @@ TEST_P(UnreadableDocument, FailsWithReasonAndLeavesOutputAlone)
     const DocumentReadResult expected = readDocument(bytes);
     ASSERT_FALSE(expected.ok());
     QByteArray message;
-    if (bytes.startsWith('{')) // the JSON reader's own line comes first
-        message += "JSON Parsing Error: " + expected.error.toUtf8() + '\n';
+    if (bytes.startsWith('{')) // the JSON reader's own line comes first, without the place
+        message += "JSON Parsing Error: " + expected.error.mid(expected.error.indexOf(u':') + 2).toUtf8() + '\n';
     message += "attractor-cli: " + in.toUtf8() + ": " + expected.error.toUtf8() + '\n';
 
     for (const QString &command : {QStringLiteral("convert"), QStringLiteral("report")}) {

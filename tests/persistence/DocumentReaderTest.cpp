@@ -53,7 +53,7 @@ TEST_P(UnparsableDocument, IsRefusedWithTheReadersReason)
     const QString reason = QString::fromUtf16(GetParam().reason);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.fractal, nullptr);
-    EXPECT_EQ(result.error, reason);
+    EXPECT_TRUE(result.error.endsWith(QStringLiteral(": ") + reason)) << result.error.toStdString();
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral("JSON Parsing Error: ") + reason});
 }
 
@@ -73,7 +73,7 @@ TEST_P(NotJsonText, GoesToTheArchiveReader)
     const DocumentReadResult result = readDocument(GetParam());
     const DocumentReadResult archive = readLegacyArchive(GetParam());
     EXPECT_EQ(result.ok(), archive.ok());
-    EXPECT_EQ(result.error, archive.error);
+    EXPECT_TRUE(result.error.startsWith(QStringLiteral("not a fractal document: "))) << result.error.toStdString();
     EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join(u'\n').toStdString();
 }
 
