@@ -24,7 +24,7 @@ Document::Document(QObject *parent)
     , _undoStack(new QUndoStack(this))
 {
     _undoStack->setUndoLimit(kUndoLimit);
-    connect(_undoStack, &QUndoStack::cleanChanged, this, [this] { showEditedState(_shownEdited); });
+    connect(_undoStack, &QUndoStack::cleanChanged, this, &Document::showEditedState);
 }
 
 bool Document::isDocumentEdited() const
@@ -51,7 +51,6 @@ void Document::setUntitledNumber(int number)
 
 void Document::updateChangeCount(ChangeKind kind)
 {
-    const bool wasEdited = _shownEdited;
     switch (kind) {
     case ChangeDone:
         ++_changeCount;
@@ -64,11 +63,13 @@ void Document::updateChangeCount(ChangeKind kind)
         _undoStack->setClean();
         break;
     }
-    showEditedState(wasEdited);
+    showEditedState();
 }
 
-void Document::showEditedState(bool wasEdited)
+void Document::showEditedState()
 {
+    // Saving changes the stack's clean state and the count at once: one signal.
+    const bool wasEdited = _shownEdited;
     _shownEdited = isDocumentEdited();
     if (_window)
         _window->setWindowModified(_shownEdited);

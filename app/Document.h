@@ -97,7 +97,7 @@ private:
     bool saveToPath(const QString &path);
     void setFilePath(const QString &path);
     void updateTitle();
-    void showEditedState(bool wasEdited);
+    void showEditedState();
 
     QString _filePath;
     int _untitledNumber = 1;

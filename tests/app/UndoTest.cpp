@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QUndoStack>
@@ -113,8 +114,10 @@ TEST_P(UndoStep, UndoesAndRedoesExactly)
     ASSERT_NE(after, before);
     EXPECT_TRUE(d->isDocumentEdited());
 
+    QSignalSpy notified(d->ifsView(), &QvIFSView::changeMade);
     action(d, QKeySequence::Undo)->trigger();
     EXPECT_EQ(state(d), before);
+    EXPECT_EQ(notified.count(), 1) << "one notification: both canvases redrawn once";
     EXPECT_FALSE(d->isDocumentEdited());
     EXPECT_FALSE(action(d, QKeySequence::Undo)->isEnabled());
     action(d, QKeySequence(QStringLiteral("Ctrl+Y")))->trigger();
@@ -183,8 +186,10 @@ TEST_F(UndoTest, EditedMarkFollowsSaveUndoRedoAndRevert)
     select(d, 0);
     key(d, Qt::Key_Right);
     _savePaths.push_back(path(QStringLiteral("a.frac")));
+    QSignalSpy edited(d, &Document::editedChanged);
     ASSERT_TRUE(d->save());
     EXPECT_FALSE(d->isDocumentEdited());
+    EXPECT_EQ(edited.count(), 1);
     d->ifsView()->newTransform();
     EXPECT_TRUE(d->isDocumentEdited());
     action(d, QKeySequence::Undo)->trigger();
