@@ -54,25 +54,3 @@ TEST(GlViewExportFailure, ShortWriteKeepsTheOldFileAndSaysWhy)
     EXPECT_TRUE(log.lines().front().startsWith(QStringLiteral("Export failed; could not write ")));
     EXPECT_TRUE(log.lines().front().contains(QStringLiteral("fern.jpg")));
 }
-
-// The high-resolution export writes from its worker thread; a failure there
-// reaches the user too.
-TEST(GlViewExportFailure, HiResExportToAMissingFolderSaysWhy)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    FracPtr fractal = QvFrac::defaultFractal();
-    fractal->setIterations(5000);
-    auto view = shownView({180, 140}, fractal);
-    const QString target = dir.filePath(QStringLiteral("missing-folder/out.png"));
-    view->exportSaveLocationDidEnd(1, target, QStringLiteral("PNG"));
-    LogCapture log;
-    view->startExport();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !view->exportOptionsWindow()->isVisible(); },
-                                60000));
-    EXPECT_FALSE(QFile::exists(target));
-    const QStringList failures = log.lines().filter(QStringLiteral("Export failed"));
-    ASSERT_EQ(failures.size(), 1) << log.lines().join(u'\n').toStdString();
-    EXPECT_TRUE(failures.front().startsWith(QStringLiteral("Export failed; could not write ")));
-    EXPECT_TRUE(failures.front().contains(QStringLiteral("out.png")));
-}
