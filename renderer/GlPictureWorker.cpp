@@ -7,8 +7,8 @@ namespace attractor {
 GlPictureWorker::GlPictureWorker(QObject *parent)
     : QObject(parent)
 {
-    // One thread: draws share the process-wide rand(), and a single worker
-    // keeps each picture's random sequence in one piece.
+    // One thread: only the newest picture matters, so draws never overlap.
+    // Each draw takes its seed from rand() once and runs its own generator.
     _pool.setMaxThreadCount(1);
 }
 
