@@ -3,6 +3,7 @@
 // own generator), and the PNG and JPEG encoders on a finished picture.
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
+#include "persistence/DocumentFormat.h"
 #include "renderer/ChaosGame.h"
 #include "renderer/GlibcRandom.h"
 #include "renderer/PngEncoder.h"
@@ -11,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QRectF>
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 using namespace attractor;
 
@@ -166,6 +169,39 @@ void BM_Encode(benchmark::State &state)
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_Encode)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The whole command, process start to exit: attractor-cli render of the
+// default fractal to a 16-bit PNG. Arguments: width, height, millions of
+// iterations, density (0 points, 1 density at S = 1).
+void BM_CliRender(benchmark::State &state)
+{
+    static const bool written = [] {
+        QFile file(QStringLiteral("/tmp/attractor-bench-default.frac"));
+        return file.open(QIODevice::WriteOnly) && file.write(jsonRepresentation(*QvFrac::defaultFractal()).toUtf8()) > 0;
+    }();
+    if (!written) {
+        state.SkipWithError("cannot write the document");
+        return;
+    }
+    const std::string command = std::string(ATTRACTOR_CLI) + " render /tmp/attractor-bench-default.frac"
+                                + " -o /tmp/attractor-bench-out.png --width " + std::to_string(state.range(0))
+                                + " --height " + std::to_string(state.range(1)) + " --iterations "
+                                + std::to_string(state.range(2) * 1000000)
+                                + (state.range(3) ? " --mode density" : "") + " 2>/dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("render failed");
+    }
+}
+BENCHMARK(BM_CliRender)
+    ->ArgNames({"w", "h", "Miter", "density"})
+    ->Args({1000, 500, 2, 0})
+    ->Args({4000, 4000, 100, 0})
+    ->Args({4000, 4000, 100, 1})
+    ->Args({2000, 2000, 100, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 } // namespace
 

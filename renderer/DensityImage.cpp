@@ -260,9 +260,13 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
     const Cell *const cells = buffers[0].get();
+    // Rows found from the bits taken once: scanLine() may not be called from
+    // several threads.
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     forRowBands(image.height(), threads, [&](qsizetype first, qsizetype end) {
         for (qsizetype y = first; y < end; ++y) {
-            auto *line = reinterpret_cast<QRgba64 *>(image.scanLine(static_cast<int>(y)));
+            auto *line = reinterpret_cast<QRgba64 *>(bits + y * stride);
             for (qsizetype x = 0; x < image.width(); ++x) {
                 float r = 0, g = 0, b = 0, a = 0;
                 bool hit = false;

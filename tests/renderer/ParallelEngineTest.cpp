@@ -185,15 +185,6 @@ INSTANTIATE_TEST_SUITE_P(Counts, Share,
                                          ShareCase{2000000, 3, 3}, ShareCase{2000001, 0, 1},
                                          ShareCase{2147483647, 16, 16}));
 
-TEST(Walkers, StartFromDifferentSeeds)
-{
-    std::set<uint32_t> seeds;
-    for (int w = 0; w < 8; ++w)
-        seeds.insert(chaosWorkerSeed(123, w));
-    EXPECT_EQ(seeds.size(), 8u);
-    EXPECT_EQ(chaosWorkerSeed(123, 0), 123u);
-}
-
 // --- Progress and cancel across threads -------------------------------------------
 
 TEST(WalkerProgress, SumsToTheSameIncrementsOnAnyNumberOfWalkers)
@@ -296,16 +287,5 @@ TEST_P(ManyMaps, EachMapIsDrawnInProportionToItsWeight)
 INSTANTIATE_TEST_SUITE_P(Counts, ManyMaps,
                          testing::Values(ManyCase{101, 11}, ManyCase{1000, 32}, ManyCase{10000, 100}),
                          [](const auto &info) { return "Maps" + std::to_string(info.param.count); });
-
-TEST(ManyMaps, AHundredMapsKeepTheTableAndOneMoreUsesTheWeights)
-{
-    const ChaosTables hundred = buildChaosTables(*gridOfMaps(10, 100, 1000));
-    EXPECT_TRUE(hundred.bound.empty());
-    EXPECT_EQ(hundred.table[0], 0);
-    EXPECT_EQ(hundred.table[99], 99);
-    const ChaosTables more = buildChaosTables(*gridOfMaps(11, 101, 1000));
-    ASSERT_EQ(more.bound.size(), 101u);
-    EXPECT_EQ(more.bound.back(), 1u << 31);
-}
 
 } // namespace
