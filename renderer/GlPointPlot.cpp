@@ -1,5 +1,11 @@
 #include "renderer/GlPointPlot.h"
 
+#include "renderer/DensityImage.h"
+#include "renderer/RasterImage.h"
+
+#include <QThread>
+
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -71,6 +77,33 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
 
     const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, [&] { return !keepGoing || keepGoing(); });
     return finished ? image : QImage();
+}
+
+QImage plotDensityPreview(const ChaosTables &tables, QSize size, const std::function<bool()> &keepGoing)
+{
+    if (size.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_RGBA64);
+    if (image.isNull())
+        return {};
+    // Over a transparent background the tone mapping would live in alpha
+    // alone, which the screen does not show.
+    ChaosTables opaque = tables;
+    opaque.bgColor.a = 1.0f;
+    std::atomic<bool> cancel{false};
+    DrawObserver observer;
+    observer.threads = QThread::idealThreadCount();
+    observer.cancel = &cancel;
+    if (keepGoing)
+        observer.progressIncrement = [&] {
+            if (!keepGoing())
+                cancel = true;
+        };
+    const DensityOptions options;
+    observer.density = options;
+    if (!drawDensity(image, QRectF(QPointF(0, 0), size), opaque, opaque.iterations, options, observer))
+        return {};
+    return image.convertToFormat(QImage::Format_RGBA8888);
 }
 
 bool samePicture(const ChaosTables &a, const ChaosTables &b)

@@ -19,6 +19,12 @@ namespace attractor {
 QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
                     const std::function<bool()> &keepGoing = {});
 
+// The density picture of the game at the canvas's size with the default
+// tone mapping, over the opaque background, as an 8-bit RGBA image (first row
+// is the top); drawn by the engine's walkers on all cores. keepGoing is asked
+// at each progress step; when it says no, a null image comes back.
+QImage plotDensityPreview(const ChaosTables &tables, QSize size, const std::function<bool()> &keepGoing = {});
+
 // Whether two table sets give the same picture (compared bit for bit, so a
 // value that is not a number still equals itself).
 bool samePicture(const ChaosTables &a, const ChaosTables &b);

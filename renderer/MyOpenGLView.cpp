@@ -143,6 +143,14 @@ void MyOpenGLView::setPointPath(PointPath path)
     requestRedraw();
 }
 
+void MyOpenGLView::setDensityPreview(bool on)
+{
+    if (_densityPreview == on)
+        return;
+    _densityPreview = on;
+    requestRedraw();
+}
+
 void MyOpenGLView::requestRedraw()
 {
     _hasRequest = false;
@@ -151,7 +159,8 @@ void MyOpenGLView::requestRedraw()
 
 bool MyOpenGLView::pictureIsCurrent() const
 {
-    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pictureSquare().size())
+    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pictureSquare().size()
+        || (_pointPath == PointPath::CpuImage && _requestedDensity != _densityPreview))
         return false;
     if (_pointPath == PointPath::CpuImage && _picture.isNull())
         return false;
@@ -269,18 +278,21 @@ void MyOpenGLView::paintGL()
 
     // Only a picture that would differ is drawn again: a repaint for any other
     // reason (an expose, a finished picture arriving) shows the one there is.
-    if (!_hasRequest || _requestedSize != square || !samePicture(tables, _requested)) {
+    if (!_hasRequest || _requestedSize != square || _requestedDensity != _densityPreview
+        || !samePicture(tables, _requested)) {
         _requested = tables;
         _requestedSize = square;
+        _requestedDensity = _densityPreview;
         _hasRequest = true;
         if (tables.iterations <= kDirectDrawIterations) {
             // A short game is drawn here and now: the new picture is on screen
             // in this frame, so redrawing keeps up with a drag on the editor.
             _requestGeneration = _worker->abandon();
-            _picture = plotGlPoints(tables, tables.iterations, square, 0.0f);
+            _picture = _densityPreview ? plotDensityPreview(tables, square)
+                                       : plotGlPoints(tables, tables.iterations, square, 0.0f);
             _pictureGeneration = _requestGeneration;
         } else {
-            _requestGeneration = _worker->request(std::move(tables), square);
+            _requestGeneration = _worker->request(std::move(tables), square, _densityPreview);
         }
     }
     // The clear fills the whole canvas with the backdrop; the picture fills the square.

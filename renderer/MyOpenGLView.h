@@ -60,6 +60,10 @@ public:
 
     PointPath pointPath() const { return _pointPath; }
     void setPointPath(PointPath path);
+    // Draws the on-screen picture in density mode (hits counted per pixel and
+    // tone mapped) instead of points; off by default.
+    bool densityPreview() const { return _densityPreview; }
+    void setDensityPreview(bool on);
     // Draws the picture again even though nothing changed.
     void requestRedraw();
     // The square of framebuffer pixels (origin bottom left) the picture
@@ -134,6 +138,8 @@ private:
     ChaosTables _requested;
     QSize _requestedSize;
     bool _hasRequest = false;
+    bool _densityPreview = false;
+    bool _requestedDensity = false;
     quint64 _requestGeneration = 0;
     // The newest finished picture and the request it answers.
     QImage _picture;
