@@ -25,9 +25,18 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
     _pool.start([this, tables = std::move(tables), size, density, generation] {
         const auto current = [this, generation] { return _generation.load(std::memory_order_relaxed) == generation; };
         QImage picture;
+        const auto partial = [this, generation](const QImage &growing, double done) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, growing, done, generation] {
+                    if (_generation.load() == generation)
+                        emit picturePartial(growing, done, generation);
+                },
+                Qt::QueuedConnection);
+        };
         if (current())
             picture = density ? plotDensityPreview(tables, size, current)
-                              : plotGlPoints(tables, tables.iterations, size, 0.0f, current);
+                              : plotGlPoints(tables, tables.iterations, size, 0.0f, current, partial);
         if (!picture.isNull() && current()) {
             // Queued: the receiver lives on the main thread. Posted events die
             // with this object, and the destructor waits for the pool first.

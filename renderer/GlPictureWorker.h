@@ -34,6 +34,9 @@ public:
 signals:
     // On the worker's thread of affinity, for the newest request only.
     void pictureReady(const QImage &picture, quint64 generation);
+    // The newest request's picture while it grows (points only), with the
+    // share of the iterations done.
+    void picturePartial(const QImage &picture, double done, quint64 generation);
 
 private:
     QThreadPool _pool;

@@ -3,6 +3,7 @@
 #include "renderer/DensityImage.h"
 #include "renderer/RasterImage.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
@@ -43,7 +44,7 @@ bool sameBits(const std::vector<T> &a, const std::vector<T> &b)
 } // namespace
 
 QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
-                    const std::function<bool()> &keepGoing)
+                    const std::function<bool()> &keepGoing, const PartialPicture &partial)
 {
     if (size.isEmpty())
         return {};
@@ -75,7 +76,19 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
         reinterpret_cast<quint32 *>(bits + row * stride)[column] = packRgba(r, g, b, 1.0f);
     };
 
-    const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, [&] { return !keepGoing || keepGoing(); });
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextPartial = kPartialPictureMs;
+    int64_t chunks = 0;
+    const auto goOn = [&] {
+        ++chunks;
+        if (partial && clock.elapsed() >= nextPartial) {
+            nextPartial = clock.elapsed() + kPartialPictureMs;
+            partial(image.copy(), std::min(1.0, double(chunks) * kChaosChunk / std::max(iterations, 1)));
+        }
+        return !keepGoing || keepGoing();
+    };
+    const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, goOn);
     return finished ? image : QImage();
 }
 

@@ -4,6 +4,7 @@
 #include "renderer/ChaosGame.h"
 #include "renderer/ExportWorkflow.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLWidget>
 #include <QPointer>
@@ -119,6 +120,8 @@ private:
     void useSquareViewport();
 
     void showPicture(const QImage &picture, quint64 generation);
+    void showPartialPicture(const QImage &picture, double done, quint64 generation);
+    void drawProgress(double done);
     void drawBackground(float alpha, bool opaqueQuad, bool flipped);
     void loadProjection(bool flipped);
     void drawPoints(const ChaosTables &tables, int32_t iterations);
@@ -145,6 +148,10 @@ private:
     QImage _picture;
     quint64 _pictureGeneration = 0;
     qint64 _uploadedImageKey = 0;
+    // The share of a long draw done so far (negative when none runs), and
+    // how long it has been running.
+    double _drawDone = -1.0;
+    QElapsedTimer _drawClock;
     unsigned int _texture = 0;
 };
 

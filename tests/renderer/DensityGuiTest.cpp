@@ -138,3 +138,15 @@ TEST_F(DensityGui, PreviewTogglesTheOnScreenPicture)
         EXPECT_NEAR(shown[2].first, shown[0].first, shown[0].first * 0.03);
     }
 }
+
+TEST(ProgressiveCanvas, LongGameShowsAPreviewAtOnceAndThenGrows)
+{
+    auto view = shownView({200, 200}, filled(2000000000));
+    QTest::qWait(50);
+    const int preview = contrastOf(view->grabFramebuffer()).second;
+    EXPECT_GT(preview, 5000) << "the canvas stays black while the long draw runs";
+    QTest::qWait(1500);
+    // Later pictures hold the preview's pixels and more, and are not final.
+    EXPECT_GT(contrastOf(view->grabFramebuffer()).second, preview);
+    EXPECT_FALSE(view->pictureIsCurrent());
+}
