@@ -344,6 +344,11 @@ void MyDocument::makeMenus(DocumentWindow *window)
     add(fractal, tr("New &Random Fractal"), QKeySequence(tr("Ctrl+R")), this, &MyDocument::makeRandomFractal);
     add(fractal, tr("Export &Options…"), QKeySequence(), this, &MyDocument::showExportOptions);
 
+    QMenu *view = bar->addMenu(tr("&View"));
+    QAction *density = add(view, tr("&Density Preview"), QKeySequence(), _fractalView, &MyOpenGLView::setDensityPreview);
+    density->setCheckable(true);
+    density->setChecked(_fractalView->densityPreview());
+
     QMenu *help = bar->addMenu(tr("&Help"));
     add(help, tr("&Tips"), QKeySequence::HelpContents, this, &MyDocument::showHelp);
     add(help, tr("&About Attractor"), QKeySequence(), this, [window] {

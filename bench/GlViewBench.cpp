@@ -117,6 +117,30 @@ void BM_EventLoopGapDuringLongRedraw(benchmark::State &state)
 }
 BENCHMARK(BM_EventLoopGapDuringLongRedraw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
+// From an edit (the background colour) to the first frame that shows it, at
+// 2,000,000,000 iterations: the preview of the first part of the game.
+void BM_EditToFirstPictureOfLongGame(benchmark::State &state)
+{
+    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 500000);
+    view->fractal()->setIterations(2000000000);
+    double worstGapMs = 0;
+    float shade = 0.0f;
+    for (auto _ : state) {
+        worstGapMs = std::max(worstGapMs, longestTimerGapMs([&](const QElapsedTimer &) {
+            bool swapped = false;
+            const auto onSwap = QObject::connect(view.get(), &QOpenGLWidget::frameSwapped, [&] { swapped = true; });
+            shade = shade > 0.5f ? 0.0f : shade + 0.01f;
+            view->fractal()->setBgColor({shade, shade, shade, 1.0f});
+            view->update();
+            while (!swapped)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QObject::disconnect(onSwap);
+        }));
+    }
+    state.counters["max_gap_ms"] = worstGapMs;
+}
+BENCHMARK(BM_EditToFirstPictureOfLongGame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
 // The same ticker with nothing drawn: what the machine itself costs (other
 // processes sharing the cores), to read the figure above against.
 void BM_EventLoopGapIdle(benchmark::State &state)

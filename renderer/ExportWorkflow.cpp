@@ -346,6 +346,9 @@ void ExportWorkflow::startExport()
     if (problem.isEmpty() && (count < 1 || count > std::numeric_limits<int32_t>::max()))
         problem = QStringLiteral("the iteration count must be between 1 and %1")
                       .arg(std::numeric_limits<int32_t>::max());
+    const std::optional<DensityOptions> density = sheet->densityOptions();
+    if (problem.isEmpty() && density)
+        problem = densitySizeError(rect, density->supersample);
     if (problem.isEmpty() && _exportFileName.isEmpty())
         problem = QStringLiteral("no file was chosen to export to");
     if (!problem.isEmpty()) {
@@ -353,6 +356,7 @@ void ExportWorkflow::startExport()
         return;
     }
 
+    sheet->rememberRendering();
     sheet->exportButton()->setEnabled(false);
     sheet->cancelButton()->setEnabled(true);
     _exportIterations = static_cast<int32_t>(count);
@@ -360,7 +364,7 @@ void ExportWorkflow::startExport()
     setExportProgress(0);
     setExportStatus(QStringLiteral("Drawing fractal..."));
     // The worker draws from a copy, so edits made meanwhile cannot reach it.
-    ExportJob job{buildChaosTables(*fractal), static_cast<int32_t>(count), rect, _exportFileName};
+    ExportJob job{buildChaosTables(*fractal), static_cast<int32_t>(count), rect, _exportFileName, density};
     _exportThread = std::thread([shared = _shared, job = std::move(job)] { doExportWithOptions(shared, job); });
 }
 
@@ -401,8 +405,9 @@ void ExportWorkflow::doExportWithOptions(const std::shared_ptr<Shared> &shared, 
     int progress = 0;
     const auto post = [shared](std::function<void(ExportWorkflow &)> call) { postToOwner(shared, std::move(call)); };
     QString error;
-    const QByteArray data = hiResImageData(kImageFormatPNG, job.tables, job.iterations, job.rect,
-                                           sheetCallbacks(shared, progress, post), &error);
+    ExportCallbacks callbacks = sheetCallbacks(shared, progress, post);
+    callbacks.density = job.density;
+    const QByteArray data = hiResImageData(kImageFormatPNG, job.tables, job.iterations, job.rect, callbacks, &error);
     QString failure;
     // A cancel that came while encoding still leaves no file behind.
     const bool cancelled = shared->cancel.load();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "renderer/ChaosGame.h"
+#include "renderer/DensityImage.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class QDialog;
@@ -99,6 +101,7 @@ private:
         int32_t iterations = 0;
         QRectF rect;
         QString path;
+        std::optional<DensityOptions> density;
     };
 
     QString proposedExportName() const;

@@ -18,15 +18,25 @@ GlPictureWorker::~GlPictureWorker()
     _pool.waitForDone();
 }
 
-quint64 GlPictureWorker::request(ChaosTables tables, QSize size)
+quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
 {
     const quint64 generation = ++_generation;
     ++_running;
-    _pool.start([this, tables = std::move(tables), size, generation] {
+    _pool.start([this, tables = std::move(tables), size, density, generation] {
         const auto current = [this, generation] { return _generation.load(std::memory_order_relaxed) == generation; };
         QImage picture;
+        const auto partial = [this, generation](const QImage &growing, double done) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, growing, done, generation] {
+                    if (_generation.load() == generation)
+                        emit picturePartial(growing, done, generation);
+                },
+                Qt::QueuedConnection);
+        };
         if (current())
-            picture = plotGlPoints(tables, tables.iterations, size, 0.0f, current);
+            picture = density ? plotDensityPreview(tables, size, current)
+                              : plotGlPoints(tables, tables.iterations, size, 0.0f, current, partial);
         if (!picture.isNull() && current()) {
             // Queued: the receiver lives on the main thread. Posted events die
             // with this object, and the destructor waits for the pool first.

@@ -23,8 +23,9 @@ public:
     // Abandons any draw and waits for it to stop.
     ~GlPictureWorker() override;
 
-    // Starts drawing from the given snapshot; returns the request's generation.
-    quint64 request(ChaosTables tables, QSize size);
+    // Starts drawing from the given snapshot, as points or as the density
+    // picture; returns the request's generation.
+    quint64 request(ChaosTables tables, QSize size, bool density = false);
     // Makes every running or queued draw stop without delivering anything;
     // returns a generation that no draw of this worker carries.
     quint64 abandon();
@@ -33,6 +34,9 @@ public:
 signals:
     // On the worker's thread of affinity, for the newest request only.
     void pictureReady(const QImage &picture, quint64 generation);
+    // The newest request's picture while it grows (points only), with the
+    // share of the iterations done.
+    void picturePartial(const QImage &picture, double done, quint64 generation);
 
 private:
     QThreadPool _pool;

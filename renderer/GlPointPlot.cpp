@@ -1,5 +1,12 @@
 #include "renderer/GlPointPlot.h"
 
+#include "renderer/DensityImage.h"
+#include "renderer/RasterImage.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -37,7 +44,7 @@ bool sameBits(const std::vector<T> &a, const std::vector<T> &b)
 } // namespace
 
 QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
-                    const std::function<bool()> &keepGoing)
+                    const std::function<bool()> &keepGoing, const PartialPicture &partial)
 {
     if (size.isEmpty())
         return {};
@@ -69,8 +76,47 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
         reinterpret_cast<quint32 *>(bits + row * stride)[column] = packRgba(r, g, b, 1.0f);
     };
 
-    const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, [&] { return !keepGoing || keepGoing(); });
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextPartial = kPartialPictureMs;
+    int64_t chunks = 0;
+    const auto goOn = [&] {
+        ++chunks;
+        if (partial && clock.elapsed() >= nextPartial) {
+            nextPartial = clock.elapsed() + kPartialPictureMs;
+            partial(image.copy(), std::min(1.0, double(chunks) * kChaosChunk / std::max(iterations, 1)));
+        }
+        return !keepGoing || keepGoing();
+    };
+    const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, goOn);
     return finished ? image : QImage();
+}
+
+QImage plotDensityPreview(const ChaosTables &tables, QSize size, const std::function<bool()> &keepGoing)
+{
+    if (size.isEmpty())
+        return {};
+    QImage image(size, QImage::Format_RGBA64);
+    if (image.isNull())
+        return {};
+    // Over a transparent background the tone mapping would live in alpha
+    // alone, which the screen does not show.
+    ChaosTables opaque = tables;
+    opaque.bgColor.a = 1.0f;
+    std::atomic<bool> cancel{false};
+    DrawObserver observer;
+    observer.threads = QThread::idealThreadCount();
+    observer.cancel = &cancel;
+    if (keepGoing)
+        observer.progressIncrement = [&] {
+            if (!keepGoing())
+                cancel = true;
+        };
+    const DensityOptions options;
+    observer.density = options;
+    if (!drawDensity(image, QRectF(QPointF(0, 0), size), opaque, opaque.iterations, options, observer))
+        return {};
+    return image.convertToFormat(QImage::Format_RGBA8888);
 }
 
 bool samePicture(const ChaosTables &a, const ChaosTables &b)

@@ -27,6 +27,9 @@ namespace {
 // games go to the worker so that the window never stalls.
 constexpr int32_t kDirectDrawIterations = 500000;
 
+// A draw that runs longer than this shows how far it has come.
+constexpr qint64 kProgressShownAfterMs = 500;
+
 // Larger batches than this would only cost memory: the arrays of one batch
 // take 20 bytes a point.
 constexpr size_t kPointBatch = size_t(1) << 20;
@@ -45,6 +48,7 @@ MyOpenGLView::MyOpenGLView(QWidget *parent)
     surface.setProfile(QSurfaceFormat::NoProfile);
     setFormat(surface);
     connect(_worker, &GlPictureWorker::pictureReady, this, &MyOpenGLView::showPicture);
+    connect(_worker, &GlPictureWorker::picturePartial, this, &MyOpenGLView::showPartialPicture);
 }
 
 MyOpenGLView::~MyOpenGLView()
@@ -143,6 +147,14 @@ void MyOpenGLView::setPointPath(PointPath path)
     requestRedraw();
 }
 
+void MyOpenGLView::setDensityPreview(bool on)
+{
+    if (_densityPreview == on)
+        return;
+    _densityPreview = on;
+    requestRedraw();
+}
+
 void MyOpenGLView::requestRedraw()
 {
     _hasRequest = false;
@@ -151,7 +163,8 @@ void MyOpenGLView::requestRedraw()
 
 bool MyOpenGLView::pictureIsCurrent() const
 {
-    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pictureSquare().size())
+    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pictureSquare().size()
+        || (_pointPath == PointPath::CpuImage && _requestedDensity != _densityPreview))
         return false;
     if (_pointPath == PointPath::CpuImage && _picture.isNull())
         return false;
@@ -269,18 +282,30 @@ void MyOpenGLView::paintGL()
 
     // Only a picture that would differ is drawn again: a repaint for any other
     // reason (an expose, a finished picture arriving) shows the one there is.
-    if (!_hasRequest || _requestedSize != square || !samePicture(tables, _requested)) {
+    if (!_hasRequest || _requestedSize != square || _requestedDensity != _densityPreview
+        || !samePicture(tables, _requested)) {
         _requested = tables;
         _requestedSize = square;
+        _requestedDensity = _densityPreview;
         _hasRequest = true;
         if (tables.iterations <= kDirectDrawIterations) {
             // A short game is drawn here and now: the new picture is on screen
             // in this frame, so redrawing keeps up with a drag on the editor.
             _requestGeneration = _worker->abandon();
-            _picture = plotGlPoints(tables, tables.iterations, square, 0.0f);
+            _picture = _densityPreview ? plotDensityPreview(tables, square)
+                                       : plotGlPoints(tables, tables.iterations, square, 0.0f);
             _pictureGeneration = _requestGeneration;
+            _drawDone = -1.0;
         } else {
-            _requestGeneration = _worker->request(std::move(tables), square);
+            // The first part of the iterations is on screen at once, so the
+            // canvas follows every edit; the worker refines it to the full count.
+            ChaosTables preview = tables;
+            preview.iterations = kDirectDrawIterations;
+            _requestGeneration = _worker->request(std::move(tables), square, _densityPreview);
+            _picture = _densityPreview ? plotDensityPreview(preview, square)
+                                       : plotGlPoints(preview, preview.iterations, square, 0.0f);
+            _drawDone = double(kDirectDrawIterations) / _requested.iterations;
+            _drawClock.start();
         }
     }
     // The clear fills the whole canvas with the backdrop; the picture fills the square.
@@ -288,6 +313,8 @@ void MyOpenGLView::paintGL()
     useSquareViewport();
     if (!_picture.isNull())
         drawImageQuad(_picture, false);
+    if (_drawDone >= 0.0 && _drawClock.isValid() && _drawClock.elapsed() > kProgressShownAfterMs)
+        drawProgress(_drawDone);
     _gl->glFlush();
     if (_pictureGeneration == _requestGeneration && !_picture.isNull())
         emit pictureShown();
@@ -297,9 +324,36 @@ void MyOpenGLView::showPicture(const QImage &picture, quint64 generation)
 {
     if (generation != _requestGeneration)
         return;
+    _drawDone = -1.0;
     _picture = picture;
     _pictureGeneration = generation;
     update();
+}
+
+void MyOpenGLView::showPartialPicture(const QImage &picture, double done, quint64 generation)
+{
+    // The worker's growing picture replaces the preview only once it holds more.
+    if (generation != _requestGeneration || done * _requested.iterations < kDirectDrawIterations)
+        return;
+    _picture = picture;
+    _drawDone = done;
+    update();
+}
+
+void MyOpenGLView::drawProgress(double done)
+{
+    // A thin bar along the bottom of the picture, in the inverse of the background.
+    const _rgb_color bg = _fractal->bgColor();
+    const float height = 4.0f * 3.0f / std::max(1, pictureSquare().height());
+    _gl->glDisable(GL_TEXTURE_2D);
+    loadProjection(false);
+    _gl->glColor3f(1.0f - bg.r, 1.0f - bg.g, 1.0f - bg.b);
+    _gl->glBegin(GL_QUADS);
+    _gl->glVertex2f(-2, -2);
+    _gl->glVertex2f(-2 + 4.0f * float(done), -2);
+    _gl->glVertex2f(-2 + 4.0f * float(done), -2 + height);
+    _gl->glVertex2f(-2, -2 + height);
+    _gl->glEnd();
 }
 
 void MyOpenGLView::loadProjection(bool flipped)

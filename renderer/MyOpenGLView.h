@@ -4,6 +4,7 @@
 #include "renderer/ChaosGame.h"
 #include "renderer/ExportWorkflow.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLWidget>
 #include <QPointer>
@@ -60,6 +61,10 @@ public:
 
     PointPath pointPath() const { return _pointPath; }
     void setPointPath(PointPath path);
+    // Draws the on-screen picture in density mode (hits counted per pixel and
+    // tone mapped) instead of points; off by default.
+    bool densityPreview() const { return _densityPreview; }
+    void setDensityPreview(bool on);
     // Draws the picture again even though nothing changed.
     void requestRedraw();
     // The square of framebuffer pixels (origin bottom left) the picture
@@ -115,6 +120,8 @@ private:
     void useSquareViewport();
 
     void showPicture(const QImage &picture, quint64 generation);
+    void showPartialPicture(const QImage &picture, double done, quint64 generation);
+    void drawProgress(double done);
     void drawBackground(float alpha, bool opaqueQuad, bool flipped);
     void loadProjection(bool flipped);
     void drawPoints(const ChaosTables &tables, int32_t iterations);
@@ -134,11 +141,17 @@ private:
     ChaosTables _requested;
     QSize _requestedSize;
     bool _hasRequest = false;
+    bool _densityPreview = false;
+    bool _requestedDensity = false;
     quint64 _requestGeneration = 0;
     // The newest finished picture and the request it answers.
     QImage _picture;
     quint64 _pictureGeneration = 0;
     qint64 _uploadedImageKey = 0;
+    // The share of a long draw done so far (negative when none runs), and
+    // how long it has been running.
+    double _drawDone = -1.0;
+    QElapsedTimer _drawClock;
     unsigned int _texture = 0;
 };
 

@@ -1,0 +1,152 @@
+#include "GlViewTestSupport.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+using namespace attractor;
+using namespace attractor::test;
+
+namespace {
+
+// A filled attractor whose density varies: four overlapping white maps over
+// black, chosen with unequal weights.
+FracPtr filled(int32_t iterations)
+{
+    const _rgb_color white{1, 1, 1, 1};
+    return makeFractal({{{0.6, 0.6}, {-0.6, -0.6}, white, 1}, {{0.6, 0.6}, {0.6, -0.6}, white, 2},
+                        {{0.6, 0.6}, {0.6, 0.6}, white, 3}, {{0.6, 0.6}, {-0.6, 0.6}, white, 6}},
+                       iterations);
+}
+
+// The summed colour distance of every pixel from the corner (never hit), and
+// how many pixels differ: points light pixels at full strength, density dims
+// the rarely hit ones. Alpha is left out: the screen does not show it.
+std::pair<double, int> contrastOf(const QImage &picture)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGBA64);
+    const QRgba64 bg = image.pixelColor(0, 0).rgba64();
+    std::pair<double, int> c{0.0, 0};
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgba64 p = image.pixelColor(x, y).rgba64();
+            const int d = std::abs(p.red() - bg.red()) + std::abs(p.green() - bg.green()) + std::abs(p.blue() - bg.blue());
+            c.first += d / 65535.0;
+            c.second += d > 0;
+        }
+    return c;
+}
+
+template <typename W> W *field(QDialog *sheet, const char *name)
+{
+    return sheet->findChild<W *>(QString::fromLatin1(name));
+}
+
+// The combo's index (0 points, 1 density), supersampling, gamma, brightness.
+using Rendering = std::tuple<int, int, double, double>;
+
+class DensityGui : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QSettings().clear();
+        MyOpenGLView::setSavePanelRunner([this](MyOpenGLView &, const auto &, const auto &done) { done(1, out); });
+    }
+    void TearDown() override { MyOpenGLView::setSavePanelRunner({}); }
+
+    // The filled fractal exported at 160 x 160 through a fresh canvas's sheet.
+    QImage exportWith(const Rendering &r)
+    {
+        auto view = shownView({120, 120}, filled(400000));
+        view->exportToHiRes();
+        QDialog *sheet = view->exportOptionsWindow();
+        field<QLineEdit>(sheet, "widthBox")->setText(QStringLiteral("160"));
+        field<QLineEdit>(sheet, "heightBox")->setText(QStringLiteral("160"));
+        field<QComboBox>(sheet, "renderingBox")->setCurrentIndex(std::get<0>(r));
+        field<QSpinBox>(sheet, "supersampleBox")->setValue(std::get<1>(r));
+        field<QDoubleSpinBox>(sheet, "gammaBox")->setValue(std::get<2>(r));
+        field<QDoubleSpinBox>(sheet, "brightnessBox")->setValue(std::get<3>(r));
+        view->startExport();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !sheet->isVisible(); }, 60000));
+        return QImage(out);
+    }
+
+    QTemporaryDir dir;
+    QString out = dir.filePath(QStringLiteral("out.png"));
+};
+
+} // namespace
+
+TEST_F(DensityGui, SheetsRenderingReachesTheWrittenPicture)
+{
+    const auto [pointsSum, pointsLit] = contrastOf(exportWith({0, 1, 2.2, 1.0}));
+    ASSERT_GT(pointsLit, 5000);
+    // Lower gamma and brightness dim the picture, and so does averaging
+    // supersampled pixels down at the sparse edges; each lights about the
+    // points picture's pixels. Bounds: shares of the points picture's sum.
+    const std::tuple<Rendering, double, double> rows[] = {
+        {{1, 1, 2.2, 1.0}, 0.40, 0.62},
+        {{1, 1, 1.0, 1.0}, 0.18, 0.33},
+        {{1, 1, 2.2, 0.5}, 0.20, 0.31},
+        {{1, 2, 2.2, 1.0}, 0.24, 0.42},
+    };
+    for (const auto &[rendering, lowest, highest] : rows) {
+        SCOPED_TRACE(testing::Message() << "supersample " << std::get<1>(rendering) << " gamma "
+                                        << std::get<2>(rendering) << " brightness " << std::get<3>(rendering));
+        const auto [sum, lit] = contrastOf(exportWith(rendering));
+        EXPECT_GT(lit, pointsLit * 0.8);
+        EXPECT_GT(sum, pointsSum * lowest);
+        EXPECT_LT(sum, pointsSum * highest);
+    }
+}
+
+TEST_F(DensityGui, SheetRemembersTheRenderingOfTheLastExport)
+{
+    for (const Rendering &r : {Rendering{1, 3, 3.5, 0.25}, Rendering{0, 2, 1.5, 0.75}}) {
+        exportWith(r);
+        auto view = shownView({60, 60}, filled(1000));
+        QDialog *sheet = view->exportOptionsWindow();
+        EXPECT_EQ(Rendering(field<QComboBox>(sheet, "renderingBox")->currentIndex(),
+                            field<QSpinBox>(sheet, "supersampleBox")->value(),
+                            field<QDoubleSpinBox>(sheet, "gammaBox")->value(),
+                            field<QDoubleSpinBox>(sheet, "brightnessBox")->value()),
+                  r);
+    }
+}
+
+TEST_F(DensityGui, PreviewTogglesTheOnScreenPicture)
+{
+    // Drawn on the main thread and on the worker.
+    for (const int32_t iterations : {200000, 700000}) {
+        SCOPED_TRACE(iterations);
+        auto view = shownView({200, 200}, filled(iterations));
+        EXPECT_FALSE(view->densityPreview());
+        std::vector<std::pair<double, int>> shown;
+        for (const bool density : {false, true, false}) {
+            view->setDensityPreview(density);
+            ASSERT_TRUE(waitForPicture(*view));
+            shown.push_back(contrastOf(view->grabFramebuffer()));
+        }
+        EXPECT_GT(shown[1].second, shown[0].second * 0.8);
+        EXPECT_GT(shown[1].first, shown[0].first * 0.3);
+        EXPECT_LT(shown[1].first, shown[0].first * 0.65);
+        EXPECT_NEAR(shown[2].first, shown[0].first, shown[0].first * 0.03);
+    }
+}
+
+TEST(ProgressiveCanvas, LongGameShowsAPreviewAtOnceAndThenGrows)
+{
+    auto view = shownView({200, 200}, filled(2000000000));
+    QTest::qWait(50);
+    const int preview = contrastOf(view->grabFramebuffer()).second;
+    EXPECT_GT(preview, 5000) << "the canvas stays black while the long draw runs";
+    QTest::qWait(1500);
+    // Later pictures hold the preview's pixels and more, and are not final.
+    EXPECT_GT(contrastOf(view->grabFramebuffer()).second, preview);
+    EXPECT_FALSE(view->pictureIsCurrent());
+}
