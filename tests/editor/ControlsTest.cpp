@@ -1,11 +1,8 @@
-#include "widgets/ColorWell.h"
 #include "widgets/FloatSlider.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-
-#include <utility>
 
 using namespace attractor;
 
@@ -21,24 +18,10 @@ TEST(FloatSlider, KeepsShownValuesAndMapsUserPositions)
     }
     EXPECT_EQ(slider.value(), slider.maximum()) << "out of range pins the handle";
     EXPECT_EQ(spy.count(), 0);
-
     for (const auto &[position, value] : {std::pair{slider.minimum(), -2.0f}, std::pair{slider.maximum() / 2, 2.0f},
                                           std::pair{slider.maximum(), 6.0f}}) {
         slider.setValue(position);
         EXPECT_EQ(slider.floatValue(), value);
         EXPECT_EQ(spy.takeLast().front().toFloat(), value);
     }
-}
-
-TEST(ColorWell, OnlyAChosenColourIsAnnounced)
-{
-    ColorWell well;
-    QSignalSpy spy(&well, &ColorWell::colorChanged);
-    well.setColor(Qt::green);
-    EXPECT_EQ(well.color(), QColor(Qt::green));
-    EXPECT_EQ(spy.count(), 0);
-    well.chooseColor(Qt::blue);
-    well.chooseColor(QColor());
-    EXPECT_EQ(well.color(), QColor(Qt::blue));
-    EXPECT_EQ(spy.count(), 1);
 }
