@@ -45,7 +45,6 @@ public:
         changes.clear();
     }
     void TearDown() override { setBeepHandler({}); }
-
     TransformPtr addMap(QPointF translation, QPointF scale = {0.5, 0.5}, float rotation = 0.0f)
     {
         auto t = std::make_shared<QvTransform>(scale, rotation, translation, _rgb_color{0.2f, 0.4f, 0.6f, 1.0f});
@@ -61,14 +60,11 @@ public:
     }
 
     static QPoint widgetPoint(QPointF p) { return QPoint(qRound(p.x()), qRound(kSize - p.y())); }
-    void press(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
+    void press(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}, bool up = false)
     {
-        QTest::mouseEvent(QTest::MousePress, view, b, m, widgetPoint(p));
+        QTest::mouseEvent(up ? QTest::MouseRelease : QTest::MousePress, view, b, m, widgetPoint(p));
     }
-    void release(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
-    {
-        QTest::mouseEvent(QTest::MouseRelease, view, b, m, widgetPoint(p));
-    }
+    void release(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}) { press(p, b, m, true); }
     void click(QPointF p) { press(p), release(p); }
     // Unlike QTest's, this move keeps fractions and the modifiers of the moment.
     void move(QPointF p, Qt::MouseButtons buttons, Qt::KeyboardModifiers m = {})
