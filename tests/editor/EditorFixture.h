@@ -58,13 +58,15 @@ public:
         changes.clear();
         return t;
     }
-
-    static QPoint widgetPoint(QPointF p) { return QPoint(qRound(p.x()), qRound(kSize - p.y())); }
-    void press(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}, bool up = false)
+    void press(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {},
+               QTest::MouseAction a = QTest::MousePress)
     {
-        QTest::mouseEvent(up ? QTest::MouseRelease : QTest::MousePress, view, b, m, widgetPoint(p));
+        QTest::mouseEvent(a, view, b, m, QPointF(p.x(), kSize - p.y()).toPoint());
     }
-    void release(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {}) { press(p, b, m, true); }
+    void release(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
+    {
+        press(p, b, m, QTest::MouseRelease);
+    }
     void click(QPointF p) { press(p), release(p); }
     // Unlike QTest's, this move keeps fractions and the modifiers of the moment.
     void move(QPointF p, Qt::MouseButtons buttons, Qt::KeyboardModifiers m = {})
@@ -79,8 +81,7 @@ public:
     }
     static void expectNear(QPointF actual, QPointF expected, double tolerance)
     {
-        EXPECT_LE(QLineF(actual, expected).length(), tolerance) << "expected " << expected.x() << ", " << expected.y()
-                                                                 << "; got " << actual.x() << ", " << actual.y();
+        EXPECT_LE(QLineF(actual, expected).length(), tolerance) << "expected " << expected.x() << ", " << expected.y();
     }
 
     const std::unique_ptr<QWidget> window = std::make_unique<QWidget>();

@@ -13,22 +13,24 @@ using namespace attractor::test;
 
 constexpr double kEighth = std::numbers::pi / 4;
 
-// Drags of the selected map at the centre, scale 0.5, handle at (250, 250).
+// Drags of the selected map at the centre, scale 0.5, handle at (250, 250); moves stop on the edges.
 TEST_F(EditorTest, DragScalesTurnsAndMovesTheSelectedMap)
 {
+    // With `covered` a second map is drawn over the handle.
     const struct {
         QPointF from, to, scale, translation;
         double rotation = 0;
         Qt::MouseButton button = Qt::LeftButton;
         Qt::KeyboardModifiers modifiers = {};
-        bool covered = false; // a second map drawn over the handle
+        bool covered = false;
     } cases[] = {
         {{250, 250}, {300, 220}, {1.0, 0.2}, {0, 0}},
         {{250, 250}, {300, 220}, {1.0, 0.2}, {0, 0}, 0, Qt::LeftButton, {}, true},
         {{250, 250}, {200, 270.71}, {0.5, 0.5}, {0, 0}, kEighth, Qt::LeftButton, Qt::AltModifier},
         {{250, 250}, {270.71, 200}, {0.5, 0.5}, {0, 0}, -kEighth, Qt::LeftButton, Qt::AltModifier},
         {{250, 250}, {200, 270.71}, {0.5, 0.5}, {0, 0}, kEighth, Qt::RightButton},
-        // A moved glyph keeps the grab point and stops exactly on the edges.
+        // The right button's handle is round: its square corner moves the glyph.
+        {{246, 246}, {256, 256}, {0.5, 0.5}, {0.1, 0.1}, 0, Qt::RightButton},
         {{210, 190}, {300, 300}, {0.5, 0.5}, {0.9, 1.1}},
         {{210, 190}, {1500, 300}, {0.5, 0.5}, {2.0, 1.1}},
         {{200, 200}, {-900, -900}, {0.5, 0.5}, {-2.0, -2.0}},
@@ -45,7 +47,6 @@ TEST_F(EditorTest, DragScalesTurnsAndMovesTheSelectedMap)
         EXPECT_EQ(t->translation(), c.translation);
         EXPECT_EQ(above->translation(), QPointF(c.covered ? 0.5 : 1.5, 1.5));
         EXPECT_EQ(changes.count(), 1) << "one drag step, one change";
-        EXPECT_FALSE(view->scalingSelection());
     }
 }
 
@@ -89,7 +90,6 @@ TEST_F(EditorTest, KeysNudgeScaleAndTurnTheSelection)
         {Qt::Key_Up, Qt::ControlModifier, 1, 1, 6.2831855f, 0.0174534f},
         {Qt::Key_Down, Qt::ControlModifier, 1, 1, 0, 6.265732f},
         {Qt::Key_B, Qt::ControlModifier, 1, 1, 20, static_cast<float>(20.0f + 0.017453292519944444 - 6.28318530718)},
-        {Qt::Key_F, Qt::ControlModifier, 1, 1, 0, 6.265732f},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "key " << c.key << " mods " << c.mods << " rotation " << c.rotation);
@@ -175,11 +175,9 @@ TEST_F(EditorTest, AnEditRedrawsTheRenderer)
     renderer->setGeometry(kSize + 10, kSize - 80, 64, 64);
     renderer->show();
     view->setFractalView(renderer);
-    addMap({0, 0});
+    selectNewMap({0, 0});
     ASSERT_TRUE(QTest::qWaitFor([&] { return renderer->pictureIsCurrent(); }, 30000));
-    click({180, 180});
     QTest::keyClick(view, Qt::Key_Right);
-    EXPECT_EQ(changes.count(), 1);
     EXPECT_FALSE(renderer->pictureIsCurrent());
     EXPECT_TRUE(QTest::qWaitFor([&] { return renderer->pictureIsCurrent(); }, 30000));
 }
@@ -198,7 +196,7 @@ TEST_F(EditorTest, TextExportWritesEveryMapOrNamesTheFailure)
     addMap({-1, 1}, {-0.3, 0.2});
     ASSERT_TRUE(view->exportPanelDidEnd(1, file("maps.txt"), QStringLiteral("txt")));
     const QByteArray maps = contents("maps.txt");
-    EXPECT_TRUE(maps.startsWith("Transform 1:\n\tTranslation: (0.500000, -0.250000)\n\tRotation: 0.100000")) << maps.data();
+    EXPECT_TRUE(maps.startsWith("Transform 1:\n\tTranslation: (0.500000, -0.250000)\n\tRotation: 0.100000"));
     EXPECT_TRUE(maps.contains("\n\nTransform 2:\n\tTranslation: (-1.000000, 1.000000)\n")) << maps.data();
 
     LogCapture log;

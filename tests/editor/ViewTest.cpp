@@ -38,8 +38,8 @@ TEST_F(EditorTest, ShowsTheUserSquareCentredOnTheShorterSide)
     }
 }
 
-// Glyph: move, two lines, the rounded corner's curve, a line; the handle's centre;
-// the crosshairs' two strokes. Tiny maps keep a minimum glyph, the handle follows the scale.
+// Glyph (move, two lines, the rounded corner's curve, a line), handle centre, crosshairs'
+// two strokes. Tiny maps keep a minimum glyph, the handle follows the scale.
 TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
 {
     const struct {
@@ -62,19 +62,6 @@ TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
         expectNear(view->selectionBoxFromTransform(t).boundingRect().center(), c.handle, 1e-4);
         expectPath(view->crosshairsFromTransform(t), c.cross);
     }
-}
-
-// The handle is a 10-point square, round while Alt is held or the right button pressed.
-TEST_F(EditorTest, HandleIsRoundWhileOptionIsHeld)
-{
-    const TransformPtr t = selectNewMap({0, 0});
-    EXPECT_EQ(view->selectionBoxFromTransform(*t).boundingRect(), QRectF(245, 245, 10, 10));
-    press({246, 246}, Qt::RightButton); // in the square's corner, outside the circle
-    EXPECT_FALSE(view->scalingSelection());
-    EXPECT_FALSE(view->selectionBoxFromTransform(*t).contains(QPointF(254.5, 254.5)));
-    EXPECT_TRUE(view->selectionBoxFromTransform(*t).contains(QPointF(254.5, 250)));
-    release({246, 246}, Qt::RightButton);
-    EXPECT_FALSE(view->optionKeyDown()) << "the release takes the real Alt key again";
 }
 
 TEST_F(EditorTest, HitTestFindsTheTopmostGlyphUnderThePoint)
@@ -115,10 +102,10 @@ TEST_F(EditorTest, ControlsAndInfoPanelFollowTheSelection)
             all << field->text();
         return all.join(u'|');
     };
-    EXPECT_EQ(texts(), QStringLiteral("(0.500, -0.250)|0.100 radians|(0.500, 0.500)|0.497502|-0.0499167|0.0499167|0.497502"));
+    EXPECT_EQ(texts(), QStringLiteral("(0.500, -0.250)|0.100 radians|(0.500, 0.500)|"
+                                      "0.497502|-0.0499167|0.0499167|0.497502"));
     view->setSelection(nullptr);
     EXPECT_EQ(texts(), QStringLiteral("||||||"));
-    EXPECT_FLOAT_EQ(probabilitySlider->floatValue(), -0.25f) << "only the enabling changes";
     EXPECT_EQ(changes.count(), 0) << "showing values is no edit";
 }
 
@@ -130,10 +117,9 @@ TEST_F(EditorTest, ControlsAreEnabledBySelectionAndMapCount)
             addMap({0, 0});
         view->updateDisplay();
         view->setSelection(maps ? fractal->transforms()->front().get() : nullptr);
-        const bool on = maps > 0;
         EXPECT_EQ(std::tuple(newButton->isEnabled(), deleteButton->isEnabled(), rotationSlider->isEnabled(),
                              colorWell->isEnabled(), probabilitySlider->isEnabled(), infoButton->isEnabled()),
-                  std::tuple(newOn, deleteOn, on, on, on, on)) << maps;
+                  std::tuple(newOn, deleteOn, maps > 0, maps > 0, maps > 0, maps > 0)) << maps;
     }
     view->newTransform(); // the menu command still comes while the button is off
     EXPECT_EQ(fractal->transforms()->size(), 10u);
@@ -154,11 +140,9 @@ TEST_F(EditorTest, PaintsSquareAxesGlyphsAndHandle)
     EXPECT_TRUE(std::abs(green.red() - 51) <= 2 && green.green() == 255 && std::abs(green.blue() - 51) <= 2);
     // The red map's handle at (250, 350): white inside, black around; a three-wide outline.
     EXPECT_EQ(pixel(image, 250, 350), QColor(Qt::white));
-    EXPECT_LT(pixel(image, 245.5, 350).red(), 80);
-    EXPECT_LT(pixel(image, 150.6, 300).red(), 60);
+    EXPECT_TRUE(pixel(image, 245.5, 350).red() < 80 && pixel(image, 150.6, 300).red() < 60);
 }
 
-// The user's positions map onto the slider's range.
 TEST(FloatSlider, MapsUserPositionsOntoItsRange)
 {
     FloatSlider slider;
