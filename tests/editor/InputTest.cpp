@@ -39,13 +39,14 @@ TEST_F(EditorTest, DragScalesTurnsAndMovesTheSelectedMap)
         SCOPED_TRACE(testing::Message() << c.to.x() << ", " << c.to.y() << (c.covered ? " covered" : ""));
         fractal->transforms()->clear();
         const TransformPtr t = selectNewMap({0, 0});
-        const TransformPtr above = addMap({c.covered ? 0.5 : 1.5, 1.5});
+        const double aboveAt = c.covered ? 0.5 : 1.5;
+        const TransformPtr above = addMap({aboveAt, aboveAt});
         drag(c.from, c.to, c.button, c.modifiers);
         EXPECT_EQ(view->selection(), t.get());
         expectNear(t->scale(), c.scale, 1e-3);
         EXPECT_NEAR(t->rotation(), c.rotation, 1e-4);
         EXPECT_EQ(t->translation(), c.translation);
-        EXPECT_EQ(above->translation(), QPointF(c.covered ? 0.5 : 1.5, 1.5));
+        EXPECT_EQ(above->translation(), QPointF(aboveAt, aboveAt));
         EXPECT_EQ(changes.count(), 1) << "one drag step, one change";
     }
 }

@@ -38,8 +38,7 @@ TEST_F(EditorTest, ShowsTheUserSquareCentredOnTheShorterSide)
     }
 }
 
-// Glyph (move, two lines, the rounded corner's curve, a line), handle centre, crosshairs'
-// two strokes. Tiny maps keep a minimum glyph, the handle follows the scale.
+// Glyph outline round its rounded corner, handle centre, crosshairs; tiny maps keep a minimum glyph.
 TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
 {
     const struct {
