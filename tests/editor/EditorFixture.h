@@ -1,20 +1,19 @@
 #pragma once
 
-#include "support/PaintCounter.h"
-
 #include "support/LogCapture.h"
 
 #include "editor/Beep.h"
-#include "widgets/ColorWell.h"
-#include "widgets/FloatSlider.h"
 #include "editor/QvIFSView.h"
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
+#include "widgets/ColorWell.h"
+#include "widgets/FloatSlider.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QLineF>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -24,109 +23,77 @@
 
 namespace attractor::test {
 
-// A 400 x 400 canvas in a window with all its controls. Points given to the
-// helpers are view coordinates (y up): design (x, y) is widget (x, 400 - y).
+// A 400 x 400 canvas beside its controls, an empty fractal. Points given to
+// the helpers are view coordinates (y up): view (x, y) is widget (x, 400 - y).
 class EditorTest : public ::testing::Test
 {
-protected:
+public:
     static constexpr int kSize = 400;
 
     void SetUp() override
     {
-        window = std::make_unique<QWidget>();
         window->resize(kSize + 200, kSize);
-        view = new QvIFSView(window.get());
         view->setGeometry(0, 0, kSize, kSize);
-        newButton = new QPushButton(QStringLiteral("New"), window.get());
-        deleteButton = new QPushButton(QStringLiteral("Delete"), window.get());
-        infoButton = new QPushButton(QStringLiteral("Info"), window.get());
-        rotationSlider = new FloatSlider(window.get());
-        probabilitySlider = new FloatSlider(window.get());
-        colorWell = new ColorWell(window.get());
-        for (QWidget *w : std::initializer_list<QWidget *>{newButton, deleteButton, infoButton,
-                                                          rotationSlider, probabilitySlider, colorWell})
-            w->move(kSize + 10, w->y());
+        for (QWidget *w : std::initializer_list<QWidget *>{newButton, deleteButton, infoButton, rotationSlider,
+                                                          probabilitySlider, colorWell})
+            w->move(kSize + 10, 0);
         view->setControls({newButton, deleteButton, rotationSlider, colorWell, probabilitySlider, infoButton});
-
-        fractal = std::make_shared<QvFrac>(std::make_shared<TransformList>(), 1000, defaultRGBColor());
         view->setFractal(fractal);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        QCoreApplication::processEvents();
-
         setBeepHandler([this] { ++beeps; });
-        changes = std::make_unique<QSignalSpy>(view, &QvIFSView::changeMade);
-        view->installEventFilter(&paintCounter);
+        changes.clear();
     }
-
-    void TearDown() override
-    {
-        setBeepHandler({});
-        changes.reset();
-        window.reset();
-    }
-
+    void TearDown() override { setBeepHandler({}); }
     TransformPtr addMap(QPointF translation, QPointF scale = {0.5, 0.5}, float rotation = 0.0f)
     {
         auto t = std::make_shared<QvTransform>(scale, rotation, translation, _rgb_color{0.2f, 0.4f, 0.6f, 1.0f});
         fractal->transforms()->push_back(t);
         return t;
     }
-
-    static QPoint widgetPoint(QPointF viewPoint)
+    TransformPtr selectNewMap(QPointF translation, QPointF scale = {0.5, 0.5}, float rotation = 0.0f)
     {
-        return QPoint(qRound(viewPoint.x()), qRound(kSize - viewPoint.y()));
+        TransformPtr t = addMap(translation, scale, rotation);
+        view->setSelection(t.get());
+        changes.clear();
+        return t;
     }
-
-    // Whole-point presses and releases go through QTest like a user's clicks.
-    void press(QPointF viewPoint, Qt::MouseButton button = Qt::LeftButton,
-               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    void press(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {},
+               QTest::MouseAction a = QTest::MousePress)
     {
-        QTest::mouseEvent(QTest::MousePress, view, button, modifiers, widgetPoint(viewPoint));
+        QTest::mouseEvent(a, view, b, m, QPointF(p.x(), kSize - p.y()).toPoint());
     }
-    void release(QPointF viewPoint, Qt::MouseButton button = Qt::LeftButton,
-                 Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    void release(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
     {
-        QTest::mouseEvent(QTest::MouseRelease, view, button, modifiers, widgetPoint(viewPoint));
+        press(p, b, m, QTest::MouseRelease);
     }
-
-    // Moves carry fractional positions and the modifiers of the moment,
-    // which QTest's own move drops.
-    void move(QPointF viewPoint, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    void click(QPointF p) { press(p), release(p); }
+    // Unlike QTest's, this move keeps fractions and the modifiers of the moment.
+    void move(QPointF p, Qt::MouseButtons buttons, Qt::KeyboardModifiers m = {})
     {
-        const QPointF local(viewPoint.x(), kSize - viewPoint.y());
-        QMouseEvent event(QEvent::MouseMove, local, view->mapToGlobal(local), Qt::NoButton, buttons,
-                          modifiers);
+        const QPointF local(p.x(), kSize - p.y());
+        QMouseEvent event(QEvent::MouseMove, local, view->mapToGlobal(local), Qt::NoButton, buttons, m);
         QApplication::sendEvent(view, &event);
     }
-
-    void drag(QPointF from, QPointF to, Qt::MouseButton button = Qt::LeftButton,
-              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    void drag(QPointF from, QPointF to, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
     {
-        press(from, button, modifiers);
-        move(to, button, modifiers);
-        release(to, button, modifiers);
+        press(from, b, m), move(to, b, m), release(to, b, m);
+    }
+    static void expectNear(QPointF actual, QPointF expected, double tolerance)
+    {
+        EXPECT_LE(QLineF(actual, expected).length(), tolerance) << "expected " << expected.x() << ", " << expected.y();
     }
 
-    int paintsAfterEvents()
-    {
-        paintCounter.count = 0;
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-        return paintCounter.count;
-    }
-
-    std::unique_ptr<QWidget> window;
-    QvIFSView *view = nullptr;
-    QPushButton *newButton = nullptr;
-    QPushButton *deleteButton = nullptr;
-    QPushButton *infoButton = nullptr;
-    FloatSlider *rotationSlider = nullptr;
-    FloatSlider *probabilitySlider = nullptr;
-    ColorWell *colorWell = nullptr;
-    FracPtr fractal;
-    std::unique_ptr<QSignalSpy> changes;
-    PaintCounter paintCounter;
+    const std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
+    QvIFSView *const view = new QvIFSView(window.get());
+    QPushButton *const newButton = new QPushButton(QStringLiteral("New"), window.get());
+    QPushButton *const deleteButton = new QPushButton(QStringLiteral("Delete"), window.get());
+    QPushButton *const infoButton = new QPushButton(QStringLiteral("Info"), window.get());
+    FloatSlider *const rotationSlider = new FloatSlider(window.get());
+    FloatSlider *const probabilitySlider = new FloatSlider(window.get());
+    ColorWell *const colorWell = new ColorWell(window.get());
+    const FracPtr fractal = std::make_shared<QvFrac>(std::make_shared<TransformList>(), 1000, defaultRGBColor());
+    QSignalSpy changes{view, &QvIFSView::changeMade};
     int beeps = 0;
 };
 
