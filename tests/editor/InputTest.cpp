@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <numbers>
 
 using namespace attractor;
@@ -48,6 +49,26 @@ TEST_F(EditorTest, DragScalesTurnsAndMovesTheSelectedMap)
         EXPECT_EQ(t->translation(), c.translation);
         EXPECT_EQ(above->translation(), QPointF(aboveAt, aboveAt));
         EXPECT_EQ(changes.count(), 1) << "one drag step, one change";
+    }
+}
+
+// Alt-drags of a handle where the angle has no value (pointer on the centre,
+// zero scale) or rounds past the cosine's range leave no NaN behind.
+TEST_F(EditorTest, TurningWithoutAnAngleNeverStoresNaN)
+{
+    for (const auto &[scale, to, rotation] : {std::tuple{QPointF(0.5, 0.5), QPointF(0, 0), 0.3f},
+                                              std::tuple{QPointF(0, 0), QPointF(0.5, 0.5), 0.3f},
+                                              std::tuple{QPointF(0.3, 0.7), QPointF(0.87, 2.03), 0.0f}}) {
+        const TransformPtr t = addMap({0, 0}, scale, 0.3f);
+        view->setSelection(t.get());
+        const QPointF handle = view->selectionBoxFromTransform(*t).boundingRect().center();
+        press(handle, Qt::LeftButton, Qt::AltModifier);
+        move(view->convertFromUserCoords(to), Qt::LeftButton, Qt::AltModifier);
+        EXPECT_NEAR(t->rotation(), rotation, 1e-3) << scale.x();
+        EXPECT_FALSE(std::isnan(t->scale().x()) || std::isnan(t->scale().y()));
+        release(handle, Qt::LeftButton, Qt::AltModifier);
+        view->setSelection(nullptr);
+        fractal->transforms()->clear();
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPainterPath>
 
+#include <cmath>
+#include <cstring>
 #include <numbers>
 
 using namespace attractor;
@@ -140,6 +142,23 @@ TEST_F(EditorTest, PaintsSquareAxesGlyphsAndHandle)
     // The red map's handle at (250, 350): white inside, black around; a three-wide outline.
     EXPECT_EQ(pixel(image, 250, 350), QColor(Qt::white));
     EXPECT_TRUE(pixel(image, 245.5, 350).red() < 80 && pixel(image, 150.6, 300).red() < 60);
+}
+
+// Colours a document may hold that Qt has no valid colour for: shown clamped,
+// no Qt warning, and the map keeps its exact values.
+TEST_F(EditorTest, OddColoursAreShownClampedAndKeptExactly)
+{
+    const _rgb_color odd{std::nanf(""), 2.0f, -1.0f, 5.0f};
+    const TransformPtr map = addMap({0, 0});
+    map->setRgb(odd);
+    LogCapture log;
+    view->setSelection(map.get());
+    view->repaint();
+    colorWell->repaint();
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join(u'\n').toStdString();
+    EXPECT_TRUE(colorWell->color().isValid());
+    const _rgb_color kept = map->rgb();
+    EXPECT_EQ(std::memcmp(&kept, &odd, sizeof odd), 0);
 }
 
 TEST(FloatSlider, MapsUserPositionsOntoItsRange)
