@@ -7,7 +7,6 @@
 #include "editor/Beep.h"
 #include "editor/QvIFSView.h"
 #include "renderer/MyOpenGLView.h"
-#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +17,10 @@
 #include <QWindow>
 
 #include <memory>
-#include <string>
 
 namespace attractor {
 
 using SaveAnswer = Prompts::SaveAnswer;
-inline const auto caseName = [](const auto &info) { return std::string(info.param.name); };
 // Any reader accepts it; its count lies below the iteration slider's range.
 inline const QByteArray kSmallDoc = "{\"n\": 50, \"transforms\": [{\"sx\": 0.5, \"sy\": 0.5, \"p\": 1}]}";
 
@@ -63,13 +60,10 @@ protected:
 
     MyDocument *newDocument() { return qobject_cast<MyDocument *>(_controller->newDocument()); }
     MyDocument *open(const QString &name) { return qobject_cast<MyDocument *>(_controller->openDocument(path(name))); }
-    int documentCount() const { return static_cast<int>(_controller->documents().size()); }
+    int documentCount() const { return int(_controller->documents().size()); }
     // The title as the window system shows it, edited mark included.
     static QString shownTitle(const MyDocument *d) { return d->window()->windowHandle()->title(); }
-    static bool sharedByCanvases(const MyDocument *d)
-    {
-        return d->ifsView()->fractal() == d->fractal() && d->fractalView()->fractal() == d->fractal();
-    }
+    static bool sharedByCanvases(const MyDocument *d) { return d->ifsView()->fractal() == d->fractal() && d->fractalView()->fractal() == d->fractal(); }
     QString path(const QString &name) const { return name.startsWith(u'/') ? name : _dir.filePath(name); }
     void writeFile(const QString &name, const QByteArray &bytes) const
     {
@@ -82,13 +76,8 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // Lets deferred deletes and queued calls run.
-    static void settle()
-    {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    static void settle() { QCoreApplication::processEvents(), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    LogCapture _log;
     QTemporaryDir _dir;
     std::unique_ptr<DocumentController> _controller;
     QList<SaveAnswer> _saveAnswers;

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <functional>
 #include <vector>
 
 namespace attractor {
@@ -22,80 +21,57 @@ void expectNamesFileAndReason(const QStringList &errors, const QString &name)
         << errors[0].toStdString();
 }
 
-struct RoundTrip {
-    const char *name;
-    std::function<void(MyDocument *)> prepare;
-    bool exactFromFirstSave; // all values already 32-bit floats; else stable from the first reopen
-};
-
-class RoundTripTest : public DocumentTest, public ::testing::WithParamInterface<RoundTrip> {};
-
-// Saved new, then twice opened and saved under another name.
-TEST_P(RoundTripTest, SaveAndReopenReproduceTheFileByteForByte)
+// Saved new, then twice opened and saved under another name. With all values already
+// 32-bit floats the file is stable from the first save, else from the first reopen.
+TEST_F(DocumentTest, SaveAndReopenReproduceTheFileByteForByte)
 {
-    QString previous;
-    QList<QByteArray> written;
-    for (const char *name : {"first.frac", "second.frac", "third.frac"}) {
-        MyDocument *document = previous.isEmpty() ? newDocument() : open(previous);
-        ASSERT_NE(document, nullptr);
-        if (previous.isEmpty())
-            GetParam().prepare(document);
-        EXPECT_EQ(document->isDocumentEdited(), previous.isEmpty());
-        _savePaths << (previous = path(QLatin1String(name)));
-        ASSERT_TRUE(written.isEmpty() ? document->save() : document->saveAs());
-        EXPECT_EQ(shownTitle(document), QLatin1String(name));
-        EXPECT_EQ(_controller->recentFiles().value(0), previous);
-        written << readFile(previous);
-        document->close();
-        settle();
+    const std::pair<void (*)(MyDocument *), bool> kinds[] = {{[](MyDocument *d) { d->ifsView()->newTransform(); }, true},
+                                                             {[](MyDocument *d) { d->makeRandomFractal(); }, false}};
+    for (const auto &[prepare, exactFromFirstSave] : kinds) {
+        QString previous;
+        QList<QByteArray> written;
+        for (const char *name : {"first.frac", "second.frac", "third.frac"}) {
+            MyDocument *document = previous.isEmpty() ? newDocument() : open(previous);
+            ASSERT_NE(document, nullptr);
+            if (previous.isEmpty())
+                prepare(document);
+            EXPECT_EQ(document->isDocumentEdited(), previous.isEmpty());
+            _savePaths << (previous = path(QLatin1String(name)));
+            ASSERT_TRUE(written.isEmpty() ? document->save() : document->saveAs());
+            EXPECT_EQ(shownTitle(document), QLatin1String(name));
+            EXPECT_EQ(_controller->recentFiles().value(0), previous);
+            written << readFile(previous);
+            document->close();
+            settle();
+        }
+        EXPECT_TRUE(_errors.isEmpty() && written[0].startsWith('{'));
+        EXPECT_EQ(written[2], written[1]);
+        EXPECT_EQ(written[1] == written[0], exactFromFirstSave);
     }
-    EXPECT_TRUE(_errors.isEmpty() && written[0].startsWith('{'));
-    EXPECT_EQ(written[2], written[1]);
-    EXPECT_EQ(written[1] == written[0], GetParam().exactFromFirstSave);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fractals, RoundTripTest,
-                         ::testing::Values(RoundTrip{"EditedDefault", [](MyDocument *d) { d->ifsView()->newTransform(); }, true},
-                                           RoundTrip{"Random", [](MyDocument *d) { d->makeRandomFractal(); }, false}),
-                         caseName);
-
-struct BadFile {
-    const char *name, *fileName;
-    QByteArray bytes; // null: the file does not exist; "/": it is a folder
-};
-
-class BadFileTest : public DocumentTest, public ::testing::WithParamInterface<BadFile> {};
-
-TEST_P(BadFileTest, OpensNothingAndNamesTheFileAndTheReason)
+// Missing, a folder, neither archive nor text, broken text: nothing opens, nothing else changes.
+TEST_F(DocumentTest, BadFileOpensNothingAndNamesTheFileAndTheReason)
 {
     MyDocument *already = newDocument();
     already->ifsView()->newTransform();
-    const QString name = QLatin1String(GetParam().fileName);
-    if (GetParam().bytes == "/")
-        ASSERT_TRUE(QDir(_dir.path()).mkdir(name));
-    else if (!GetParam().bytes.isNull())
-        writeFile(name, GetParam().bytes);
-    EXPECT_EQ(open(name), nullptr);
+    ASSERT_TRUE(QDir(_dir.path()).mkdir(QStringLiteral("folder.frac")));
+    writeFile(QStringLiteral("garbage.frac"), "\x01\x02 not a fractal at all \xff");
+    writeFile(QStringLiteral("broken.frac"), "{'n':1000, 'transforms':[{'sx':0.5,");
+    for (const char *file : {"missing.frac", "folder.frac", "garbage.frac", "broken.frac"}) {
+        _errors.clear();
+        EXPECT_EQ(open(QLatin1String(file)), nullptr);
+        expectNamesFileAndReason(_errors, QLatin1String(file));
+    }
     EXPECT_EQ(documentCount(), 1);
     EXPECT_TRUE(already->isDocumentEdited() && _controller->recentFiles().isEmpty());
-    expectNamesFileAndReason(_errors, name);
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, BadFileTest,
-                         ::testing::Values(BadFile{"Missing", "missing.frac", QByteArray()}, BadFile{"Folder", "folder.frac", "/"},
-                                           BadFile{"NotAnArchive", "garbage.frac", "\x01\x02 not a fractal at all \xff"},
-                                           BadFile{"BrokenJson", "broken.frac", "{'n':1000, 'transforms':[{'sx':0.5,"}),
-                         caseName);
 
 TEST_F(DocumentTest, LaunchOpensTheNamedFilesOrElseAnUntitledDocument)
 {
     writeFile(QStringLiteral("good.frac"), "\xEF\xBB\xBF" + kSmallDoc); // text after a byte order mark
     writeFile(QStringLiteral("words.frac"), "plain words");
-    struct Row {
-        std::vector<const char *> names;
-        bool anythingOpen;
-        int documents, errors;
-    };
+    struct Row { std::vector<const char *> names; bool anythingOpen; int documents, errors; };
     for (const Row &row : {Row{{}, true, 1, 0}, Row{{"words.frac", "none.frac"}, false, 0, 2}, Row{{"words.frac", "good.frac"}, true, 1, 1}}) {
         _controller->closeAll();
         settle();
@@ -116,54 +92,26 @@ TEST_F(DocumentTest, LaunchOpensTheNamedFilesOrElseAnUntitledDocument)
     EXPECT_FALSE(good->isDocumentEdited() || good->openedFromArchive());
 }
 
-struct CloseCase {
-    const char *name;
-    bool edited;
-    SaveAnswer answer; // when edited
-    bool staysOpen, fileGetsTheEdit;
-};
-
-class CloseTest : public DocumentTest, public ::testing::WithParamInterface<CloseCase> {};
-
-TEST_P(CloseTest, ClosingAnEditedDocumentAsks)
+// Closing asks only about an edited document; Cancel keeps it open, Save writes the file first.
+TEST_F(DocumentTest, ClosingAnEditedDocumentAsks)
 {
-    writeFile(QStringLiteral("doc.frac"), kSmallDoc);
-    MyDocument *document = open(QStringLiteral("doc.frac"));
-    ASSERT_NE(document, nullptr);
-    if (GetParam().edited) {
-        document->ifsView()->newTransform();
-        _saveAnswers << GetParam().answer;
+    struct Row { const char *file; bool edited; SaveAnswer answer; bool staysOpen, fileGetsTheEdit; };
+    for (const Row &row : {Row{"unedited.frac", false, SaveAnswer::Cancel, false, false}, Row{"cancel.frac", true, SaveAnswer::Cancel, true, false},
+                           Row{"discard.frac", true, SaveAnswer::Discard, false, false}, Row{"save.frac", true, SaveAnswer::Save, false, true}}) {
+        const QString name = QLatin1String(row.file);
+        writeFile(name, kSmallDoc);
+        MyDocument *document = open(name);
+        _asked.clear();
+        if (row.edited) {
+            document->ifsView()->newTransform();
+            _saveAnswers << row.answer;
+        }
+        document->window()->close();
+        settle();
+        EXPECT_EQ(_asked, row.edited ? QStringList{name} : QStringList()) << row.file;
+        EXPECT_EQ(_controller->documents().contains(document), row.staysOpen) << row.file;
+        EXPECT_EQ(readFile(name) != kSmallDoc, row.fileGetsTheEdit) << row.file;
     }
-    document->window()->close();
-    settle();
-    EXPECT_EQ(_asked, GetParam().edited ? QStringList{QStringLiteral("doc.frac")} : QStringList());
-    EXPECT_EQ(documentCount(), GetParam().staysOpen ? 1 : 0);
-    EXPECT_TRUE(!GetParam().staysOpen || document->isDocumentEdited());
-    EXPECT_EQ(readFile(QStringLiteral("doc.frac")) != kSmallDoc, GetParam().fileGetsTheEdit);
-}
-
-INSTANTIATE_TEST_SUITE_P(Answers, CloseTest,
-                         ::testing::Values(CloseCase{"Unedited", false, SaveAnswer::Cancel, false, false},
-                                           CloseCase{"Cancel", true, SaveAnswer::Cancel, true, false},
-                                           CloseCase{"Discard", true, SaveAnswer::Discard, false, false},
-                                           CloseCase{"Save", true, SaveAnswer::Save, false, true}),
-                         caseName);
-
-TEST_F(DocumentTest, QuitAsksForEachEditedDocumentAndStopsAtCancel)
-{
-    MyDocument *a = newDocument();
-    newDocument(); // unedited: never asked about
-    MyDocument *b = newDocument();
-    a->ifsView()->newTransform();
-    b->ifsView()->newTransform();
-    _saveAnswers = {SaveAnswer::Save}; // and then no file: nothing closes
-    EXPECT_FALSE(_controller->closeAll());
-    EXPECT_TRUE(_proposedPaths.value(0).endsWith(QStringLiteral("/Untitled.frac"))) << _proposedPaths.join(u' ').toStdString();
-    _saveAnswers = {SaveAnswer::Discard, SaveAnswer::Cancel};
-    EXPECT_FALSE(_controller->closeAll());
-    settle();
-    EXPECT_EQ(_asked, (QStringList{a->displayName(), a->displayName(), b->displayName()}));
-    EXPECT_EQ(documentCount(), 3);
 }
 
 class SaveFailureTest : public DocumentTest, public ::testing::WithParamInterface<const char *> {};
@@ -196,61 +144,47 @@ TEST_P(SaveFailureTest, KeepsTheSavedFileAndTheEditsAndSaysWhy)
 INSTANTIATE_TEST_SUITE_P(Causes, SaveFailureTest, ::testing::Values("doc.frac/inside.frac", "doc.frac"),
                          [](const auto &info) { return info.index ? "DiskFull" : "NoSuchFolder"; });
 
-struct RevertCase {
-    const char *name;
-    bool edited, answer, asked, reverted;
-};
-
-class RevertTest : public DocumentTest, public ::testing::WithParamInterface<RevertCase> {};
-
-TEST_P(RevertTest, AsksBeforeThrowingEditsAway)
+TEST_F(DocumentTest, RevertAsksBeforeThrowingEditsAway)
 {
-    const RevertCase &c = GetParam();
-    writeFile(QStringLiteral("doc.frac"), kSmallDoc);
-    MyDocument *document = open(QStringLiteral("doc.frac"));
-    ASSERT_NE(document, nullptr);
-    _revertAnswer = c.answer;
-    if (c.edited)
-        document->ifsView()->newTransform();
-    EXPECT_EQ(document->revert(), c.reverted);
-    EXPECT_EQ(_revertAsked, c.asked ? 1 : 0);
-    EXPECT_EQ(document->fractal()->transforms()->size(), c.reverted || !c.edited ? 1u : 2u);
-    EXPECT_EQ(document->isDocumentEdited(), c.edited && !c.reverted);
-    EXPECT_TRUE(sharedByCanvases(document));
+    struct Row { const char *file; bool edited, answer, reverted; }; // asked when edited
+    for (const Row &row : {Row{"confirmed.frac", true, true, true}, Row{"refused.frac", true, false, false}, Row{"unedited.frac", false, false, true}}) {
+        writeFile(QLatin1String(row.file), kSmallDoc);
+        MyDocument *document = open(QLatin1String(row.file));
+        _revertAnswer = row.answer;
+        _revertAsked = 0;
+        if (row.edited)
+            document->ifsView()->newTransform();
+        EXPECT_EQ(document->revert(), row.reverted) << row.file;
+        EXPECT_EQ(_revertAsked, row.edited ? 1 : 0) << row.file;
+        EXPECT_EQ(document->fractal()->transforms()->size(), row.reverted || !row.edited ? 1u : 2u) << row.file;
+        EXPECT_EQ(document->isDocumentEdited(), row.edited && !row.reverted) << row.file;
+        EXPECT_TRUE(sharedByCanvases(document)) << row.file;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, RevertTest,
-                         ::testing::Values(RevertCase{"EditedAndConfirmed", true, true, true, true},
-                                           RevertCase{"EditedAndRefused", true, false, true, false},
-                                           RevertCase{"Unedited", false, false, false, true}),
-                         caseName);
-
-class ArchiveSaveTest : public DocumentTest, public ::testing::WithParamInterface<std::pair<const char *, const char *>> {};
 
 // Cancelling the proposal keeps the edits; once saved, the text document saves in place.
-TEST_P(ArchiveSaveTest, SaveProposesATextDocumentBesideTheArchive)
+TEST_F(DocumentTest, SavingAnArchiveProposesATextDocumentBesideIt)
 {
     const QByteArray archive = testing::fractalArchive({testing::MapValues{}}, 5000, testing::nilSlot());
-    writeFile(QLatin1String(GetParam().first), archive);
-    MyDocument *document = open(QLatin1String(GetParam().first));
-    ASSERT_NE(document, nullptr) << _errors.join(u'\n').toStdString();
-    EXPECT_FALSE(document->isDocumentEdited());
-    document->ifsView()->newTransform();
-    EXPECT_FALSE(document->save());
-    EXPECT_EQ(_proposedPaths, QStringList{path(QLatin1String(GetParam().second))});
-    EXPECT_TRUE(document->isDocumentEdited());
-    _savePaths << _proposedPaths[0];
-    ASSERT_TRUE(document->save());
-    EXPECT_TRUE(readFile(_proposedPaths[0]).startsWith('{'));
-    document->ifsView()->newTransform();
-    EXPECT_TRUE(document->save());
-    EXPECT_EQ(_proposedPaths.size(), 2);
-    EXPECT_EQ(readFile(QLatin1String(GetParam().first)), archive);
+    for (const auto &[name, proposed] : {std::pair{"a.fractal", "a.frac"}, std::pair{"b.frac", "b converted.frac"}}) {
+        writeFile(QLatin1String(name), archive);
+        MyDocument *document = open(QLatin1String(name));
+        ASSERT_NE(document, nullptr) << _errors.join(u'\n').toStdString();
+        EXPECT_FALSE(document->isDocumentEdited());
+        document->ifsView()->newTransform();
+        _proposedPaths.clear();
+        EXPECT_FALSE(document->save());
+        EXPECT_EQ(_proposedPaths, QStringList{path(QLatin1String(proposed))});
+        EXPECT_TRUE(document->isDocumentEdited());
+        _savePaths << _proposedPaths[0];
+        ASSERT_TRUE(document->save());
+        EXPECT_TRUE(readFile(_proposedPaths[0]).startsWith('{'));
+        document->ifsView()->newTransform();
+        EXPECT_TRUE(document->save());
+        EXPECT_EQ(_proposedPaths.size(), 2);
+        EXPECT_EQ(readFile(QLatin1String(name)), archive);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, ArchiveSaveTest,
-                         ::testing::Values(std::pair{"old.fractal", "old.frac"}, std::pair{"old.frac", "old converted.frac"}),
-                         [](const auto &info) { return info.index ? "FracExtension" : "OtherExtension"; });
 
 } // namespace
 } // namespace attractor

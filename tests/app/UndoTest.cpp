@@ -42,35 +42,17 @@ QAction *action(MyDocument *d, const QKeySequence &keys)
 
 void trigger(MyDocument *d, const char *keys) { action(d, QKeySequence(QLatin1String(keys)))->trigger(); }
 void select(MyDocument *d, int index) { d->ifsView()->setSelection(d->fractal()->transforms()->at(size_t(index)).get()); }
-void key(MyDocument *d, Qt::Key k, Qt::KeyboardModifiers m, int times)
-{
-    for (int i = 0; i < times; ++i)
-        QTest::keyClick(d->ifsView(), k, m);
-}
-void mouse(MyDocument *d, QEvent::Type type, QPointF userPoint)
-{
-    QvIFSView *v = d->ifsView();
-    const QPointF p = v->convertFromUserCoords(userPoint);
-    const QPointF local(p.x(), v->height() - p.y());
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, local, v->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
-    QApplication::sendEvent(v, &event);
-}
+void key(MyDocument *d, Qt::Key k, Qt::KeyboardModifiers m, int times) { while (times--) QTest::keyClick(d->ifsView(), k, m); }
 template <class W>
 W *control(MyDocument *d, const char *name) { return d->window()->findChild<W *>(QLatin1String(name)); }
 void type(MyDocument *d, QLineEdit *QvIFSView::InfoFields::*field, const char *text)
 {
-    (d->ifsView()->infoFields().*field)->setText(QLatin1String(text));
-    emit(d->ifsView()->infoFields().*field)->editingFinished();
+    (d->ifsView()->infoFields().*field)->setText(QLatin1String(text)), emit(d->ifsView()->infoFields().*field)->editingFinished();
 }
 
 using UndoTest = AppFixture;
 
-struct StepCase {
-    const char *name;
-    std::function<void(MyDocument *)> edit;
-    const char *undoText;
-};
+struct StepCase { const char *name; std::function<void(MyDocument *)> edit; const char *undoText; };
 
 class UndoStep : public UndoTest, public ::testing::WithParamInterface<StepCase> {};
 
@@ -89,8 +71,7 @@ TEST_P(UndoStep, UndoesAndRedoesExactly)
     EXPECT_EQ(action(d, QKeySequence::Undo)->text(), QString::fromUtf8(GetParam().undoText));
     const QByteArray after = state(d);
     ASSERT_NE(after, before);
-    EXPECT_TRUE(d->isDocumentEdited() && sharedByCanvases(d));
-    EXPECT_FALSE(front->isDocumentEdited());
+    EXPECT_TRUE(sharedByCanvases(d) && !front->isDocumentEdited());
 
     QSignalSpy notified(d->ifsView(), &QvIFSView::changeMade);
     trigger(d, "Ctrl+Z");
@@ -109,8 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"MouseDrag",
                  [](MyDocument *d) {
                      for (auto [type, x, y] : {std::tuple{QEvent::MouseButtonPress, 0.9, -1.0}, {QEvent::MouseMove, 0.7, -0.9},
-                                               {QEvent::MouseMove, 0.5, -0.8}, {QEvent::MouseButtonRelease, 0.5, -0.8}})
-                         mouse(d, type, {x, y});
+                                               {QEvent::MouseMove, 0.5, -0.8}, {QEvent::MouseButtonRelease, 0.5, -0.8}}) {
+                         const QPointF p = d->ifsView()->convertFromUserCoords({x, y}), local(p.x(), d->ifsView()->height() - p.y());
+                         QMouseEvent event(type, local, d->ifsView()->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                                           type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+                         QApplication::sendEvent(d->ifsView(), &event);
+                     }
                  },
                  "Undo Move Map"},
         StepCase{"KeyBurst", [](MyDocument *d) { key(d, Qt::Key_Right, Qt::NoModifier, 3); }, "Undo Move Map"},
@@ -126,28 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
                  [](MyDocument *d) {
                      d->makeRandomFractal();
                      for (const TransformPtr &t : *d->fractal()->transforms())
-                         EXPECT_EQ(t->rgb(), (_rgb_color{1, 1, 1, 1}));
+                         EXPECT_EQ(t->rgb(), (_rgb_color{1, 1, 1, 1})) << "white maps";
                  },
                  "Undo New Random Fractal"},
         StepCase{"Duplicate", [](MyDocument *d) { trigger(d, "Ctrl+D"); }, "Undo Duplicate Map"},
         StepCase{"Cut", [](MyDocument *d) { trigger(d, "Ctrl+X"); }, "Undo Cut Map"},
+        StepCase{"CopyPaste", [](MyDocument *d) { trigger(d, "Ctrl+C"), trigger(d, "Ctrl+V"); }, "Undo Paste Map"},
         StepCase{"TypedValue", [](MyDocument *d) { type(d, &QvIFSView::InfoFields::sy, "0.3"); }, "Undo Type Value"}),
-    caseName);
+    [](const auto &info) { return std::string(info.param.name); });
 
-// Another kind of edit ends a burst of keys; two clicks on a slider's track are two gestures.
-TEST_F(UndoTest, AnotherEditEndsAKeyBurst)
-{
-    MyDocument *d = newDocument();
-    select(d, 0);
-    key(d, Qt::Key_Right, Qt::NoModifier, 2);
-    key(d, Qt::Key_Up, Qt::ShiftModifier, 1);
-    key(d, Qt::Key_Right, Qt::NoModifier, 2);
-    control<QSlider>(d, "rotationSlider")->setValue(100);
-    control<QSlider>(d, "rotationSlider")->setValue(200);
-    EXPECT_EQ(d->undoStack()->count(), 5);
-}
-
-TEST_F(UndoTest, EditedMarkFollowsSaveUndoRedoAndRevert)
+TEST_F(UndoTest, EditedMarkFollowsSaveUndoAndRedo)
 {
     MyDocument *d = newDocument();
     d->ifsView()->newTransform();
@@ -161,28 +134,7 @@ TEST_F(UndoTest, EditedMarkFollowsSaveUndoRedoAndRevert)
     EXPECT_TRUE(d->isDocumentEdited()) << "before the saved state";
     trigger(d, "Ctrl+Y");
     EXPECT_EQ(shownTitle(d), QStringLiteral("a.frac"));
-    d->ifsView()->newTransform();
-    ASSERT_TRUE(d->revert());
-    EXPECT_EQ(d->undoStack()->count(), 0);
     EXPECT_TRUE(d->close()) << "no question for a clean document";
-}
-
-TEST_F(UndoTest, MapPastesIntoAnotherWindowAndFromFileText)
-{
-    MyDocument *from = newDocument();
-    MyDocument *to = newDocument();
-    select(from, 2);
-    trigger(from, "Ctrl+C");
-    trigger(to, "Ctrl+V");
-    ASSERT_EQ(to->fractal()->transforms()->size(), 4u);
-    EXPECT_EQ(to->fractal()->transforms()->back()->translation(), from->fractal()->transforms()->at(2)->translation() + QPointF(0.1, -0.1));
-    EXPECT_EQ(to->ifsView()->selectionIndex(), 3);
-    QApplication::clipboard()->setText(QStringLiteral("  {'tx':0.25, 'ty':0.5, 'sx':0.125, 'sy':0.75, 'r':0, 'p':1, 'c':{'r':1, 'g':0, 'b':0, 'a':1}},\n"));
-    trigger(to, "Ctrl+V");
-    ASSERT_EQ(to->fractal()->transforms()->size(), 5u);
-    EXPECT_EQ(to->fractal()->transforms()->back()->scale(), QPointF(0.125, 0.75));
-    EXPECT_EQ(to->undoStack()->count(), 2);
-    EXPECT_EQ(_beeps, 0);
 }
 
 // Pasted text that is no map and typed values that are no number for the

@@ -1,40 +1,15 @@
 #include "AppFixture.h"
 #include "app/Using.h"
 
-#include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
-#include <QSlider>
 #include <QTest>
 
 namespace attractor {
 namespace {
 
 using WindowTest = AppFixture;
-
-// Squeezed as far as it goes, every control keeps its own place inside the window.
-TEST_F(WindowTest, MinimumSizeCutsOffAndOverlapsNothing)
-{
-    MyDocument *document = newDocument();
-    QWidget *central = document->window()->centralWidget();
-    document->window()->resize(1, 1);
-    settle();
-    QList<QRect> places;
-    for (QWidget *w : central->findChildren<QWidget *>()) {
-        if (!w->isVisible() || !(qobject_cast<QAbstractButton *>(w) || qobject_cast<QSlider *>(w) || qobject_cast<QLabel *>(w)
-                                 || w == static_cast<QWidget *>(document->ifsView())))
-            continue;
-        const QRect r(w->mapTo(central, QPoint(0, 0)), w->size());
-        EXPECT_TRUE(central->rect().contains(r)) << w->objectName().toStdString();
-        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
-        for (const QRect &other : places)
-            EXPECT_FALSE(r.intersects(other)) << w->objectName().toStdString();
-        places << r;
-    }
-    EXPECT_GT(places.size(), 8);
-}
 
 TEST_F(WindowTest, DefaultWindowHasSquareCanvasesAndANewOneOpensWhereTheLastWasLeft)
 {
@@ -52,60 +27,25 @@ TEST_F(WindowTest, DefaultWindowHasSquareCanvasesAndANewOneOpensWhereTheLastWasL
     EXPECT_EQ(newDocument()->window()->geometry(), placed);
 }
 
-TEST_F(WindowTest, TipsWindowIsOnePerDocumentAndOnlyItsClosingClearsTheSetting)
-{
-    const auto setting = [] { return QSettings().value(Using::kShowTipsKey); };
-    EXPECT_TRUE(Using::showTipsOnLaunch()) << "tips show at the first launch";
-    MyDocument *first = newDocument();
-    MyDocument *second = newDocument();
-    first->showHelp();
-    Using *tips = first->helpWindow();
-    ASSERT_TRUE(tips && tips->isVisible());
-    EXPECT_TRUE(tips->text().contains(QStringLiteral("Alt")));
-    QSettings().setValue(Using::kShowTipsKey, false);
-    first->showHelp();
-    EXPECT_EQ(first->helpWindow(), tips);
-    EXPECT_EQ(setting(), QVariant(false)) << "shown again: no setting written";
-    second->showHelp();
-    EXPECT_EQ(setting(), QVariant(true)) << "another document's tips window loaded";
-    second->close(); // a document window closing leaves the setting alone
-    settle();
-    EXPECT_EQ(setting(), QVariant(true));
-    tips->close();
-    EXPECT_FALSE(Using::showTipsOnLaunch());
-}
-
-struct Placement {
-    const char *name;
-    QRect owner;
-    QPoint expected;
-};
-
-class TipsPlacementTest : public ::testing::TestWithParam<Placement> {};
-
 // The tips window is 520 x 560 on a 1280 x 900 screen whose top 30 pixels are a panel.
-TEST_P(TipsPlacementTest, BesideTheDocumentOrCoveringTheLeastOfIt)
+TEST(TipsPlacement, BesideTheDocumentOrCoveringTheLeastOfIt)
 {
-    EXPECT_EQ(Using::besideWindow(GetParam().owner, QSize(520, 560), QRect(0, 30, 1280, 870)), GetParam().expected);
+    for (const auto &[owner, expected] : {std::pair{QRect(30, 100, 600, 500), QPoint(642, 100)}, // right fits
+                                          {QRect(650, 40, 600, 500), QPoint(118, 40)},           // only left fits
+                                          {QRect(0, 30, 1040, 620), QPoint(760, 30)},            // neither; more room right
+                                          {QRect(240, 30, 1040, 620), QPoint(0, 30)},            // neither; more room left
+                                          {QRect(30, 700, 600, 150), QPoint(642, 340)},          // kept on screen vertically
+                                          {QRect(30, -50, 600, 500), QPoint(642, 30)}})          // owner above the screen
+        EXPECT_EQ(Using::besideWindow(owner, QSize(520, 560), QRect(0, 30, 1280, 870)), expected) << owner.x() << "," << owner.y();
 }
 
-INSTANTIATE_TEST_SUITE_P(Owners, TipsPlacementTest,
-                         ::testing::Values(Placement{"RightFits", QRect(30, 100, 600, 500), QPoint(642, 100)},
-                                           Placement{"OnlyLeftFits", QRect(650, 40, 600, 500), QPoint(118, 40)},
-                                           Placement{"NeitherFitsMoreRoomRight", QRect(0, 30, 1040, 620), QPoint(760, 30)},
-                                           Placement{"NeitherFitsMoreRoomLeft", QRect(240, 30, 1040, 620), QPoint(0, 30)},
-                                           Placement{"KeptOnScreenVertically", QRect(30, 700, 600, 150), QPoint(642, 340)},
-                                           Placement{"OwnerAboveTheScreen", QRect(30, -50, 600, 500), QPoint(642, 30)}),
-                         caseName);
-
-class CloseDuringExportTest : public WindowTest, public ::testing::WithParamInterface<bool> {};
-
-// Quitting during a long export asks; stopping it, or cancelling it later, leaves no file.
-TEST_P(CloseDuringExportTest, QuitAsksWhetherToStopTheExport)
+// Quit asks about a running export and each edited document and stops at the
+// first refusal; stopping the export leaves no file.
+TEST_F(WindowTest, QuitAsksAboutTheExportAndEachEditedDocument)
 {
-    _stopAnswer = GetParam();
     MyDocument *busy = newDocument();
-    newDocument();
+    newDocument()->ifsView()->newTransform();
+    newDocument(); // unedited and idle: no question
     MyOpenGLView *view = busy->fractalView();
     const QString file = path(QStringLiteral("long.png"));
     MyOpenGLView::setSavePanelRunner([file](MyOpenGLView &, const auto &, const auto &done) { done(1, file); });
@@ -114,23 +54,21 @@ TEST_P(CloseDuringExportTest, QuitAsksWhetherToStopTheExport)
     for (const char *box : {"widthBox", "heightBox", "itersBox"})
         view->exportOptionsWindow()->findChild<QLineEdit *>(QLatin1String(box))->setText(QLatin1String(*box == 'i' ? "2000000000" : "64"));
     view->startExport();
-    ASSERT_TRUE(view->exporting());
-
-    EXPECT_EQ(_controller->closeAll(), _stopAnswer);
+    _stopAnswer = false;
+    EXPECT_FALSE(_controller->closeAll());
+    EXPECT_TRUE(view->exporting() && _asked.isEmpty());
+    _stopAnswer = true;
+    _saveAnswers = {SaveAnswer::Cancel};
+    EXPECT_FALSE(_controller->closeAll());
+    _saveAnswers = {SaveAnswer::Discard};
+    EXPECT_TRUE(_controller->closeAll());
     settle();
-    EXPECT_EQ(_stopAsked, QStringList{QStringLiteral("Untitled")});
-    EXPECT_EQ(documentCount(), _stopAnswer ? 0 : 2);
-    if (!_stopAnswer) {
-        EXPECT_TRUE(view->exporting());
-        view->cancelExport();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->exporting(); }, 10000));
-    }
+    EXPECT_EQ(documentCount(), 0);
+    EXPECT_EQ(_stopAsked.value(0), QStringLiteral("Untitled"));
+    EXPECT_EQ(_asked, (QStringList{QStringLiteral("Untitled 2"), QStringLiteral("Untitled 2")}));
     QTest::qWait(100);
     EXPECT_TRUE(QDir(_dir.path()).entryList(QDir::Files).isEmpty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringExportTest, ::testing::Values(false, true),
-                         [](const auto &info) { return info.param ? "Stop" : "KeepExporting"; });
 
 } // namespace
 } // namespace attractor
