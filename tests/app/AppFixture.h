@@ -1,70 +1,89 @@
 #pragma once
 
+#include "app/DocumentController.h"
+#include "app/DocumentWindow.h"
+#include "app/MyDocument.h"
 #include "app/Prompts.h"
-#include "support/LogCapture.h"
+#include "editor/Beep.h"
+#include "editor/QvIFSView.h"
+#include "renderer/MyOpenGLView.h"
 
 #include <gtest/gtest.h>
 
-#include <QStringList>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <QWindow>
 
-#include <deque>
 #include <memory>
-#include <string>
 
 namespace attractor {
 
-class DocumentController;
-class MyDocument;
+using SaveAnswer = Prompts::SaveAnswer;
+// Any reader accepts it; its count lies below the iteration slider's range.
+inline const QByteArray kSmallDoc = "{\"n\": 50, \"transforms\": [{\"sx\": 0.5, \"sy\": 0.5, \"p\": 1}]}";
 
-// Names the cases of a table after their name field.
-struct CaseName {
-    template <class Row>
-    std::string operator()(const ::testing::TestParamInfo<Row> &info) const
-    {
-        return info.param.name;
-    }
-};
-
-// A document controller with every dialog answered by the test: answers are
-// queued before the action, questions and error reports are recorded.
+// A document controller whose dialogs the test answers from the fields below,
+// recording what was asked, every error report and every beep.
 class AppFixture : public ::testing::Test
 {
-public:
-    // Log lines written while the test ran.
-    QStringList logLines() const;
-
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        ASSERT_TRUE(_dir.isValid());
+        QSettings().clear();
+        Prompts::Handlers h;
+        h.askToSave = [this](QWidget *, const QString &name) {
+            _asked << name;
+            EXPECT_FALSE(_saveAnswers.isEmpty()) << "unexpected save question about " << name.toStdString();
+            return _saveAnswers.isEmpty() ? SaveAnswer::Cancel : _saveAnswers.takeFirst();
+        };
+        h.savePath = [this](QWidget *, const QString &proposed) {
+            _proposedPaths << proposed;
+            return _savePaths.empty() ? QString() : _savePaths.takeFirst();
+        };
+        h.confirmRevert = [this](QWidget *, const QString &) { return ++_revertAsked, _revertAnswer; };
+        h.confirmStopExport = [this](QWidget *, const QString &name) { return _stopAsked << name, _stopAnswer; };
+        h.showError = [this](QWidget *, const QString &, const QString &message) { _errors << message; };
+        Prompts::install(h);
+        setBeepHandler([this] { ++_beeps; });
+        _controller = std::make_unique<DocumentController>([] { return std::make_unique<MyDocument>(); });
+    }
+    void TearDown() override
+    {
+        _controller.reset();
+        settle();
+        Prompts::install(Prompts::defaults());
+        setBeepHandler({});
+    }
 
-    MyDocument *newDocument();
-    MyDocument *open(const QString &path);
-    int documentCount() const;
+    MyDocument *newDocument() { return qobject_cast<MyDocument *>(_controller->newDocument()); }
+    MyDocument *open(const QString &name) { return qobject_cast<MyDocument *>(_controller->openDocument(path(name))); }
+    int documentCount() const { return int(_controller->documents().size()); }
     // The title as the window system shows it, edited mark included.
-    static QString shownTitle(const MyDocument *document);
-
-    QString path(const QString &name) const;
-    void writeFile(const QString &name, const QByteArray &bytes) const;
-    QByteArray readFile(const QString &pathName) const;
+    static QString shownTitle(const MyDocument *d) { return d->window()->windowHandle()->title(); }
+    static bool sharedByCanvases(const MyDocument *d) { return d->ifsView()->fractal() == d->fractal() && d->fractalView()->fractal() == d->fractal(); }
+    QString path(const QString &name) const { return name.startsWith(u'/') ? name : _dir.filePath(name); }
+    void writeFile(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    QByteArray readFile(const QString &name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     // Lets deferred deletes and queued calls run.
-    static void settle();
+    static void settle() { QCoreApplication::processEvents(), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     QTemporaryDir _dir;
     std::unique_ptr<DocumentController> _controller;
-
-    std::deque<Prompts::SaveAnswer> _saveAnswers;
-    std::deque<QString> _savePaths;
-    bool _printAnswer = true;
-    bool _printingWhenAsked = false;
-
-    QStringList _asked;        // display names asked about on close
-    QStringList _errors;       // messages of the error reports
-    QStringList _proposedPaths;
-    int _printAsked = 0;
-
-private:
-    std::unique_ptr<LogCapture> _log;
+    QList<SaveAnswer> _saveAnswers;
+    QStringList _savePaths, _asked, _errors, _proposedPaths, _stopAsked;
+    bool _revertAnswer = true, _stopAnswer = true;
+    int _revertAsked = 0, _beeps = 0;
 };
 
 } // namespace attractor

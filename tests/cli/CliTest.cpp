@@ -1,142 +1,260 @@
 #include "model/QvFrac.h"
-#include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
 #include "persistence/Report.h"
-
-#include "CliRunner.h"
-
-#include <QTemporaryDir>
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <string>
+
+#include <signal.h>
 
 namespace {
 
 using namespace attractor;
 
-QStringList args(const char *line)
+// Runs attractor-cli as a user would and collects what it says.
+struct CliRun { int exitCode = -1; QByteArray out, err; };
+
+// QProcess wants an application object; every test makes sure there is one.
+void ensureApplication()
 {
-    return QString::fromLatin1(line).split(u' ', Qt::SkipEmptyParts);
+    static int argc = 1;
+    static char name[] = "test_cli", *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
 }
 
-TEST(Cli, NewWritesTheDefaultDocumentAndConvertReproducesItsBytes)
+CliRun cli(const QStringList &args, const QByteArray &input = {})
 {
-    const CliRun created = cli(args("new"));
-    ASSERT_EQ(created.exitCode, 0) << created.err.toStdString();
-    EXPECT_EQ(created.out, jsonRepresentation(*QvFrac::defaultFractal()).toUtf8());
-    EXPECT_TRUE(created.err.isEmpty());
-    const CliRun converted = cli(args("convert /dev/stdin"), created.out);
-    EXPECT_EQ(converted.exitCode, 0) << converted.err.toStdString();
-    EXPECT_EQ(converted.out, created.out);
+    QProcess process;
+    process.start(QStringLiteral(ATTRACTOR_CLI), args);
+    EXPECT_TRUE(process.waitForStarted());
+    process.write(input), process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-// A random map's 64-bit scale and translation come back as 32-bit values;
-// from then on converting changes nothing.
-TEST(Cli, RandomNewHasThreeToFiveWhiteMapsAndIsStableAfterOneConversion)
+// Splits a command line at spaces; a word starting with @ names a file in dir.
+QStringList args(const std::string &line, const QTemporaryDir &dir)
 {
-    const CliRun created = cli(args("new --random"));
-    ASSERT_EQ(created.exitCode, 0);
-    const DocumentReadResult doc = readDocument(created.out);
-    ASSERT_TRUE(doc.ok()) << doc.error.toStdString();
-    const size_t count = doc.fractal->transforms()->size();
-    EXPECT_TRUE(count >= 3 && count <= 5) << count;
-    EXPECT_EQ(doc.fractal->transforms()->at(0)->rgb(), (_rgb_color{1, 1, 1, 1}));
-
-    const CliRun once = cli(args("convert /dev/stdin"), created.out);
-    ASSERT_EQ(once.exitCode, 0) << once.err.toStdString();
-    const CliRun twice = cli(args("convert /dev/stdin"), once.out);
-    EXPECT_EQ(twice.exitCode, 0);
-    EXPECT_EQ(twice.out, once.out);
+    QStringList list = QString::fromStdString(line).split(u' ', Qt::SkipEmptyParts);
+    for (QString &a : list)
+        a = a.startsWith(u'@') ? dir.filePath(a.mid(1)) : a;
+    return list;
 }
 
-TEST(Cli, CommandsWriteOutputFiles)
+QByteArray readFile(const QString &path) { QFile f(path); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>"); }
+void writeFile(const QString &path, const QByteArray &bytes) { QFile f(path); ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()); }
+
+// A folder holding the default document as in.frac.
+class Cli : public ::testing::Test
 {
+protected:
+    void SetUp() override { ensureApplication(), writeDocument(QvFrac::defaultFractal()); }
+    void writeDocument(const FracPtr &fractal) { writeFile(file("in.frac"), jsonRepresentation(*fractal).toUtf8()); }
+    QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    CliRun render(const std::string &rest) { return cli(args("render @in.frac " + rest, dir)); }
+    QImage rendered(const std::string &rest)
+    {
+        const CliRun r = render("-o @out.png " + rest);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QImage(file("out.png"));
+    }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
     QTemporaryDir dir;
-    const QString doc = dir.filePath(QStringLiteral("a.frac"));
-    const QString copy = dir.filePath(QStringLiteral("b.frac"));
-    const QString report = dir.filePath(QStringLiteral("a.txt"));
-    ASSERT_EQ(cli({QStringLiteral("new"), QStringLiteral("-o"), doc}).exitCode, 0);
-    EXPECT_EQ(readFile(doc), jsonRepresentation(*QvFrac::defaultFractal()).toUtf8());
-    const CliRun convert = cli({QStringLiteral("convert"), doc, QStringLiteral("-o"), copy});
-    EXPECT_EQ(convert.exitCode, 0) << convert.err.toStdString();
-    EXPECT_TRUE(convert.out.isEmpty());
-    EXPECT_EQ(readFile(copy), readFile(doc));
+};
 
-    writeFile(report, "old report");
-    ASSERT_EQ(cli({QStringLiteral("report"), QStringLiteral("-o"), report, doc}).exitCode, 0);
-    EXPECT_EQ(readFile(report), textReport(*QvFrac::defaultFractal()).toUtf8());
-    EXPECT_EQ(cli({QStringLiteral("report"), doc}).out, readFile(report));
+TEST_F(Cli, WritesTheImageTypeOfTheExtensionAtTheRequestedSize)
+{
+    for (const auto &[line, out, size] : {std::tuple{"-o @out.png --width 320 --height 200", "out.png", QSize(320, 200)},
+                                          {"-o @OUT.JPEG --height 20 --width 33", "OUT.JPEG", QSize(33, 20)}, {"-o @big.png", "big.png", QSize(1000, 1000)}}) {
+        const CliRun r = render(line);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.err, QByteArray("Drawing fractal...\nWriting image file...\nDone.\n"));
+        const QByteArray bytes = readFile(file(out));
+        const QImage image = QImage::fromData(bytes);
+        const bool png = QByteArray(out).endsWith(".png");
+        EXPECT_EQ(image.size(), size);
+        EXPECT_TRUE(bytes.startsWith(png ? "\x89PNG" : "\xff\xd8"));
+        EXPECT_EQ(image.format() == QImage::Format_RGBA64, png) << "16 bits a channel in PNG, 8 in JPEG";
+    }
+    EXPECT_EQ(files().size(), 4);
 }
 
-class UnreadableDocument : public ::testing::TestWithParam<const char *> {};
-
-TEST_P(UnreadableDocument, FailsWithReasonAndLeavesOutputAlone)
+// A white background and a count that is all warm-up: nothing is plotted unless more are asked for.
+TEST_F(Cli, IterationCountIsTheDocumentsUnlessGiven)
 {
-    QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("in.frac"));
-    const QString existing = dir.filePath(QStringLiteral("existing.frac"));
-    const QString absent = dir.filePath(QStringLiteral("absent.frac"));
-    const QByteArray bytes(GetParam());
-    writeFile(in, bytes);
-    writeFile(existing, "precious");
-
-    const DocumentReadResult expected = readDocument(bytes);
-    ASSERT_FALSE(expected.ok());
-    QByteArray message;
-    if (bytes.startsWith('{')) // the JSON reader's own line comes first, without the place
-        message += "JSON Parsing Error: " + expected.error.mid(expected.error.indexOf(u':') + 2).toUtf8() + '\n';
-    message += "attractor-cli: " + in.toUtf8() + ": " + expected.error.toUtf8() + '\n';
-
-    for (const QString &command : {QStringLiteral("convert"), QStringLiteral("report")}) {
-        for (const QString &out : {existing, absent}) {
-            const CliRun run = cli({command, in, QStringLiteral("-o"), out});
-            EXPECT_EQ(run.exitCode, 1);
-            EXPECT_EQ(run.err.toStdString(), message.toStdString());
-            EXPECT_TRUE(run.out.isEmpty());
-        }
-        EXPECT_EQ(readFile(existing), QByteArray("precious"));
-        EXPECT_FALSE(QFile::exists(absent));
+    const FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setIterations(1001);
+    fractal->setBgColor({1, 1, 1, 1});
+    writeDocument(fractal);
+    for (const auto &[extra, plots] : {std::pair{"", false}, std::pair{"--iterations 20000", true}}) {
+        QImage white(50, 50, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        EXPECT_EQ(rendered(std::string("--width 50 --height 50 ") + extra).convertToFormat(QImage::Format_RGB32) != white, plots) << extra;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, UnreadableDocument,
-                         ::testing::Values("{'n':", "not a document", ""));
-
-TEST(Cli, MissingInputAndUnwritableOutputNameTheFile)
+// Nothing is brighter than the brightness (0.8 of full coverage) lets it be, on one thread or several.
+TEST_F(Cli, DensityWritesASixteenBitPictureNoBrighterThanAsked)
 {
-    QTemporaryDir dir;
-    const QString missing = dir.filePath(QStringLiteral("missing.frac"));
-    const CliRun noInput = cli({QStringLiteral("convert"), missing});
-    EXPECT_EQ(noInput.exitCode, 1);
-    EXPECT_TRUE(noInput.err.startsWith("attractor-cli: " + missing.toUtf8() + ": ")) << noInput.err.toStdString();
-
-    const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/out.frac"));
-    const CliRun noOutput = cli({QStringLiteral("new"), QStringLiteral("-o"), unwritable});
-    EXPECT_EQ(noOutput.exitCode, 1);
-    EXPECT_TRUE(noOutput.err.startsWith("attractor-cli: " + unwritable.toUtf8() + ": ")) << noOutput.err.toStdString();
+    for (const char *threads : {"1", "3"}) {
+        const QImage image = rendered(std::string("--mode density --supersample 2 --gamma 1.5 --brightness 0.8 --width 120 --height 90 "
+                                                  "--iterations 400000 --threads ") + threads);
+        EXPECT_TRUE(image.size() == QSize(120, 90) && image.format() == QImage::Format_RGBA64);
+        int brightest = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                brightest = std::max({brightest, image.pixelColor(x, y).red(), image.pixelColor(x, y).green(), image.pixelColor(x, y).blue()});
+        EXPECT_TRUE(brightest > 0 && brightest <= 0.8 * 255 + 1) << brightest;
+    }
 }
 
 // Help goes to standard output with status 0; a usage error names itself on
-// standard error, adds the usage and exits with 2.
-class Arguments : public ::testing::TestWithParam<std::pair<const char *, int>> {};
+// standard error, adds the usage and exits with 2. Neither writes a file.
+class Usage : public Cli, public ::testing::WithParamInterface<std::pair<const char *, const char *>> {};
 
-TEST_P(Arguments, HelpOrUsageError)
+TEST_P(Usage, HelpOrUsageErrorWritesNothing)
 {
-    const CliRun run = cli(args(GetParam().first));
-    EXPECT_EQ(run.exitCode, GetParam().second);
-    if (GetParam().second == 0) {
-        EXPECT_TRUE(run.out.startsWith("usage: attractor-cli")) << run.out.toStdString();
-        EXPECT_TRUE(run.err.isEmpty());
-    } else {
-        EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.startsWith("attractor-cli: ")) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains("usage: attractor-cli")) << run.err.toStdString();
-    }
+    const auto [line, message] = GetParam(); // no message: help
+    const CliRun r = cli(args(line, dir));
+    EXPECT_EQ(r.exitCode, message ? 2 : 0);
+    EXPECT_TRUE(message ? r.err.startsWith("attractor-cli: ") && r.err.contains(message) && r.out.isEmpty()
+                        : r.out.startsWith("usage: attractor-cli") && r.err.isEmpty())
+        << r.err.toStdString();
+    EXPECT_TRUE((message ? r.err : r.out).contains("usage: attractor-cli"));
+    EXPECT_EQ(files(), QStringList{QStringLiteral("in.frac")});
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, Arguments, ::testing::Values(
-    std::pair{"-h", 0}, std::pair{"convert --help", 0}, std::pair{"new --help", 0}, std::pair{"", 2},
-    std::pair{"frob", 2}, std::pair{"convert", 2}, std::pair{"convert a b", 2}, std::pair{"convert a -o", 2},
-    std::pair{"convert a -o x -o y", 2}, std::pair{"report --bogus a", 2}, std::pair{"new extra", 2}));
+#define OUT "render @in.frac -o @out.png "
+INSTANTIATE_TEST_SUITE_P(
+    Lines, Usage,
+    ::testing::Values(std::pair{"-h", nullptr}, std::pair{"convert --help", nullptr}, std::pair{"", "no command given"}, std::pair{"frob", "unknown command frob"},
+                      std::pair{"convert", ""}, std::pair{"convert a b", ""}, std::pair{"convert a -o", ""}, std::pair{"convert a -o x -o y", ""},
+                      std::pair{"report --bogus a", ""}, std::pair{"new extra", ""}, std::pair{"render @in.frac", "no output file"},
+                      std::pair{"render -o @out.png", "no input file"}, std::pair{"render @in.frac -o", "-o needs a value"},
+                      std::pair{OUT "--depth 8", "unknown option --depth"}, std::pair{"render @in.frac @in.frac -o @out.png", "unexpected argument"},
+                      std::pair{OUT "--width 0", "--width needs a whole number"}, std::pair{OUT "--width wide", "'wide'"},
+                      std::pair{OUT "--iterations 3000000000", "--iterations"}, std::pair{"render @in.frac -o @out.gif", "unknown image type"},
+                      std::pair{OUT "--width 100000 --height 100000", "too large"}, std::pair{OUT "--threads 0", "--threads needs"},
+                      std::pair{OUT "--mode flame", "--mode needs points or density"}, std::pair{OUT "--gamma 2", "need --mode density"},
+                      std::pair{OUT "--mode density --supersample 5", "--supersample needs a whole number from 1 to 4"},
+                      std::pair{OUT "--mode density --gamma 0.5", "--gamma needs a number from 1 to 4"},
+                      std::pair{OUT "--mode density --brightness 1.5", "--brightness needs a number from 0 to 1"},
+                      std::pair{OUT "--mode density --supersample 3 --width 8000 --height 8000", "needs more than 4 GiB"}));
+#undef OUT
+
+// Missing, not a document, a folder; then an output in no folder: exit 1 naming the file.
+TEST_F(Cli, UnreadableInputOrUnwritableOutputExitsWith1NamingTheFile)
+{
+    writeFile(file("garbage.frac"), "{ 'transforms': [ ");
+    for (const auto &[line, named] : {std::pair{"@missing.frac -o @out.png", "@missing.frac"}, {"@garbage.frac -o @out.png", "@garbage.frac"},
+                                      {"@. -o @out.png", "@."}, {"@in.frac -o @no/such/out.png", "@no/such/out.png"}}) {
+        const CliRun r = cli(args(std::string("render ") + line, dir));
+        EXPECT_EQ(r.exitCode, 1) << line;
+        EXPECT_TRUE(r.err.contains("attractor-cli: " + args(named, dir)[0].toUtf8() + ": ")) << r.err.toStdString();
+    }
+    EXPECT_EQ(files(), (QStringList{QStringLiteral("garbage.frac"), QStringLiteral("in.frac")}));
+}
+
+// A write the disk cuts short, under a file-size limit the child inherits with
+// SIGXFSZ ignored, keeps the old file and leaves no temporary one.
+TEST_F(Cli, ShortWriteKeepsTheOldFileAndExitsWithFailure)
+{
+    ASSERT_EQ(render("-o @full.png --width 400 --height 400").exitCode, 0);
+    ASSERT_GT(QFileInfo(file("full.png")).size(), 32 * 1024) << "larger than the write buffer: one write that the limit cuts";
+    writeFile(file("out.png"), "the previous picture");
+    CliRun r;
+    {
+        const FileSizeLimit limit(16 * 1024);
+        r = render("-o @out.png --width 400 --height 400");
+    }
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("attractor-cli: " + file("out.png").toUtf8())) << r.err.toStdString();
+    EXPECT_EQ(readFile(file("out.png")), QByteArray("the previous picture"));
+    EXPECT_EQ(files().size(), 3);
+}
+
+TEST_F(Cli, CtrlCCancelsLeavesNoFileAndExits130)
+{
+    writeFile(file("out.png"), "previous contents");
+    QProcess process;
+    process.start(QStringLiteral(ATTRACTOR_CLI), args("render @in.frac -o @out.png --width 200 --height 200 --iterations 2147483647", dir));
+    ASSERT_TRUE(process.waitForStarted());
+    // The status line comes once Ctrl-C is handled; the draw takes minutes.
+    QByteArray err;
+    while (!err.contains("Drawing fractal...\n") && process.state() == QProcess::Running) {
+        process.waitForReadyRead(1000);
+        err += process.readAllStandardError();
+    }
+    ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), SIGINT), 0);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(err + process.readAllStandardError(), QByteArray("Drawing fractal...\nCancelling...\n"));
+    EXPECT_EQ(readFile(file("out.png")), QByteArray("previous contents"));
+    EXPECT_EQ(files(), (QStringList{QStringLiteral("in.frac"), QStringLiteral("out.png")}));
+}
+
+// new writes the default document; convert reproduces it; report -o replaces an older report.
+TEST_F(Cli, NewConvertAndReportWriteTheDocumentAndItsReport)
+{
+    const QByteArray defaultText = jsonRepresentation(*QvFrac::defaultFractal()).toUtf8();
+    EXPECT_EQ(cli(args("convert /dev/stdin", dir), cli(args("new", dir)).out).out, defaultText);
+    ASSERT_EQ(cli(args("new -o @a.frac", dir)).exitCode, 0);
+    const CliRun convert = cli(args("convert @a.frac -o @b.frac", dir));
+    EXPECT_TRUE(convert.exitCode == 0 && convert.out.isEmpty() && convert.err.isEmpty()) << convert.err.toStdString();
+    EXPECT_EQ(readFile(file("b.frac")), defaultText);
+    writeFile(file("a.txt"), "old report");
+    ASSERT_EQ(cli(args("report -o @a.txt @a.frac", dir)).exitCode, 0);
+    EXPECT_EQ(readFile(file("a.txt")), textReport(*QvFrac::defaultFractal()).toUtf8());
+    EXPECT_EQ(cli(args("report @a.frac", dir)).out, readFile(file("a.txt")));
+}
+
+// A random map's 64-bit values come back as 32-bit ones; from then on converting changes nothing.
+TEST_F(Cli, RandomNewIsADocumentStableAfterOneConversion)
+{
+    const CliRun created = cli(args("new --random", dir));
+    ASSERT_TRUE(created.exitCode == 0 && readDocument(created.out).ok());
+    const QByteArray once = cli(args("convert /dev/stdin", dir), created.out).out;
+    EXPECT_EQ(cli(args("convert /dev/stdin", dir), once).out, once);
+}
+
+class UnreadableDocument : public Cli, public ::testing::WithParamInterface<const char *> {};
+
+// Missing or not a document: exit 1, the file and the reason on standard error, no output written.
+TEST_P(UnreadableDocument, FailsWithReasonAndLeavesOutputAlone)
+{
+    const QString in = file("bad.frac");
+    writeFile(file("existing.frac"), "precious");
+    QByteArray message = "attractor-cli: " + in.toUtf8() + ": ";
+    if (GetParam()) {
+        writeFile(in, GetParam());
+        const QString error = readDocument(GetParam()).error;
+        message += error.toUtf8() + '\n';
+        if (*GetParam() == '{') // the JSON reader's own line comes first, without the place
+            message.prepend("JSON Parsing Error: " + error.mid(error.indexOf(u':') + 2).toUtf8() + '\n');
+    }
+    for (const char *line : {"convert @bad.frac -o @existing.frac", "report @bad.frac -o @absent.frac"}) {
+        const CliRun run = cli(args(line, dir));
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(GetParam() ? run.err == message : run.err.startsWith(message)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(readFile(file("existing.frac")), QByteArray("precious"));
+    EXPECT_FALSE(QFile::exists(file("absent.frac")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, UnreadableDocument, ::testing::Values(nullptr, "{'n':", "not a document", ""));
 
 } // namespace
