@@ -137,6 +137,50 @@ TEST_F(UndoTest, EditedMarkFollowsSaveUndoAndRedo)
     EXPECT_TRUE(d->close()) << "no question for a clean document";
 }
 
+// A key burst is one step until another kind of edit; the map is restored
+// from the values the step holds, not from its place in memory.
+TEST_F(UndoTest, KeyBurstsMergeAndADeletedMapComesBackAfterLaterEdits)
+{
+    MyDocument *d = newDocument();
+    const QvTransform deleted = *d->fractal()->transforms()->at(1);
+    select(d, 1);
+    d->ifsView()->deleteTransform();
+    select(d, 0);
+    key(d, Qt::Key_Right, Qt::NoModifier, 3);
+    key(d, Qt::Key_Up, Qt::ShiftModifier, 2);
+    key(d, Qt::Key_Right, Qt::NoModifier, 1);
+    EXPECT_EQ(d->undoStack()->count(), 4);
+    for (int i = 0; i < 4; ++i)
+        trigger(d, "Ctrl+Z");
+    ASSERT_EQ(d->fractal()->transforms()->size(), 3u);
+    const QvTransform &back = *d->fractal()->transforms()->at(1);
+    EXPECT_EQ(std::pair(back.translation(), back.scale()), std::pair(deleted.translation(), deleted.scale()));
+    EXPECT_EQ(back.rgb(), deleted.rgb());
+    EXPECT_EQ(d->ifsView()->selectionIndex(), 1);
+}
+
+// Copied in one window, pasted in another, offset and selected; a map copied
+// from a document's text pastes too.
+TEST_F(UndoTest, MapPastesIntoAnotherWindowAndFromFileText)
+{
+    MyDocument *from = newDocument(), *to = newDocument();
+    select(from, 2);
+    trigger(from, "Ctrl+C");
+    trigger(to, "Ctrl+V");
+    ASSERT_EQ(to->fractal()->transforms()->size(), 4u);
+    const QvTransform &pasted = *to->fractal()->transforms()->back(), &copied = *from->fractal()->transforms()->at(2);
+    EXPECT_EQ(pasted.translation(), copied.translation() + QPointF(0.1, -0.1));
+    EXPECT_EQ(pasted.rgb(), copied.rgb());
+    EXPECT_EQ(to->ifsView()->selectionIndex(), 3);
+    QApplication::clipboard()->setText(QStringLiteral("  {'tx':0.25, 'ty':0.5, 'sx':0.125, 'sy':0.75, 'r':0, "
+                                                      "'p':1, 'c':{'r':1, 'g':0, 'b':0, 'a':1}},\n"));
+    trigger(to, "Ctrl+V");
+    ASSERT_EQ(to->fractal()->transforms()->size(), 5u);
+    EXPECT_EQ(to->fractal()->transforms()->back()->scale(), QPointF(0.125, 0.75));
+    EXPECT_EQ(to->undoStack()->count(), 2);
+    EXPECT_EQ(_beeps, 0);
+}
+
 // Pasted text that is no map and typed values that are no number for the
 // field beep and change nothing.
 TEST_F(UndoTest, InputThatIsNoMapOrNumberIsRefused)
