@@ -46,6 +46,7 @@ protected:
         h.confirmRevert = [this](QWidget *, const QString &) { return ++_revertAsked, _revertAnswer; };
         h.confirmStopExport = [this](QWidget *, const QString &name) { return _stopAsked << name, _stopAnswer; };
         h.showError = [this](QWidget *, const QString &, const QString &message) { _errors << message; };
+        h.print = [this](QWidget *, QPrinter &) { return ++_printAsked, _printAnswer; };
         Prompts::install(h);
         setBeepHandler([this] { ++_beeps; });
         _controller = std::make_unique<DocumentController>([] { return std::make_unique<MyDocument>(); });
@@ -82,8 +83,8 @@ protected:
     std::unique_ptr<DocumentController> _controller;
     QList<SaveAnswer> _saveAnswers;
     QStringList _savePaths, _asked, _errors, _proposedPaths, _stopAsked;
-    bool _revertAnswer = true, _stopAnswer = true;
-    int _revertAsked = 0, _beeps = 0;
+    bool _revertAnswer = true, _stopAnswer = true, _printAnswer = true;
+    int _revertAsked = 0, _beeps = 0, _printAsked = 0;
 };
 
 } // namespace attractor

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinter>
 
 #include <vector>
 
@@ -143,6 +144,32 @@ TEST_P(SaveFailureTest, KeepsTheSavedFileAndTheEditsAndSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(Causes, SaveFailureTest, ::testing::Values("doc.frac/inside.frac", "doc.frac"),
                          [](const auto &info) { return info.index ? "DiskFull" : "NoSuchFolder"; });
+
+// Printed, cancelled, and asked for but unwritable: one page within 30-point
+// margins only when printed, print mode always left, only a failure reported.
+TEST_F(DocumentTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
+{
+    MyDocument *d = newDocument();
+    writeFile(QStringLiteral("plain"), "x");
+    for (const auto &[answer, name, written] : {std::tuple{true, "print.pdf", true}, std::tuple{false, "cancelled.pdf", false},
+                                                std::tuple{true, "plain/out.pdf", false}}) {
+        const QString pdf = path(QLatin1String(name));
+        d->printInfo().setOutputFormat(QPrinter::PdfFormat);
+        d->printInfo().setOutputFileName(pdf);
+        _printAnswer = answer;
+        const qsizetype errors = _errors.size();
+        d->printDocument();
+        EXPECT_FALSE(d->fractalView()->printing());
+        const QMarginsF m = d->printInfo().pageLayout().margins(QPageLayout::Point);
+        EXPECT_NEAR(m.left() + m.top() + m.right() + m.bottom(), 120.0, 0.04);
+        EXPECT_EQ(QFile::exists(pdf), written) << name;
+        if (written)
+            EXPECT_EQ(readFile(pdf).count("/Type /Page") - readFile(pdf).count("/Type /Pages"), 1) << "one page";
+        EXPECT_EQ(_errors.size() - errors, answer && !written ? 1 : 0) << name;
+    }
+    EXPECT_EQ(_printAsked, 3);
+    EXPECT_FALSE(d->isDocumentEdited());
+}
 
 TEST_F(DocumentTest, RevertAsksBeforeThrowingEditsAway)
 {
