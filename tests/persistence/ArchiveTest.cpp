@@ -79,7 +79,7 @@ TEST(Archive, EveryKindOfColourBecomesCalibratedRgb)
         {namedColour("controlColor", nilSlot()), {0, 0, 0, 0}},
         {nilSlot(), {0, 0, 0, 0}},
         // A pattern: no colour of its own. The kind is a raw byte, not a tag.
-        {colourSlot(0x84, "ff", {3, 4}), {0, 0, 0, 0}},
+        {colourSlot(0x84, "ff", {3.0f, 4.0f}), {0, 0, 0, 0}},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         for (const bool be : {false, true}) {
@@ -153,20 +153,14 @@ TEST(Archive, MalformedArchivesAreRefusedWithAReason)
         {archiveOf(stringObject("x", "Bad\nName\x01")), "unexpected class Bad?Name? where a fractal was expected"},
         {archiveOf(fractalSlot(nilSlot(), 1, nilSlot())), "a list of maps is missing"},
         {archiveOf(fractalSlot(arraySlot({mapSlot({})}, 2), 1, nilSlot())), "says it holds 2 maps but holds 1"},
-        {archiveOf(fractalSlot(arraySlot({}, 0xffffffff), 1, nilSlot())), "negative count"},
-        {archiveOf(fractalSlot(objectSlot({"NSArray", "NSObject"}, [](TypedStreamWriter &w) {
-             writeGroup(w, "i", {1});
-             writeGroup(w, "i", {1});
-         }), 1, nilSlot())),
+        {archiveOf(fractalSlot(arraySlot({}, -1), 1, nilSlot())), "negative count"},
+        {archiveOf(fractalSlot(objectSlot({"NSArray", "NSObject"}, {{"i", {1.0f}}, {"i", {1.0f}}}), 1, nilSlot())),
          "unexpected type \"i\" in the list of maps"},
         {fractalArchive({}, 1, colourSlot(1, QByteArray(), {})), "a colour ends before all its values"},
-        {fractalArchive({}, 1, colourSlot(1, "fff", {1, 1, 1})),
+        {fractalArchive({}, 1, colourSlot(1, "fff", {1.0f, 1.0f, 1.0f})),
          "unexpected type \"fff\" in a colour where \"ffff\" was expected"},
-        {fractalArchive({}, 1, objectSlot({"NSColor", "NSObject"}, [](TypedStreamWriter &w) {
-             writeGroup(w, "c", {3});
-             writeGroup(w, "ff", {1, 1});
-             writeGroup(w, "i", {0});
-         })),
+        {fractalArchive({}, 1, objectSlot({"NSColor", "NSObject"}, {{"c", {3.0f}}, {"ff", {1.0f, 1.0f}},
+                                                                 {"i", {0.0f}}})),
          "a colour holds more values than expected"},
         {fractalArchive({}, 1, namedColour("x", nilSlot(), "NSNumber")),
          "unexpected class NSNumber where a colour name was expected"},
@@ -177,22 +171,5 @@ TEST(Archive, MalformedArchivesAreRefusedWithAReason)
         EXPECT_FALSE(result.ok());
         EXPECT_TRUE(result.error.startsWith(QLatin1String("not a fractal document: ")));
         EXPECT_TRUE(result.error.contains(QLatin1String(reason))) << result.error.toStdString();
-    }
-}
-
-TEST(Archive, EveryTruncationIsRefused)
-{
-    std::vector<MapValues> maps(3);
-    maps[0].colour = namedColour("red", colourSlot(5, "fffff", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}));
-    maps[1].sx = 0.1f;
-    maps[2].colour = nilSlot();
-    for (const QByteArray &valid :
-         {workedExampleLE, workedExampleBE(), fractalArchive(maps, 123456, whiteColour(0.3f, 1), true)}) {
-        ASSERT_TRUE(readLegacyArchive(valid).ok());
-        for (qsizetype n = 1; n < valid.size(); ++n) {
-            const char *expected = n == 16 ? "the archive holds no object" : "the archive is truncated";
-            EXPECT_EQ(readLegacyArchive(valid.left(n)).error.toStdString(),
-                      std::string("not a fractal document: ") + expected) << n;
-        }
     }
 }

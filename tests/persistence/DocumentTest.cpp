@@ -1,5 +1,6 @@
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
+#include "persistence/Report.h"
 
 #include "model/QvTransform.h"
 #include "support/LogCapture.h"
@@ -130,12 +131,8 @@ TEST(DocumentFormat, WriteReadWriteReproducesTheText)
     const QString text = jsonRepresentation(*f);
     EXPECT_EQ(jsonRepresentation(*read(text)).toStdString(), text.toStdString());
     const FracPtr third = fractalOf({map({1.0 / 3.0, inf}, {nan, 1}, -inf, nan, {nan, inf, 1, 1})}, 1, {});
-    const FracPtr back = read(jsonRepresentation(*third));
-    ASSERT_TRUE(back);
-    const QvTransform &t = *back->transforms()->front();
-    EXPECT_EQ(t.translation(), QPointF(1.0f / 3.0f, FLT_MAX));
-    EXPECT_EQ(t.scale().x(), 0.0);
-    EXPECT_EQ(t.rotation(), -FLT_MAX);
+    const QvTransform &t = *read(jsonRepresentation(*third))->transforms()->front();
+    EXPECT_TRUE(t.translation() == QPointF(1.0f / 3.0f, FLT_MAX) && t.scale().x() == 0 && t.rotation() == -FLT_MAX);
     EXPECT_EQ(t.rgb(), (_rgb_color{0, FLT_MAX, 1, 1}));
 }
 
@@ -143,26 +140,38 @@ TEST(DocumentFormat, WriteReadWriteReproducesTheText)
 // editors write; other bytes go to the archive reader.
 TEST(DocumentReader, RefusalNamesWhatTheBytesAreNotOrWhereTheTextBreaks)
 {
-    const QString notDocument = QStringLiteral(
-        "not a fractal document: it is neither document text (which begins with “{”) nor an archive");
-    const std::pair<QByteArray, QString> rows[] = {
-        {"{'n':5, 'note':'Gr\xc3\xbc\xc3\x9f\x65 \xf0\x9f\x98\x80'}", QString()},
-        {"\xef\xbb\xbf{'n':5}", QString()},
+    const std::string notDocument =
+        "not a fractal document: it is neither document text (which begins with “{”) nor an archive";
+    const std::pair<QByteArray, std::string> rows[] = {
+        {"{'n':5, 'note':'Gr\xc3\xbc\xc3\x9f\x65 \xf0\x9f\x98\x80'}", ""},
+        {"\xef\xbb\xbf{'n':5}", ""},
         {"plain words", notDocument},
         {" {'n':1}", notDocument},
         {"{'n':1, 'x':'\xff'}", notDocument},
         {"{'n':1, 'x':'\xe2\x82", notDocument},
-        {"\x04\x0btypedstream\x81\xe8\x03\x84\x01@", QStringLiteral("not a fractal document: the archive is truncated")},
-        {"{'n': 5,\n  'bg': {}\n  x}", QStringLiteral("JSON syntax error at line 3, column 3: Illegal hash table entry divider.")},
-        {"{n:1}", QStringLiteral("JSON syntax error at line 1, column 2: Illegal string start character.")},
-        {"{'n':inf}", QStringLiteral("JSON syntax error at line 1, column 5: Illegal Object Prefix: 'i' (0x69)")},
+        {"\x04\x0btypedstream\x81\xe8\x03\x84\x01@", "not a fractal document: the archive is truncated"},
+        {"{'n': 5,\n  'bg': {}\n  x}", "JSON syntax error at line 3, column 3: Illegal hash table entry divider."},
+        {"{n:1}", "JSON syntax error at line 1, column 2: Illegal string start character."},
+        {"{'n':inf}", "JSON syntax error at line 1, column 5: Illegal Object Prefix: 'i' (0x69)"},
     };
     for (const auto &[bytes, error] : rows) {
         LogCapture log;
         const DocumentReadResult result = readDocument(bytes);
-        EXPECT_EQ(result.error.toStdString(), error.toStdString());
-        EXPECT_EQ(result.fractal ? result.fractal->iterations() : -1, error.isEmpty() ? 5 : -1);
+        EXPECT_EQ(result.error.toStdString(), error);
+        EXPECT_EQ(result.fractal ? result.fractal->iterations() : -1, error.empty() ? 5 : -1);
     }
+}
+
+TEST(Report, MapsAreNumberedInListOrderWithTheirMatrix)
+{
+    EXPECT_TRUE(textReport(QvFrac()).isEmpty());
+    // cos 1 and sin 1 times 0.5 for the rotated map's matrix.
+    const FracPtr f = fractalOf({std::make_shared<QvTransform>(), map({1, -1}, {0.5, 0.5}, 1.0f, 1, {})}, 0, {});
+    EXPECT_EQ(textReport(*f).toStdString(),
+              "Transform 1:\n\tTranslation: (0.000000, 0.000000)\n\tRotation: 0.000000 radians\n"
+              "\tScale: (0.500000, 0.500000)\n\tMatrix:\t0.500000 \t-0.000000 \n\t\t0.000000 \t0.500000\n\n"
+              "Transform 2:\n\tTranslation: (1.000000, -1.000000)\n\tRotation: 1.000000 radians\n"
+              "\tScale: (0.500000, 0.500000)\n\tMatrix:\t0.270151 \t-0.420735 \n\t\t0.420735 \t0.270151\n\n");
 }
 
 } // namespace

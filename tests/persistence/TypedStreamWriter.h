@@ -11,6 +11,8 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <variant>
+#include <vector>
 
 namespace attractor::testing {
 
@@ -25,6 +27,7 @@ public:
 
     const QByteArray &bytes() const { return _bytes; }
     void byte(uint8_t b) { _bytes.append(static_cast<char>(b)); }
+    void append(const QByteArray &raw) { _bytes.append(raw); }
     void nil() { byte(0x85); }
     void reference(int index) { integer(int64_t(index) - 110); }
 
@@ -94,36 +97,33 @@ private:
 
 // Writes one object slot.
 using SlotWriter = std::function<void(TypedStreamWriter &)>;
+// A value of a group: a number (whole ones take the integer form) or an object.
+using Item = std::variant<float, SlotWriter>;
 
 inline SlotWriter nilSlot() { return [](TypedStreamWriter &w) { w.nil(); }; }
 
-inline SlotWriter objectSlot(const QList<QByteArray> &chain, const std::function<void(TypedStreamWriter &)> &groups)
+using Groups = std::vector<std::pair<QByteArray, std::vector<Item>>>;
+
+inline SlotWriter objectSlot(const QList<QByteArray> &chain, const Groups &groups)
 {
     return [=](TypedStreamWriter &w) {
         w.beginObject(chain);
-        groups(w);
+        for (const auto &[type, items] : groups) {
+            w.typeString(type);
+            for (const Item &item : items)
+                item.index() == 0 ? w.real(std::get<float>(item)) : std::get<SlotWriter>(item)(w);
+        }
         w.byte(0x86);
     };
 }
 
-inline void writeGroup(TypedStreamWriter &w, const QByteArray &type, std::initializer_list<float> values)
+// The kind is a raw byte; the components follow unless `types` is empty.
+inline SlotWriter colourSlot(uint8_t kind, const QByteArray &types, std::vector<Item> components)
 {
-    w.typeString(type);
-    for (float v : values)
-        w.real(v);
-}
-
-// A colour's kind, then its components unless `types` is empty.
-inline SlotWriter colourSlot(int kind, const QByteArray &types, std::vector<float> components)
-{
-    return objectSlot({"NSColor", "NSObject"}, [=](TypedStreamWriter &w) {
-        w.typeString("c");
-        w.byte(static_cast<uint8_t>(kind));
-        if (!types.isEmpty())
-            writeGroup(w, types, {});
-        for (float c : components)
-            w.real(c);
-    });
+    const SlotWriter kindByte = [=](TypedStreamWriter &w) { w.byte(kind); };
+    if (types.isEmpty())
+        return objectSlot({"NSColor", "NSObject"}, {{"c", {kindByte}}});
+    return objectSlot({"NSColor", "NSObject"}, {{"c", {kindByte}}, {types, components}});
 }
 inline SlotWriter rgbColour(float r, float g, float b, float a, int kind = 1)
 {
@@ -133,23 +133,13 @@ inline SlotWriter whiteColour(float white, float alpha, int kind = 3) { return c
 
 inline SlotWriter stringObject(const QByteArray &text, const QByteArray &cls = "NSString")
 {
-    return objectSlot({cls, "NSObject"}, [=](TypedStreamWriter &w) {
-        w.typeString("+");
-        w.integer(text.size());
-        for (char c : text)
-            w.byte(static_cast<uint8_t>(c));
-    });
+    const SlotWriter bytes = [=](TypedStreamWriter &w) { w.integer(text.size()), w.append(text); };
+    return objectSlot({cls, "NSObject"}, {{"+", {bytes}}});
 }
 
 inline SlotWriter namedColour(const QByteArray &name, SlotWriter embedded, const QByteArray &nameClass = "NSString")
 {
-    return objectSlot({"NSColor", "NSObject"}, [=](TypedStreamWriter &w) {
-        writeGroup(w, "c", {6});
-        w.typeString("@@@");
-        stringObject("System")(w);
-        stringObject(name, nameClass)(w);
-        embedded(w);
-    });
+    return colourSlot(6, "@@@", {stringObject("System"), stringObject(name, nameClass), embedded});
 }
 
 struct MapValues {
@@ -160,46 +150,30 @@ struct MapValues {
 
 inline SlotWriter mapSlot(const MapValues &m)
 {
-    return objectSlot({"QvTransform", "NSObject"}, [=](TypedStreamWriter &w) {
-        writeGroup(w, "{_NSPoint=ff}", {m.sx, m.sy});
-        writeGroup(w, "f", {m.rotation});
-        writeGroup(w, "{_NSPoint=ff}", {m.tx, m.ty});
-        w.typeString("@");
-        m.colour(w);
-        writeGroup(w, "f", {m.probability});
-    });
+    return objectSlot({"QvTransform", "NSObject"}, {{"{_NSPoint=ff}", {m.sx, m.sy}}, {"f", {m.rotation}},
+                                                    {"{_NSPoint=ff}", {m.tx, m.ty}}, {"@", {m.colour}},
+                                                    {"f", {m.probability}}});
 }
 
-// A list of maps whose count group says `count`, by default the true one.
-inline SlotWriter arraySlot(const std::vector<SlotWriter> &elements, int64_t count = -1)
+// A list of maps whose count says `count`, by default the true one.
+inline SlotWriter arraySlot(const std::vector<SlotWriter> &elements, float count = NAN)
 {
-    return objectSlot({"NSMutableArray", "NSArray", "NSObject"}, [=](TypedStreamWriter &w) {
-        w.typeString("i");
-        w.integer(count < 0 ? int64_t(elements.size()) : count);
-        for (const SlotWriter &e : elements) {
-            w.typeString("@");
-            e(w);
-        }
-    });
+    Groups groups{{"i", {std::isnan(count) ? elements.size() : count}}};
+    for (const SlotWriter &e : elements)
+        groups.push_back({"@", {e}});
+    return objectSlot({"NSMutableArray", "NSArray", "NSObject"}, groups);
 }
 
 inline SlotWriter fractalSlot(SlotWriter maps, int32_t iterations, SlotWriter background)
 {
-    return objectSlot({"QvFrac", "NSObject"}, [=](TypedStreamWriter &w) {
-        w.typeString("@");
-        maps(w);
-        w.typeString("i");
-        w.integer(iterations);
-        w.typeString("@");
-        background(w);
-    });
+    return objectSlot({"QvFrac", "NSObject"}, {{"@", {maps}}, {"i", {float(iterations)}}, {"@", {background}}});
 }
 
 // A whole archive: header, then the root object's group.
 inline QByteArray archiveOf(SlotWriter root, bool bigEndian = false)
 {
     TypedStreamWriter w(bigEndian);
-    writeGroup(w, "@", {});
+    w.typeString("@");
     root(w);
     return w.bytes();
 }
