@@ -51,17 +51,14 @@ TEST(Archive, WorkedExampleIsWhatTheWriterProducesAndReadsInBothByteOrders)
     ASSERT_EQ(workedExampleLE.size(), 189);
     EXPECT_EQ(fractalArchive({map}, 100000, whiteColour(0, 1)).toHex(' '), workedExampleLE.toHex(' '));
     EXPECT_EQ(fractalArchive({map}, 100000, whiteColour(0, 1), true).toHex(' '), workedExampleBE().toHex(' '));
-    for (const QByteArray &bytes : {workedExampleLE, workedExampleBE()}) {
+    // Bytes after the root object are ignored.
+    for (const QByteArray &bytes : {workedExampleLE, workedExampleBE(), workedExampleLE + "garbage after the root"}) {
         const FracPtr f = readOk(bytes);
         ASSERT_TRUE(f && f->transforms()->size() == 1u);
         const QvTransform &t = *f->transforms()->front();
-        EXPECT_EQ(t.scale(), QPointF(0.5, 0.25));
-        EXPECT_EQ(t.rotation(), 0.5f);
-        EXPECT_EQ(t.translation(), QPointF(1, -1));
-        EXPECT_EQ(t.rgb(), (_rgb_color{1.0f, 0.5f, 0.0f, 1.0f}));
-        EXPECT_EQ(t.probability(), 1.0f);
-        EXPECT_EQ(f->iterations(), 100000);
-        EXPECT_EQ(f->bgColor(), (_rgb_color{0.0f, 0.0f, 0.0f, 1.0f}));
+        EXPECT_TRUE(t.scale() == QPointF(0.5, 0.25) && t.rotation() == 0.5f && t.translation() == QPointF(1, -1));
+        EXPECT_TRUE(t.rgb() == (_rgb_color{1.0f, 0.5f, 0.0f, 1.0f}) && t.probability() == 1.0f);
+        EXPECT_TRUE(f->iterations() == 100000 && f->bgColor() == (_rgb_color{0.0f, 0.0f, 0.0f, 1.0f}));
     }
 }
 
@@ -90,16 +87,14 @@ TEST(Archive, EveryKindOfColourBecomesCalibratedRgb)
             plain.sx = 300;
             const FracPtr f = readOk(fractalArchive({map, plain}, -111, rows[i].first, be));
             ASSERT_TRUE(f);
-            EXPECT_EQ(f->transforms()->at(0)->rgb(), rows[i].second);
+            EXPECT_TRUE(f->transforms()->at(0)->rgb() == rows[i].second && f->bgColor() == rows[i].second);
             EXPECT_EQ(f->transforms()->at(1)->rgb(), (_rgb_color{0, 0, 0, 1}));
-            EXPECT_EQ(f->transforms()->at(1)->scale().x(), 300);
-            EXPECT_EQ(f->iterations(), -111);
-            EXPECT_EQ(f->bgColor(), rows[i].second);
+            EXPECT_TRUE(f->transforms()->at(1)->scale().x() == 300 && f->iterations() == -111);
         }
     }
 }
 
-TEST(Archive, AcceptedVariations)
+TEST(Archive, AMapWrittenTwiceIsTwoMaps)
 {
     MapValues map;
     map.tx = 0.75f;
@@ -115,9 +110,6 @@ TEST(Archive, AcceptedVariations)
     EXPECT_EQ(repeated->transforms()->at(1)->translation().x(), 0.75);
     EXPECT_NE(repeated->transforms()->at(0), repeated->transforms()->at(1));
 
-    const FracPtr tail = readOk(workedExampleLE + QByteArray("garbage after the root"));
-    ASSERT_TRUE(tail);
-    EXPECT_EQ(tail->iterations(), 100000);
 }
 
 TEST(Archive, MalformedArchivesAreRefusedWithAReason)

@@ -68,9 +68,7 @@ TEST(DocumentFormat, WritesTheDocumentLayoutByteForByte)
     EXPECT_EQ(text.toStdString(),
               "{'file':{'type':'frac', 'v':1, 'creator':'org.attractor.Attractor', 'bundle':'" ATTRACTOR_VERSION
               "', 'platform':'Linux', 'os':'X'},\n"
-              "'n':100000, 'bg':{'r':0, 'g':0, 'b':0, 'a':1}, \n"
-              "'transforms':\n"
-              "[\n"
+              "'n':100000, 'bg':{'r':0, 'g':0, 'b':0, 'a':1}, \n'transforms':\n[\n"
               "\t{'tx':0, 'ty':0, 'sx':0.5, 'sy':0.5, 'r':0, 'p':1, 'c':{'r':1, 'g':0, 'b':0, 'a':1}},\n"
               "\t{'tx':0.5, 'ty':0.25, 'sx':0.5, 'sy':0.5, 'r':0.100000001490116, 'p':1, "
               "'c':{'r':0, 'g':0.5, 'b':1, 'a':1}}\n"

@@ -99,10 +99,9 @@ private:
 using SlotWriter = std::function<void(TypedStreamWriter &)>;
 // A value of a group: a number (whole ones take the integer form) or an object.
 using Item = std::variant<float, SlotWriter>;
+using Groups = std::vector<std::pair<QByteArray, std::vector<Item>>>;
 
 inline SlotWriter nilSlot() { return [](TypedStreamWriter &w) { w.nil(); }; }
-
-using Groups = std::vector<std::pair<QByteArray, std::vector<Item>>>;
 
 inline SlotWriter objectSlot(const QList<QByteArray> &chain, const Groups &groups)
 {

@@ -18,10 +18,8 @@ TEST(WdJsonParser, AcceptedTextYieldsItsTreeWithoutLogging)
 {
     const std::pair<const char16_t *, JsonValue> rows[] = {
         {u"{'a':1,}", JsonValue::table({{QStringLiteral("a"), i(1)}})},
-        {u"{\"a\" : [true, false, null], 'b':{}}",
-         JsonValue::table({{QStringLiteral("a"), JsonValue::array({JsonValue::boolean(true), JsonValue::boolean(false),
-                                                                   JsonValue()})},
-                           {QStringLiteral("b"), JsonValue::table()}})},
+        {u"{\"a\" : {}}", JsonValue::table({{QStringLiteral("a"), JsonValue::table()}})},
+        {u"[true, false, null]", JsonValue::array({JsonValue::boolean(true), JsonValue::boolean(false), JsonValue()})},
         {u"[1 /* one */, // two\n-2.5, +3]", JsonValue::array({i(1), f(-2.5f), i(3)})},
         {u" \t\n\v\f\r7", i(7)},
         {u"{} trailing words", JsonValue::table()},
@@ -29,10 +27,8 @@ TEST(WdJsonParser, AcceptedTextYieldsItsTreeWithoutLogging)
         {u"'it\\'s'", s(QStringLiteral("it's"))},
         {u"\"\\\\\\\"\\b\\f\\n\\r\\t\"", s(QStringLiteral("\\\"\b\f\n\r\t"))},
         {u"\"\\uABcd\"", s(QString(QChar(0xABCD)))},
-        {u"\"\\u0x4A\"", s(QStringLiteral("J"))},
         {u"\"\\ud83d\\ude00\"", s(QString::fromUtf16(u"\U0001F600"))},
         {u"\"abc", s(QStringLiteral("abc"))},
-        {u"'ends in backslash\\", s(QStringLiteral("ends in backslash"))},
         {u"1E2", f(100.0f)},
         {u"007", i(7)},
         {u".5", f(0.5f)},
