@@ -1,7 +1,7 @@
 #pragma once
 
-// Writes typed streams the way NSArchiver laid them out, so that tests can
-// build valid archives and break them on purpose. Checked byte for byte
+// Writes typed streams laid out as NSArchiver wrote them, so that tests can
+// build valid archives and break them on purpose. Pinned byte for byte
 // against a known archive.
 
 #include <QByteArray>
@@ -9,10 +9,9 @@
 
 #include <bit>
 #include <cmath>
-#include <cstdint>
 #include <functional>
 #include <map>
-#include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace attractor::testing {
@@ -20,59 +19,51 @@ namespace attractor::testing {
 class TypedStreamWriter
 {
 public:
-    explicit TypedStreamWriter(bool bigEndian = false) : _bigEndian(bigEndian)
+    explicit TypedStreamWriter(bool bigEndian = false) : _bytes("\x04\x0b"), _bigEndian(bigEndian)
     {
-        _bytes.append("\x04\x0b");
-        _bytes.append(bigEndian ? "typedstream" : "streamtyped");
+        _bytes += bigEndian ? "typedstream" : "streamtyped";
         integer(1000);
     }
 
     const QByteArray &bytes() const { return _bytes; }
     void byte(uint8_t b) { _bytes.append(static_cast<char>(b)); }
+    void append(const QByteArray &raw) { _bytes.append(raw); }
+    void nil() { byte(0x85); }
+    void reference(int index) { integer(int64_t(index) - 110); }
 
     // The shortest form, as the original writer chose it.
     void integer(int64_t v)
     {
-        if (v >= -110 && v <= 127) {
-            byte(static_cast<uint8_t>(v));
-        } else if (v >= -32767 && v <= 32767) {
-            byte(0x81);
-            ordered(static_cast<uint16_t>(v), 2);
-        } else {
-            byte(0x82);
-            ordered(static_cast<uint32_t>(v), 4);
-        }
+        if (v >= -110 && v <= 127)
+            return byte(static_cast<uint8_t>(v));
+        const bool shortForm = v >= -32767 && v <= 32767;
+        byte(shortForm ? 0x81 : 0x82);
+        ordered(static_cast<uint32_t>(v), shortForm ? 2 : 4);
     }
 
-    // A float or double slot with the integer shortcut.
-    template <typename Real>
-    void real(Real value)
+    // A float slot with the integer shortcut.
+    void real(float value)
     {
-        int32_t truncated = 0;
-        if (std::isfinite(value) && value > Real(-2147483648.0) && value < Real(2147483648.0))
-            truncated = static_cast<int32_t>(value);
-        if (static_cast<Real>(truncated) == value) {
-            integer(truncated);
-        } else {
-            byte(0x83);
-            ordered(std::bit_cast<std::conditional_t<sizeof(Real) == 4, uint32_t, uint64_t>>(value), sizeof(Real));
-        }
+        const bool whole = std::isfinite(value) && std::fabs(value) < 2147483648.0f;
+        if (whole && static_cast<float>(static_cast<int32_t>(value)) == value)
+            return integer(static_cast<int32_t>(value));
+        byte(0x83);
+        ordered(std::bit_cast<uint32_t>(value), 4);
     }
 
     // Shared by content: the second use of a text is a reference.
-    void sharedString(const QByteArray &text)
+    void typeString(const QByteArray &text)
     {
         if (const auto found = _strings.find(text); found != _strings.end())
             return integer(found->second - 110);
-        _strings.emplace(text, _nextString++);
+        _strings.emplace(text, int(_strings.size()));
         byte(0x84);
         integer(text.size());
         _bytes.append(text);
     }
-    void typeString(const QByteArray &type) { sharedString(type); }
 
-    // A new object of the class chain given subclass first, ending at the root
-    // class; classes already written become one reference. Returns its number.
+    // A new object of the class chain, subclass first; a class already written
+    // becomes one reference. Returns the object's number.
     int beginObject(const QList<QByteArray> &chain)
     {
         byte(0x84);
@@ -84,18 +75,15 @@ public:
             }
             byte(0x84);
             _classes.emplace(name, _nextObject++);
-            sharedString(name);
+            typeString(name);
             integer(0);
         }
         nil();
         return number;
     }
-    void endObject() { byte(0x86); }
-    void reference(int index) { integer(int64_t(index) - 110); }
-    void nil() { byte(0x85); }
 
 private:
-    void ordered(uint64_t v, int size)
+    void ordered(uint32_t v, int size)
     {
         for (int i = 0; i < size; ++i)
             byte(static_cast<uint8_t>(v >> (8 * (_bigEndian ? size - 1 - i : i))));
@@ -104,72 +92,53 @@ private:
     QByteArray _bytes;
     bool _bigEndian;
     std::map<QByteArray, int> _strings, _classes;
-    int _nextString = 0;
     int _nextObject = 0;
 };
 
-// Writers of the objects a fractal archive holds, each writing one object slot.
+// Writes one object slot.
 using SlotWriter = std::function<void(TypedStreamWriter &)>;
+// A value of a group: a number (whole ones take the integer form) or an object.
+using Item = std::variant<float, SlotWriter>;
+using Groups = std::vector<std::pair<QByteArray, std::vector<Item>>>;
 
-inline const QList<QByteArray> colourChain{"NSColor", "NSObject"};
+inline SlotWriter nilSlot() { return [](TypedStreamWriter &w) { w.nil(); }; }
 
-inline SlotWriter nilSlot()
-{
-    return [](TypedStreamWriter &w) { w.nil(); };
-}
-
-inline SlotWriter colourSlot(int kind, const QByteArray &types, std::vector<float> components)
+inline SlotWriter objectSlot(const QList<QByteArray> &chain, const Groups &groups)
 {
     return [=](TypedStreamWriter &w) {
-        w.beginObject(colourChain);
-        w.typeString("c");
-        w.byte(static_cast<uint8_t>(kind));
-        if (!types.isEmpty()) {
-            w.typeString(types);
-            for (float c : components)
-                w.real(c);
+        w.beginObject(chain);
+        for (const auto &[type, items] : groups) {
+            w.typeString(type);
+            for (const Item &item : items)
+                item.index() == 0 ? w.real(std::get<float>(item)) : std::get<SlotWriter>(item)(w);
         }
-        w.endObject();
+        w.byte(0x86);
     };
 }
 
+// The kind is a raw byte; the components follow unless `types` is empty.
+inline SlotWriter colourSlot(uint8_t kind, const QByteArray &types, std::vector<Item> components)
+{
+    const SlotWriter kindByte = [=](TypedStreamWriter &w) { w.byte(kind); };
+    if (types.isEmpty())
+        return objectSlot({"NSColor", "NSObject"}, {{"c", {kindByte}}});
+    return objectSlot({"NSColor", "NSObject"}, {{"c", {kindByte}}, {types, components}});
+}
 inline SlotWriter rgbColour(float r, float g, float b, float a, int kind = 1)
 {
     return colourSlot(kind, "ffff", {r, g, b, a});
 }
-inline SlotWriter whiteColour(float white, float alpha, int kind = 3)
-{
-    return colourSlot(kind, "ff", {white, alpha});
-}
-inline SlotWriter cmykColour(float c, float m, float y, float k, float alpha)
-{
-    return colourSlot(5, "fffff", {c, m, y, k, alpha});
-}
+inline SlotWriter whiteColour(float white, float alpha, int kind = 3) { return colourSlot(kind, "ff", {white, alpha}); }
 
 inline SlotWriter stringObject(const QByteArray &text, const QByteArray &cls = "NSString")
 {
-    return [=](TypedStreamWriter &w) {
-        w.beginObject({cls, "NSObject"});
-        w.typeString("+");
-        w.integer(text.size());
-        for (char c : text)
-            w.byte(static_cast<uint8_t>(c));
-        w.endObject();
-    };
+    const SlotWriter bytes = [=](TypedStreamWriter &w) { w.integer(text.size()), w.append(text); };
+    return objectSlot({cls, "NSObject"}, {{"+", {bytes}}});
 }
 
-inline SlotWriter namedColour(const QByteArray &catalog, const QByteArray &name, SlotWriter embedded)
+inline SlotWriter namedColour(const QByteArray &name, SlotWriter embedded, const QByteArray &nameClass = "NSString")
 {
-    return [=](TypedStreamWriter &w) {
-        w.beginObject(colourChain);
-        w.typeString("c");
-        w.byte(6);
-        w.typeString("@@@");
-        stringObject(catalog)(w);
-        stringObject(name)(w);
-        embedded(w);
-        w.endObject();
-    };
+    return colourSlot(6, "@@@", {stringObject("System"), stringObject(name, nameClass), embedded});
 }
 
 struct MapValues {
@@ -178,59 +147,25 @@ struct MapValues {
     float probability = 1.0f;
 };
 
-inline void writePoint(TypedStreamWriter &w, float x, float y)
-{
-    w.typeString("{_NSPoint=ff}");
-    w.real(x);
-    w.real(y);
-}
-
 inline SlotWriter mapSlot(const MapValues &m)
 {
-    return [=](TypedStreamWriter &w) {
-        w.beginObject({"QvTransform", "NSObject"});
-        writePoint(w, m.sx, m.sy);
-        w.typeString("f");
-        w.real(m.rotation);
-        writePoint(w, m.tx, m.ty);
-        w.typeString("@");
-        m.colour(w);
-        w.typeString("f");
-        w.real(m.probability);
-        w.endObject();
-    };
+    return objectSlot({"QvTransform", "NSObject"}, {{"{_NSPoint=ff}", {m.sx, m.sy}}, {"f", {m.rotation}},
+                                                    {"{_NSPoint=ff}", {m.tx, m.ty}}, {"@", {m.colour}},
+                                                    {"f", {m.probability}}});
 }
 
-inline SlotWriter arraySlot(const std::vector<SlotWriter> &elements, const QByteArray &cls = "NSMutableArray")
+// A list of maps whose count says `count`, by default the true one.
+inline SlotWriter arraySlot(const std::vector<SlotWriter> &elements, float count = NAN)
 {
-    return [=](TypedStreamWriter &w) {
-        QList<QByteArray> chain{cls};
-        if (cls == "NSMutableArray")
-            chain.append("NSArray");
-        chain.append("NSObject");
-        w.beginObject(chain);
-        w.typeString("i");
-        w.integer(static_cast<int64_t>(elements.size()));
-        for (const SlotWriter &e : elements) {
-            w.typeString("@");
-            e(w);
-        }
-        w.endObject();
-    };
+    Groups groups{{"i", {std::isnan(count) ? elements.size() : count}}};
+    for (const SlotWriter &e : elements)
+        groups.push_back({"@", {e}});
+    return objectSlot({"NSMutableArray", "NSArray", "NSObject"}, groups);
 }
 
 inline SlotWriter fractalSlot(SlotWriter maps, int32_t iterations, SlotWriter background)
 {
-    return [=](TypedStreamWriter &w) {
-        w.beginObject({"QvFrac", "NSObject"});
-        w.typeString("@");
-        maps(w);
-        w.typeString("i");
-        w.integer(iterations);
-        w.typeString("@");
-        background(w);
-        w.endObject();
-    };
+    return objectSlot({"QvFrac", "NSObject"}, {{"@", {maps}}, {"i", {float(iterations)}}, {"@", {background}}});
 }
 
 // A whole archive: header, then the root object's group.

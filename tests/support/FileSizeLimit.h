@@ -4,9 +4,8 @@
 
 #include <csignal>
 
-// While alive, no file of this process may grow past `bytes`: the kernel cuts
-// a longer write short, as a full disk does. SIGXFSZ is ignored meanwhile so
-// that the write returns instead of killing the process.
+// While alive, no file of this process may grow past `bytes`: a longer write
+// is cut short, as on a full disk (SIGXFSZ ignored, so the write returns).
 class FileSizeLimit
 {
 public:

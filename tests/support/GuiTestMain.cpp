@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
-
-#include <cstdlib>
 
 int main(int argc, char **argv)
 {
     // Widget tests that need no OpenGL can still run without a display.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Settings written by tests must never touch the user's own, nor those of
-    // another test process running beside this one: each process gets its own
-    // configuration folder. (Qt's test mode would share one folder for all.)
+    // Each test process gets its own settings folder: never the user's, never
+    // one shared with a process beside it (as Qt's test mode would).
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QApplication app(argc, argv);

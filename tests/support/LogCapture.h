@@ -10,16 +10,8 @@
 class LogCapture
 {
 public:
-    LogCapture()
-    {
-        current() = this;
-        _previous = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture()
-    {
-        qInstallMessageHandler(_previous);
-        current() = nullptr;
-    }
+    LogCapture() { current = this, _previous = qInstallMessageHandler(&LogCapture::handle); }
+    ~LogCapture() { qInstallMessageHandler(_previous), current = nullptr; }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
@@ -28,26 +20,17 @@ public:
         std::lock_guard lock(_mutex);
         return _lines;
     }
-    void clear()
-    {
-        std::lock_guard lock(_mutex);
-        _lines.clear();
-    }
 
 private:
-    static LogCapture *&current()
-    {
-        static LogCapture *capture = nullptr;
-        return capture;
-    }
     static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
     {
-        if (LogCapture *self = current()) {
+        if (LogCapture *self = current) {
             std::lock_guard lock(self->_mutex);
             self->_lines.append(message);
         }
     }
 
+    static inline LogCapture *current = nullptr;
     mutable std::mutex _mutex;
     QtMessageHandler _previous = nullptr;
     QStringList _lines;

@@ -3,8 +3,7 @@
 #include <QEvent>
 #include <QObject>
 
-// Counts paint events of the widgets it watches, so a test can tell a
-// repaint from none.
+// Counts paint events of the widgets it watches.
 class PaintCounter : public QObject
 {
 public:
@@ -12,12 +11,10 @@ public:
     explicit PaintCounter(QObject *watched) { watched->installEventFilter(this); }
 
     int count = 0;
-
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++count;
+        count += event->type() == QEvent::Paint;
         return false;
     }
 };

@@ -1,0 +1,110 @@
+#include "model/Colour.h"
+#include "model/QvFrac.h"
+#include "model/QvTransform.h"
+#include "model/RandomFractal.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+using namespace attractor;
+
+TEST(Colour, ConversionThroughQColorKeepsComponentsUnclamped)
+{
+    // QColor keeps 16 bits a channel: the way back is within half a step.
+    const _rgb_color samples[] = {{0, 0.5f, 1, 1}, {0.1f, 0.2f, 0.3f, 0.4f}, {1.5f, -0.25f, 0.5f, 1}};
+    for (const _rgb_color &c : samples) {
+        const _rgb_color back = rgbColorFromColor(colorFromRGBColor(c));
+        for (const auto channel : {&_rgb_color::r, &_rgb_color::g, &_rgb_color::b, &_rgb_color::a})
+            EXPECT_NEAR(back.*channel, c.*channel, 0.5 / 65535) << c.r;
+    }
+    EXPECT_EQ(rgbColorFromColor(QColor::fromCmykF(0, 1, 1, 0)), (_rgb_color{1, 0, 0, 1}));
+    EXPECT_EQ(rgbColorFromColor(QColor()), (_rgb_color{0, 0, 0, 0}));
+}
+
+TEST(QvFrac, DefaultFractalIsTheColouredSierpinskiTriangle)
+{
+    const FracPtr f = QvFrac::defaultFractal();
+    ASSERT_EQ(f->transforms()->size(), 3u);
+    EXPECT_EQ(f->iterations(), 200000);
+    EXPECT_EQ(f->bgColor(), (_rgb_color{0, 0, 0, 1}));
+    const QPointF translations[] = {{-1, -1}, {1, -1}, {0, 1}};
+    const _rgb_color colours[] = {{0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}};
+    const FracPtr copy = f->clone();
+    for (int i = 0; i < 3; ++i) {
+        const QvTransform &t = *f->transforms()->at(i);
+        EXPECT_TRUE(t.scale() == QPointF(0.5, 0.5) && t.rotation() == 0.0f && t.autoProbability()) << i;
+        EXPECT_EQ(t.translation(), translations[i]);
+        EXPECT_EQ(t.rgb(), colours[i]);
+    }
+    // A clone shares no map with its original.
+    f->transforms()->front()->setTranslation({0.5, 0.5});
+    f->transforms()->pop_back();
+    ASSERT_EQ(copy->transforms()->size(), 3u);
+    EXPECT_EQ(copy->transforms()->front()->translation(), QPointF(-1, -1));
+}
+
+TEST(QvTransform, AutoProbabilityIsExactlyOne)
+{
+    QvTransform t;
+    EXPECT_EQ(t.rgb(), (_rgb_color{0, 0, 0, 1}));
+    EXPECT_TRUE(t.autoProbability());
+    t.setProbability(std::nextafter(1.0f, 0.0f));
+    EXPECT_FALSE(t.autoProbability());
+    t.setProbability(NAN);
+    EXPECT_FALSE(t.autoProbability());
+}
+
+TEST(QvTransform, MatrixNarrowsToFloatAndKeepsTheAngleError)
+{
+    // The 32-bit angle is slightly above pi/2, so cos is tiny and negative, not zero.
+    const _t_matrix m = QvTransform(QPointF(2, 3), static_cast<float>(std::numbers::pi / 2), QPointF(1, -1), {})
+                            .transformMatrix();
+    EXPECT_NEAR(m.a, -8.742278e-08f, 1e-13);
+    EXPECT_FLOAT_EQ(m.b, -2.0f);
+    EXPECT_FLOAT_EQ(m.c, 3.0f);
+    EXPECT_NEAR(m.d, -1.3113416e-07f, 1e-13);
+    EXPECT_TRUE(m.tx == 1.0f && m.ty == -1.0f);
+    // 1/3 narrowed to float first; b is -sx * sin 0, a zero of the opposite sign to sx.
+    const _t_matrix n = QvTransform(QPointF(1.0 / 3.0, -0.5), 0.0f, QPointF(0.1, 0.2), {}).transformMatrix();
+    EXPECT_EQ(n.a, static_cast<float>(1.0 / 3.0));
+    EXPECT_EQ(n.d, -0.5f);
+    EXPECT_TRUE(n.b == 0.0f && std::signbit(n.b));
+    EXPECT_EQ(n.tx, 0.1f);
+}
+
+TEST(RandomFractal, MapCountFollowsTheFirstDrawAndSeedTheClock)
+{
+    EXPECT_EQ(randomMapCount(std::nextafter(1 / 2.999, 0.0)), 3u);
+    EXPECT_EQ(randomMapCount(1 / 2.999 + 1e-12), 4u);
+    EXPECT_EQ(randomMapCount(std::nextafter(2 / 2.999, 0.0)), 4u);
+    EXPECT_EQ(randomMapCount(2 / 2.999 + 1e-12), 5u);
+    EXPECT_EQ(randomMapCount(1.0), 5u);
+    // The seed is the low bits of whole seconds since the reference date.
+    EXPECT_EQ(seedFromReferenceSeconds(12.9), 12u);
+    EXPECT_EQ(seedFromReferenceSeconds(4294967296.0 + 7.5), 7u);
+    // Now is about 25 years after the reference date.
+    EXPECT_GT(secondsSinceReferenceDate(), 7.0e8);
+}
+
+TEST(RandomFractal, DrawOrderIsColourTranslationRotationScale)
+{
+    std::srand(1234);
+    double draws[8];
+    for (double &d : draws)
+        d = randomFloat();
+    std::srand(1234);
+    const auto t = randomTransform();
+    EXPECT_EQ(t->rgb(), (_rgb_color{float(draws[0]), float(draws[1]), float(draws[2]), 1.0f}));
+    EXPECT_EQ(t->translation(), QPointF(draws[3] * 2 - 1, draws[4] * 2 - 1));
+    EXPECT_EQ(t->rotation(), static_cast<float>(draws[5] * 3.141592653589793 * 2));
+    EXPECT_EQ(t->scale(), QPointF(draws[6] * (0.9 - 0.15) + 0.15, draws[7] * (0.9 - 0.15) + 0.15));
+    EXPECT_TRUE(t->autoProbability());
+    const FracPtr f = QvFrac::randomFractalWithCount(7);
+    EXPECT_TRUE(f->transforms()->size() == 7u && f->iterations() == 100000);
+    EXPECT_EQ(f->bgColor(), (_rgb_color{0, 0, 0, 1}));
+}
