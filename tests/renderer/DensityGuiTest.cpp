@@ -1,4 +1,4 @@
-#include "GlViewTestSupport.h"
+#include "GlViewSupport.h"
 
 #include <QComboBox>
 #include <QDialog>

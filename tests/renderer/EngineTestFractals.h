@@ -3,8 +3,12 @@
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
 #include "renderer/ChaosGame.h"
+#include "renderer/RasterImage.h"
 
-#include <optional>
+#include <QImage>
+#include <QRgba64>
+
+#include <cmath>
 #include <vector>
 
 namespace attractor::test {
@@ -29,18 +33,33 @@ inline FracPtr makeFractal(const std::vector<MapSpec> &maps, int32_t iterations 
     return std::make_shared<QvFrac>(list, iterations, background);
 }
 
-struct PlottedPoint {
-    float x, y, red, green, blue;
-};
-
-// Every point the chaos game plots, in order, seeded from rand() or as given.
-inline std::vector<PlottedPoint> recordPlots(const ChaosTables &tables, int32_t iterations,
-                                             std::optional<uint32_t> seed = std::nullopt)
+inline QImage draw(const FracPtr &fractal, QSize size, const DrawObserver *observer = nullptr)
 {
-    std::vector<PlottedPoint> points;
-    runChaosGame(tables, iterations, seed ? *seed : drawSeed(),
-                 [&](float x, float y, float r, float g, float b) { points.push_back({x, y, r, g, b}); });
-    return points;
+    return hiResBitmapInsideRect(buildChaosTables(*fractal), fractal->iterations(), QRectF(QPointF(0, 0), size),
+                                 observer);
+}
+
+inline QRgba64 rgba16(_rgb_color c)
+{
+    const auto sample = [](double v) { return quint16(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); };
+    return QRgba64::fromRgba64(sample(c.r), sample(c.g), sample(c.b), sample(c.a));
+}
+
+inline QRgba64 pixelAt(const QImage &image, int x, int y)
+{
+    return reinterpret_cast<const QRgba64 *>(image.constScanLine(y))[x];
+}
+
+// Pixels whose colour differs from `colour` (an 8-bit image compares in 8 bits).
+inline std::vector<QPoint> pixelsOtherThan(const QImage &source, QRgba64 colour)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGBA64);
+    std::vector<QPoint> found;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (pixelAt(image, x, y) != colour)
+                found.emplace_back(x, y);
+    return found;
 }
 
 } // namespace attractor::test

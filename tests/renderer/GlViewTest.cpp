@@ -1,285 +1,122 @@
-#include "GlViewTestSupport.h"
+#include "GlViewSupport.h"
+#include "support/FileSizeLimit.h"
+#include "support/LogCapture.h"
+#include "support/PaintCounter.h"
 
+#include "model/Colour.h"
+#include "renderer/ExportWorkflow.h"
+#include "renderer/MyOpenGLView.h"
 #include "widgets/ColorWell.h"
-#include "renderer/RasterImage.h"
 
-#include <QBuffer>
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QDir>
 #include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
 #include <QOpenGLContext>
 #include <QPainter>
-#include <QSet>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
-
-#include <cmath>
-#include <cstdlib>
+#include <QTemporaryDir>
+#include <QTest>
 
 using namespace attractor;
 using namespace attractor::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const _rgb_color kBlueGrey{0.2f, 0.4f, 0.6f, 0.3f};
-
-QRgb opaque(_rgb_color c)
+// The opaque 8-bit colour the canvas shows for c, widened to 16 bits.
+QRgba64 shown8(_rgb_color c)
 {
-    return qRgba(qRound(c.r * 255), qRound(c.g * 255), qRound(c.b * 255), 255);
+    return QRgba64::fromArgb32(qRgb(qRound(c.r * 255), qRound(c.g * 255), qRound(c.b * 255)));
 }
 
-// Pixels that differ from the background (compared in 8 bits).
-QSet<QPoint> litPixels(const QImage &source, _rgb_color bg)
-{
-    const QImage image = source.convertToFormat(QImage::Format_RGBA8888);
-    const QRgb background = opaque(bg);
-    QSet<QPoint> lit;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xffffff) != (background & 0xffffff))
-                lit.insert(QPoint(x, y));
-    return lit;
-}
-
-// Pixels in one set with no lit pixel at or next to them in the other: the
-// only allowed differences are points falling exactly on a pixel border.
-int unmatched(const QSet<QPoint> &a, const QSet<QPoint> &b)
-{
-    int count = 0;
-    for (const QPoint &p : a) {
-        bool near = false;
-        for (int dy = -1; dy <= 1 && !near; ++dy)
-            for (int dx = -1; dx <= 1 && !near; ++dx)
-                near = b.contains(p + QPoint(dx, dy));
-        count += near ? 0 : 1;
+// Answers the save panel, the replace question and the error report as told,
+// and records what was asked.
+struct Answers {
+    Answers(int returnCode, QString path, bool replace = true)
+    {
+        MyOpenGLView::setSavePanelRunner([=, this](MyOpenGLView &, const auto &request, const auto &done) {
+            requests.push_back(request);
+            done(returnCode, path);
+        });
+        ExportWorkflow::setReplaceQuestion([=, this](QWidget *, const QString &asked) {
+            replaceAsked << asked;
+            return replace;
+        });
+        ExportWorkflow::setErrorReport([this](QWidget *, const QString &message) { errors << message; });
     }
-    return count;
-}
+    ~Answers()
+    {
+        MyOpenGLView::setSavePanelRunner({});
+        ExportWorkflow::setReplaceQuestion({});
+        ExportWorkflow::setErrorReport({});
+    }
+    std::vector<MyOpenGLView::SavePanelRequest> requests;
+    QStringList replaceAsked;
+    QStringList errors;
+};
 
-// Plotted points on a pixel border, where OpenGL's rasteriser may choose
-// either neighbour: it snaps positions to a sub-pixel grid (1/256 pixel in
-// Mesa), so "on the border" means within that grid. Drawn with the same seed
-// as the pictures being compared.
-int borderPoints(const QvFrac &fractal, QSize size, unsigned seed)
-{
-    const auto onBorder = [](double v) { return std::abs(v - std::round(v)) <= 1.0 / 256; };
-    std::srand(seed);
-    int count = 0;
-    runChaosGame(buildChaosTables(fractal), fractal.iterations(), [&](float x, float y, float, float, float) {
-        count += onBorder((x + 2.0) / 4.0 * size.width()) || onBorder((y + 2.0) / 4.0 * size.height());
-    });
-    return count;
-}
-
-QSet<QPoint> difference(const QSet<QPoint> &a, const QSet<QPoint> &b)
-{
-    QSet<QPoint> d = a;
-    d.subtract(b);
-    return d;
-}
+const _rgb_color kBlueGrey{0.2f, 0.4f, 0.6f, 0.3f};
+using Path = MyOpenGLView::PointPath;
 
 } // namespace
 
-TEST(GlViewReadBack, BackgroundIsOpaqueAndAnUpperHalfAttractorLandsInTheTopRows)
+TEST(GlViewReadBack, IsOpaqueAndUprightOnBothPaths)
 {
-    // Two small maps whose attractor lies near y = 1, well inside the upper half.
-    auto view = shownView({200, 160}, makeFractal({{.scale = {0.3, 0.3}, .translation = {-0.6, 0.7}, .colour = {1, 0.5f, 0, 1}},
-                                                   {.scale = {0.3, 0.3}, .translation = {0.6, 0.7}, .colour = {0, 1, 1, 1}}},
+    // An attractor near y = 1, well inside the upper half.
+    auto view = shownView({200, 160}, makeFractal({{.scale = {0.3, 0.3}, .translation = {-0.6, 0.7}},
+                                                   {.scale = {0.3, 0.3}, .translation = {0.6, 0.7}}},
                                                   50000, kBlueGrey));
-    const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect()));
-    ASSERT_EQ(image.size(), QSize(200, 160));
-    const QSet<QPoint> lit = litPixels(image, kBlueGrey);
-    ASSERT_GT(lit.size(), 20);
-    for (const QPoint &p : lit)
-        ASSERT_LT(p.y(), 80) << "point at row " << p.y() << " of a picture lying in the upper half";
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            ASSERT_EQ(qAlpha(pixel), 255) << x << "," << y;
-            if (!lit.contains(QPoint(x, y))) {
-                ASSERT_EQ(pixel, opaque(kBlueGrey)) << x << "," << y;
-            }
-        }
-}
-
-struct CountCase {
-    int32_t iterations;
-    int litPixels;
-};
-
-class GlViewReadBackCount : public ::testing::TestWithParam<CountCase> {};
-
-TEST_P(GlViewReadBackCount, OnlyIterationsPastTheWarmUpArePlotted)
-{
-    const CountCase c = GetParam();
-    FracPtr fractal = QvFrac::defaultFractal();
-    fractal->setIterations(c.iterations);
-    fractal->setBgColor(kBlueGrey);
-    auto view = shownView({120, 90}, fractal);
-    for (auto path : {MyOpenGLView::PointPath::CpuImage, MyOpenGLView::PointPath::GlPoints}) {
+    for (Path path : {Path::CpuImage, Path::GlPoints}) {
         view->setPointPath(path);
         const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect()));
-        ASSERT_EQ(image.size(), QSize(120, 90));
-        EXPECT_EQ(litPixels(image, kBlueGrey).size(), c.litPixels);
+        ASSERT_EQ(image.size(), QSize(200, 160));
+        int lit = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const bool plotted = image.pixel(x, y) != shown8(kBlueGrey).toArgb32();
+                ASSERT_EQ(image.pixel(x, y), plotted ? qRgb(255, 255, 255) : shown8(kBlueGrey).toArgb32());
+                ASSERT_TRUE(!plotted || y < 80) << "row " << y << " of an upper-half picture";
+                lit += plotted;
+            }
+        EXPECT_GT(lit, 20);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, GlViewReadBackCount,
-                         ::testing::Values(CountCase{0, 0}, CountCase{1001, 0}, CountCase{1002, 1}));
+class GlViewScreen : public ::testing::TestWithParam<QSize> {};
 
-struct SizeCase {
-    QRectF rect;
-    QSize size;
-};
-
-class GlViewReadBackSize : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(GlViewReadBackSize, TruncatesTheRectangleAndPacksRows)
-{
-    const SizeCase c = GetParam();
-    auto view = shownView({320, 240}, QvFrac::defaultFractal());
-    const QImage image = view->openGLBitmapInsideRect(c.rect);
-    if (c.size.isEmpty()) {
-        EXPECT_TRUE(image.isNull());
-        return;
-    }
-    ASSERT_EQ(image.size(), c.size);
-    EXPECT_EQ(image.bytesPerLine(), c.size.width() * 4);
-    EXPECT_EQ(image.sizeInBytes(), qsizetype(c.size.width()) * c.size.height() * 4);
-    // The viewport is restored: the canvas still shows a full picture.
-    view->requestRedraw();
-    ASSERT_TRUE(waitForPicture(*view));
-    const QImage screen = view->grabFramebuffer();
-    EXPECT_EQ(screen.size(), view->size() * view->devicePixelRatioF());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rects, GlViewReadBackSize,
-                         ::testing::Values(SizeCase{QRectF(0, 0, 300.7, 200.2), QSize(300, 200)},
-                                           SizeCase{QRectF(5, 5, 33.99, 1.5), QSize(33, 1)},
-                                           SizeCase{QRectF(0, 0, -20, 10), QSize()}));
-
-TEST(GlViewReadBack, OnlyJpegIsEncodedFromTheReadBack)
-{
-    auto view = shownView({160, 120}, QvFrac::defaultFractal());
-    for (int code : {1, 99})
-        EXPECT_TRUE(view->dataOfFormat(code, false, QRectF(view->rect())).isEmpty()) << code;
-    QByteArray jpeg = view->dataOfFormat(kImageFormatJPEG, false, QRectF(view->rect()));
-    QBuffer buffer(&jpeg);
-    QImageReader reader(&buffer);
-    EXPECT_EQ(reader.format(), QByteArray("jpeg"));
-    EXPECT_EQ(reader.read().size(), QSize(160, 120));
-}
-
-struct BackEndCase {
-    const char *name;
-    QSize size;
-    bool rotated;
-};
-
-class GlViewBackEnds : public ::testing::TestWithParam<BackEndCase> {};
-
-TEST_P(GlViewBackEnds, PointsImageAndRasterLightTheSamePixels)
-{
-    const BackEndCase c = GetParam();
-    FracPtr fractal = QvFrac::defaultFractal();
-    if (c.rotated) {
-        fractal = makeFractal({{.scale = {0.6, 0.55}, .translation = {0.3, -0.2}, .colour = {1, 0, 0, 1}, .rotation = 0.7f},
-                               {.scale = {0.4, -0.5}, .translation = {-0.9, 0.8}, .colour = {0, 1, 0.3f, 1}, .rotation = -1.1f},
-                               {.scale = {0.3, 0.3}, .translation = {1.1, 1.0}, .colour = {0.2f, 0.2f, 1, 1}, .rotation = 2.0f}});
-    }
-    fractal->setIterations(60000);
-    auto view = shownView(c.size, fractal);
-    const QRectF rect(view->rect());
-    const _rgb_color bg = fractal->bgColor();
-
-    view->setPointPath(MyOpenGLView::PointPath::GlPoints);
-    std::srand(4242);
-    const QImage points = view->openGLBitmapInsideRect(rect);
-    view->setPointPath(MyOpenGLView::PointPath::CpuImage);
-    std::srand(4242);
-    const QImage plotted = view->openGLBitmapInsideRect(rect);
-    std::srand(4242);
-    const QImage raster = view->hiResBitmapInsideRect(rect);
-
-    const QSet<QPoint> litPoints = litPixels(points, bg);
-    const QSet<QPoint> litPlotted = litPixels(plotted, bg);
-    const QSet<QPoint> litRaster = litPixels(raster, bg);
-    ASSERT_GT(litPoints.size(), 500);
-    // Border points may round either way; anything else is a real difference.
-    const int border = borderPoints(*fractal, c.size, 4242);
-    const int limit = border + 1;
-    EXPECT_LE(difference(litPoints, litPlotted).size(), limit);
-    EXPECT_LE(difference(litPlotted, litPoints).size(), limit);
-    EXPECT_EQ(unmatched(litPoints, litPlotted), 0);
-    EXPECT_EQ(unmatched(litPlotted, litPoints), 0);
-    EXPECT_LE(difference(litPoints, litRaster).size(), limit);
-    EXPECT_LE(difference(litRaster, litPoints).size(), limit);
-    EXPECT_EQ(unmatched(litRaster, litPoints), 0);
-
-    // Same pixels, same colours (8-bit rounding aside).
-    int colourMismatches = 0;
-    for (const QPoint &p : litPoints) {
-        if (!litPlotted.contains(p))
-            continue;
-        const QRgb a = points.pixel(p);
-        const QRgb b = plotted.pixel(p);
-        if (std::abs(qRed(a) - qRed(b)) > 1 || std::abs(qGreen(a) - qGreen(b)) > 1
-            || std::abs(qBlue(a) - qBlue(b)) > 1)
-            ++colourMismatches;
-    }
-    // A point that moves to the neighbouring pixel also changes which point
-    // was drawn last on the two pixels involved.
-    EXPECT_LE(colourMismatches, 2 * border + 1);
-    EXPECT_LT(border, fractal->iterations() / 20);
-}
-
-INSTANTIATE_TEST_SUITE_P(Fractals, GlViewBackEnds,
-                         ::testing::Values(BackEndCase{"wide", QSize(257, 91), false},
-                                           BackEndCase{"rotated", QSize(180, 220), true}),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-TEST(GlViewScreen, OnScreenPictureMatchesPointsOverATransparentBackground)
+// Also run with QT_SCALE_FACTOR=2: the picture then covers every device pixel.
+TEST_P(GlViewScreen, ShowsTheSquareCentredOverTheBackground)
 {
     FracPtr fractal = QvFrac::defaultFractal();
     fractal->setIterations(40000);
     fractal->setBgColor({0.5f, 0.25f, 0.75f, 1.0f});
-    auto view = shownView({150, 130}, fractal);
+    auto view = shownView(GetParam(), fractal);
     ASSERT_TRUE(waitForPicture(*view));
-
-    std::srand(77);
-    view->requestRedraw();
-    ASSERT_TRUE(waitForPicture(*view));
-    const QImage imagePath = view->grabFramebuffer().convertToFormat(QImage::Format_RGBA8888);
-
-    view->setPointPath(MyOpenGLView::PointPath::GlPoints);
-    QCoreApplication::processEvents();
-    std::srand(77);
-    const QImage pointsPath = view->grabFramebuffer().convertToFormat(QImage::Format_RGBA8888);
-
-    // On a high-density screen (the run with QT_SCALE_FACTOR=2) the picture
-    // covers every device pixel of the framebuffer, not just a corner of it.
-    const double scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
-                             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
-    EXPECT_DOUBLE_EQ(view->devicePixelRatioF(), scale);
-    ASSERT_EQ(imagePath.size(), view->size() * scale);
-    ASSERT_EQ(imagePath.size(), pointsPath.size());
-    int lit = 0, differing = 0;
+    const QImage shown = view->grabFramebuffer().convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_EQ(shown.size(), view->size() * qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_s).toDouble());
+    const int side = std::min(shown.width(), shown.height());
+    const QRect square((shown.width() - side) / 2, (shown.height() - side) / 2, side, side);
+    EXPECT_EQ(view->pictureSquare().size(), square.size());
     QRect litBounds;
-    for (int y = 0; y < imagePath.height(); ++y)
-        for (int x = 0; x < imagePath.width(); ++x) {
-            const int alpha = qAlpha(imagePath.pixel(x, y));
-            ASSERT_TRUE(alpha == 0 || alpha == 255) << "alpha " << alpha;
-            lit += alpha == 255;
-            if (alpha == 255)
-                litBounds |= QRect(x, y, 1, 1);
-            differing += (alpha == 255) != (qAlpha(pointsPath.pixel(x, y)) == 255);
-        }
-    EXPECT_GT(lit, 500);
-    EXPECT_LE(differing, borderPoints(*fractal, imagePath.size(), 77) + 2);
-    // The default fractal's triangle spans the whole square.
-    EXPECT_GE(litBounds.width(), imagePath.width() * 9 / 10);
-    EXPECT_GE(litBounds.height(), imagePath.height() * 9 / 10);
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            litBounds |= (shown.pixel(x, y) & 0xffffff) != 0x8040bf ? QRect(x, y, 1, 1) : QRect();
+    // The default fractal's triangle spans the square, and only the square.
+    EXPECT_TRUE(square.contains(litBounds));
+    EXPECT_GE(litBounds.width(), side * 9 / 10);
+    EXPECT_GE(litBounds.height(), side * 9 / 10);
 }
 
-TEST(GlViewScreen, PrintingPictureIsTheRasterImageOfTheBounds)
+INSTANTIATE_TEST_SUITE_P(Shapes, GlViewScreen, ::testing::Values(QSize(300, 120), QSize(110, 260)));
+
+TEST(GlViewPrinting, PrintingPictureIsTheRasterImageOfTheBounds)
 {
     FracPtr fractal = QvFrac::defaultFractal();
     fractal->setIterations(30000);
@@ -292,102 +129,45 @@ TEST(GlViewScreen, PrintingPictureIsTheRasterImageOfTheBounds)
         std::srand(5);
         view->drawFractalAsImage(painter, QRectF(0, 0, 140, 100));
     }
-    view->setPrinting(false);
     std::srand(5);
-    const QImage expected = hiResBitmapInsideRect(buildChaosTables(*fractal), 30000, QRectF(0, 0, 140, 100))
-                                .convertToFormat(QImage::Format_RGBA8888);
-    EXPECT_EQ(page, expected);
+    EXPECT_EQ(page, draw(fractal, {140, 100}).convertToFormat(QImage::Format_RGBA8888));
 }
 
-TEST(GlViewState, SettingTheHeldFractalAgainChangesNothing)
+TEST(GlViewState, ControlsEditTheHeldFractalOnceAndRedraw)
 {
+    QSlider slider(Qt::Horizontal);
+    slider.setRange(0, 10000000);
+    ColorWell well;
     FracPtr fractal = QvFrac::defaultFractal();
     auto view = shownView({100, 100}, fractal);
+    view->setIterSlider(&slider);
+    view->setBgColorWell(&well);
     ASSERT_TRUE(waitForPicture(*view));
     QTest::qWait(50);
     PaintCounter paints(view.get());
     QSignalSpy changes(view.get(), &MyOpenGLView::changeMade);
     view->setFractal(fractal);
     QTest::qWait(100);
-    EXPECT_EQ(paints.count, 0);
-    EXPECT_EQ(changes.count(), 0);
-    EXPECT_EQ(view->fractal(), fractal);
-}
-
-TEST(GlViewState, DroppingTheFractalLeavesTheControls)
-{
-    QSlider slider(Qt::Horizontal);
-    slider.setRange(0, 10000000);
-    ColorWell well;
-    FracPtr fractal = QvFrac::defaultFractal();
-    fractal->setBgColor({0.1f, 0.2f, 0.3f, 1.0f});
-    MyOpenGLView view;
-    view.setIterSlider(&slider);
-    view.setBgColorWell(&well);
-    view.setFractal(fractal);
-    EXPECT_EQ(slider.value(), 200000);
-    const QColor shown = well.color();
-    EXPECT_EQ(shown, colorFromRGBColor(fractal->bgColor()));
-    QSignalSpy changes(&view, &MyOpenGLView::changeMade);
-    view.setFractal(nullptr);
-    EXPECT_EQ(view.fractal(), nullptr);
-    EXPECT_EQ(slider.value(), 200000);
-    EXPECT_EQ(well.color(), shown);
-    EXPECT_EQ(view.iterations(), 0);
-    EXPECT_FALSE(view.bgColor().isValid());
-    EXPECT_EQ(changes.count(), 0);
-    // Controls moved with no fractal held do nothing.
-    slider.setValue(5000);
-    well.chooseColor(Qt::red);
-    EXPECT_EQ(changes.count(), 0);
-}
-
-TEST(GlViewState, SliderSetsTheCountReportsOneChangeAndRedraws)
-{
-    QSlider slider(Qt::Horizontal);
-    slider.setRange(0, 10000000);
-    FracPtr fractal = QvFrac::defaultFractal();
-    auto view = shownView({100, 100}, fractal);
-    view->setIterSlider(&slider);
-    ASSERT_TRUE(waitForPicture(*view));
-    QTest::qWait(50);
-    PaintCounter paints(view.get());
-    QSignalSpy changes(view.get(), &MyOpenGLView::changeMade);
+    EXPECT_EQ(paints.count + changes.count(), 0) << "setting the held fractal again";
     slider.setValue(50000);
     EXPECT_EQ(fractal->iterations(), 50000);
     EXPECT_EQ(changes.count(), 1);
-    EXPECT_FALSE(view->pictureIsCurrent());
     ASSERT_TRUE(waitForPicture(*view));
     EXPECT_GE(paints.count, 1);
-    // Showing another fractal's count is not an edit.
-    view->setFractal(QvFrac::defaultFractal());
-    EXPECT_EQ(slider.value(), 200000);
-    EXPECT_EQ(changes.count(), 1);
-}
-
-TEST(GlViewState, ColourChoiceStoresRgbAndAlphaAsTheBackground)
-{
-    ColorWell well;
-    FracPtr fractal = QvFrac::defaultFractal();
-    auto view = shownView({100, 100}, fractal);
-    view->setBgColorWell(&well);
-    ASSERT_TRUE(waitForPicture(*view));
-    QSignalSpy changes(view.get(), &MyOpenGLView::changeMade);
     const QColor chosen = QColor::fromHsvF(0.6f, 0.5f, 0.7f, 0.25f);
     well.chooseColor(chosen);
-    const QColor rgb = chosen.toRgb();
-    const _rgb_color bg = fractal->bgColor();
-    // QColor keeps 16 bits a component.
-    EXPECT_NEAR(bg.r, rgb.redF(), 1e-6);
-    EXPECT_NEAR(bg.g, rgb.greenF(), 1e-6);
-    EXPECT_NEAR(bg.b, rgb.blueF(), 1e-6);
-    EXPECT_NEAR(bg.a, 0.25f, 1.0 / 65535);
-    EXPECT_NE(bg, defaultRGBColor());
-    EXPECT_EQ(changes.count(), 1);
-    // The new background shows at once in the read-back.
-    const QImage image = view->openGLBitmapInsideRect(QRectF(0, 0, 100, 100));
-    EXPECT_EQ(image.pixel(0, 0), opaque(bg));
-    ASSERT_TRUE(waitForPicture(*view));
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(colorFromRGBColor(fractal->bgColor()), chosen.toRgb());
+    EXPECT_EQ(view->openGLBitmapInsideRect(QRectF(0, 0, 100, 100)).pixel(0, 0), shown8(fractal->bgColor()).toArgb32());
+    // Showing another fractal, or none, is not an edit, and leaves the controls.
+    view->setFractal(QvFrac::defaultFractal());
+    EXPECT_EQ(slider.value(), 200000);
+    view->setFractal(nullptr);
+    EXPECT_EQ(view->iterations(), 0);
+    EXPECT_FALSE(view->bgColor().isValid());
+    slider.setValue(5000);
+    well.chooseColor(Qt::red);
+    EXPECT_EQ(changes.count(), 2);
 }
 
 TEST(GlViewState, ANewerEditAbandonsALongDraw)
@@ -403,4 +183,241 @@ TEST(GlViewState, ANewerEditAbandonsALongDraw)
     view->update();
     // Far sooner than the long draw could finish.
     ASSERT_TRUE(waitForPicture(*view, 20000));
+}
+
+class GlViewExport : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        fractal->setIterations(60000);
+        view->setDocumentDisplayName(u"Fern.frac"_s);
+        QObject::connect(view.get(), &MyOpenGLView::exportStatusChanged, [this](const QString &s) { statuses << s; });
+    }
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+    QByteArray contents(const char *name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void write(const char *name, const char *data) const
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) > 0);
+    }
+    template <class T> T *sheet(const char *name) const { return view->exportOptionsWindow()->findChild<T *>(QString::fromLatin1(name)); }
+    void fillSheet(const char *width, const char *height, const char *iterations)
+    {
+        sheet<QLineEdit>("widthBox")->setText(QString::fromLatin1(width));
+        sheet<QLineEdit>("heightBox")->setText(QString::fromLatin1(height));
+        sheet<QLineEdit>("itersBox")->setText(QString::fromLatin1(iterations));
+    }
+    bool waitForIdle(int timeoutMs = 120000)
+    {
+        return QTest::qWaitFor([&] { return !view->exporting() && !view->exportOptionsWindow()->isVisible(); }, timeoutMs);
+    }
+    void expectIdle()
+    {
+        EXPECT_FALSE(view->exporting());
+        EXPECT_FALSE(view->shouldCancel());
+        EXPECT_TRUE(view->exportFileName().isEmpty());
+    }
+    QTemporaryDir dir;
+    FracPtr fractal = QvFrac::defaultFractal();
+    std::unique_ptr<MyOpenGLView> view = shownView({180, 140}, fractal);
+    QStringList statuses;
+};
+
+TEST(ExportExtension, IsAlwaysTheFormats)
+{
+    for (auto [path, suffix, written] : {std::tuple{"/d/pic.png", "jpg", "/d/pic.jpg"}, {"/d/pic.JPEG", "jpg", "/d/pic.JPEG"},
+                                         {"/d/pic.jpg", "png", "/d/pic.png"}, {"/d/my.fern", "png", "/d/my.fern.png"},
+                                         {"/d/pic", "jpg", "/d/pic.jpg"}, {"/d/.png", "jpg", "/d/.png.jpg"}})
+        EXPECT_EQ(ExportWorkflow::pathWithExtension(QString::fromLatin1(path), QString::fromLatin1(suffix)),
+                  QString::fromLatin1(written));
+}
+
+TEST_F(GlViewExport, QuickExportWritesAJpegOfTheCanvasSquareUnderTheFormatsNameAndRedraws)
+{
+    write("fern.jpg", "previous");
+    for (bool replace : {false, true}) {
+        Answers answers(1, path("fern.png"), replace);
+        PaintCounter paints(view.get());
+        view->exportToJPG();
+        ASSERT_EQ(answers.requests.size(), 1u);
+        EXPECT_EQ(answers.requests[0].nameFieldLabel, u"Export as:"_s);
+        EXPECT_EQ(answers.requests[0].acceptLabel, u"Export to JPG"_s);
+        EXPECT_EQ(answers.requests[0].suffix, u"jpg"_s);
+        EXPECT_EQ(answers.requests[0].proposedName, u"Fern"_s);
+        EXPECT_EQ(answers.replaceAsked, QStringList{path("fern.jpg")});
+        EXPECT_EQ(files(), QStringList{u"fern.jpg"_s});
+        EXPECT_EQ(QImageReader(path("fern.jpg")).size(), replace ? QSize(140, 140) : QSize()) << replace;
+        EXPECT_TRUE(answers.errors.isEmpty());
+        QTest::qWait(50);
+        EXPECT_GE(paints.count, 1);
+    }
+}
+
+TEST_F(GlViewExport, QuickExportDismissedOrForeignWritesNothingAndRedraws)
+{
+    for (auto [returnCode, context] : {std::pair{0, "JPG"}, {1, "PNG"}, {1, ""}}) {
+        LogCapture log;
+        PaintCounter paints(view.get());
+        view->exportPanelDidEnd(returnCode, path("none.jpg"), QString::fromLatin1(context));
+        EXPECT_TRUE(files().isEmpty());
+        EXPECT_EQ(log.lines().contains(u"Export failed; export type was not supported!"_s), returnCode == 1);
+        QTest::qWait(50);
+        EXPECT_GE(paints.count, 1);
+    }
+}
+
+// A write the disk cuts short must not replace the old picture with the part
+// that made it, and the user is told which file failed.
+TEST_F(GlViewExport, ShortWriteKeepsTheOldFileAndSaysWhy)
+{
+    // Larger than the file's write buffer, so the limit cuts one write short.
+    view->resize(400, 400);
+    fractal->setIterations(200000);
+    write("fern.jpg", "the previous picture");
+    Answers answers(1, path("fern.jpg"));
+    LogCapture log;
+    {
+        const FileSizeLimit limit(16 * 1024);
+        view->exportToJPG();
+    }
+    EXPECT_EQ(contents("fern.jpg"), QByteArray("the previous picture"));
+    EXPECT_EQ(files(), QStringList{u"fern.jpg"_s}) << "a temporary file was left behind";
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines()[0].startsWith(u"Export failed; could not write "_s));
+    ASSERT_EQ(answers.errors.size(), 1);
+    EXPECT_TRUE(answers.errors[0].startsWith(u"Cannot export: could not write "_s));
+    EXPECT_TRUE(answers.errors[0].contains(QDir::toNativeSeparators(path("fern.jpg"))));
+}
+
+TEST_F(GlViewExport, HiResExportWritesAPngOfTheChosenSizeThroughEveryStatus)
+{
+    Answers answers(1, path("fern.png"));
+    view->exportToHiRes();
+    ASSERT_EQ(answers.requests.size(), 1u);
+    EXPECT_EQ(answers.requests[0].acceptLabel, u"Export Options..."_s);
+    EXPECT_EQ(answers.requests[0].suffix, u"png"_s);
+    // The size stays from the last export; the count follows the fractal.
+    const auto expectFreshSheet = [&](const char *height, const char *iterations) {
+        ASSERT_TRUE(view->exportOptionsWindow()->isVisible());
+        EXPECT_EQ(sheet<QLineEdit>("widthBox")->text(), u"1000"_s);
+        EXPECT_EQ(sheet<QLineEdit>("heightBox")->text(), QString::fromLatin1(height));
+        EXPECT_EQ(sheet<QLineEdit>("itersBox")->text(), QString::fromLatin1(iterations));
+        EXPECT_EQ(sheet<QProgressBar>("progressIndicator")->value(), 0);
+        EXPECT_TRUE(sheet<QLabel>("progressText")->text().isEmpty());
+        EXPECT_TRUE(sheet<QPushButton>("exportButton")->isEnabled());
+    };
+    expectFreshSheet("1000", "60000");
+    QList<int> progress;
+    QObject::connect(view.get(), &MyOpenGLView::exportProgressChanged, [&](int p) { progress << p; });
+    fillSheet("1000", "500", "300000");
+    QTest::mouseClick(sheet<QPushButton>("exportButton"), Qt::LeftButton);
+    EXPECT_TRUE(view->exporting());
+    EXPECT_FALSE(sheet<QPushButton>("exportButton")->isEnabled());
+    EXPECT_EQ(view->iterations(), 300000);
+    // Edits made while the worker draws do not reach it.
+    fractal->transforms()->clear();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(statuses, (QStringList{u"Drawing fractal..."_s, u"Writing image file..."_s, u"Done."_s}));
+    EXPECT_GE(progress.size(), 90);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), 100);
+    expectIdle();
+    EXPECT_EQ(view->iterations(), 60000);
+    const QImage image(path("fern.png"));
+    EXPECT_EQ(image.size(), QSize(1000, 500));
+    EXPECT_EQ(image.format(), QImage::Format_RGBA64);
+    EXPECT_GT(pixelsOtherThan(image.copy(0, 0, 1000, 250), rgba16(fractal->bgColor())).size(), 1000u)
+        << "drawn from the fractal as it was when Export was pressed";
+    fractal->setIterations(12345);
+    view->exportToHiRes();
+    expectFreshSheet("500", "12345");
+    view->cancelExport();
+    expectIdle();
+}
+
+TEST_F(GlViewExport, CancelBeforeExportClosesTheSheetWithoutAFile)
+{
+    for (int way : {0, 1, 2}) {
+        Answers answers(way ? 1 : 0, path("never.png"));
+        view->exportToHiRes();
+        if (way == 1)
+            view->exportOptionsWindow()->reject();
+        if (way == 2)
+            QTest::mouseClick(sheet<QPushButton>("cancelButton"), Qt::LeftButton);
+        EXPECT_FALSE(view->exportOptionsWindow()->isVisible());
+        expectIdle();
+    }
+    QTest::qWait(50);
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(GlViewExport, CancelWhileDrawingLeavesTheOldFileAndAllowsTheNextExport)
+{
+    write("keep.png", "previous content");
+    Answers answers(1, path("keep.png"));
+    view->exportToHiRes();
+    fillSheet("64", "64", "2000000000");
+    view->startExport();
+    QTest::qWait(100);
+    ASSERT_TRUE(view->exporting());
+    EXPECT_EQ(fractal->iterations(), 60000);
+    QTest::mouseClick(sheet<QPushButton>("cancelButton"), Qt::LeftButton);
+    EXPECT_TRUE(view->shouldCancel());
+    ASSERT_TRUE(waitForIdle(30000));
+    EXPECT_EQ(statuses, (QStringList{u"Drawing fractal..."_s, u"Cancelling..."_s, u"Done."_s}));
+    EXPECT_EQ(sheet<QProgressBar>("progressIndicator")->value(), 100);
+    expectIdle();
+    EXPECT_EQ(contents("keep.png"), QByteArray("previous content"));
+    view->exportToHiRes();
+    sheet<QLineEdit>("itersBox")->setText(u"5000"_s);
+    view->startExport();
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(QImageReader(path("keep.png")).size(), QSize(64, 64));
+}
+
+TEST_F(GlViewExport, InvalidFieldsOrNoChosenFileAreRefusedInTheSheet)
+{
+    // Each way a field can be refused (size, number, range), and a sheet
+    // shown on its own before any file was chosen.
+    for (auto [width, height, iterations, chosen] :
+         {std::tuple{"wide", "100", "5000", true}, {"2000000", "2000000", "5000", true},
+          {"100", "100", "3000000000", true}, {"64", "64", "5000", false}}) {
+        Answers answers(1, path("refused.png"));
+        chosen ? view->exportToHiRes() : view->exportOptionsWindow()->open();
+        fillSheet(width, height, iterations);
+        view->startExport();
+        EXPECT_TRUE(sheet<QLabel>("progressText")->text().startsWith(u"Cannot export: "_s))
+            << sheet<QLabel>("progressText")->text().toStdString();
+        EXPECT_FALSE(view->exporting());
+        EXPECT_TRUE(view->exportOptionsWindow()->isVisible());
+        EXPECT_TRUE(sheet<QPushButton>("exportButton")->isEnabled());
+        view->cancelExport();
+        expectIdle();
+    }
+    QTest::qWait(20);
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(GlViewExport, HiResExportThatCannotWriteKeepsTheSheetOpenWithTheReason)
+{
+    const QString target = path("missing-folder/out.png");
+    Answers answers(1, target);
+    view->exportToHiRes();
+    fillSheet("40", "30", "5000");
+    view->startExport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->exporting(); }, 60000));
+    const QString shown = sheet<QLabel>("progressText")->text();
+    EXPECT_TRUE(shown.startsWith(u"Cannot export: could not write "_s)) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QDir::toNativeSeparators(target)));
+    EXPECT_FALSE(statuses.contains(u"Done."_s));
+    EXPECT_TRUE(view->exportOptionsWindow()->isVisible());
+    EXPECT_TRUE(sheet<QPushButton>("exportButton")->isEnabled());
+    EXPECT_TRUE(files().isEmpty());
 }

@@ -1,15 +1,12 @@
 #pragma once
 
 #include "EngineTestFractals.h"
-#include "support/PaintCounter.h"
 
 #include "renderer/MyOpenGLView.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
 #include <QOpenGLContext>
 #include <QTest>
 
@@ -17,8 +14,8 @@
 
 namespace attractor::test {
 
-// A shown canvas with a working OpenGL context. A missing context is a
-// failure, never a skip: the canvas is useless without one.
+// A shown canvas with a working OpenGL context: a missing context is a
+// failure, never a skip, as the canvas is useless without one.
 inline std::unique_ptr<MyOpenGLView> shownView(QSize size, FracPtr fractal)
 {
     auto view = std::make_unique<MyOpenGLView>();
