@@ -89,6 +89,26 @@ TEST(GlViewReadBack, IsOpaqueAndUprightOnBothPaths)
     }
 }
 
+// 101 constant maps, each on its own 10 x 10 cell: more maps than the
+// selection table has slots, and every one lights its pixel on screen.
+TEST(GlViewManyMaps, EveryMapIsDrawnOnBothPaths)
+{
+    constexpr int kSide = 11, kMaps = 101;
+    std::vector<MapSpec> maps;
+    for (int i = 0; i < kMaps; ++i)
+        maps.push_back({.scale = {0, 0}, .translation = {-2 + 4 * (i % kSide + 0.5) / kSide, 2 - 4 * (i / kSide + 0.5) / kSide}});
+    auto view = shownView({kSide * 10, kSide * 10}, makeFractal(maps, 200000));
+    for (const auto path : {MyOpenGLView::PointPath::CpuImage, MyOpenGLView::PointPath::GlPoints}) {
+        view->setPointPath(path);
+        const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect())).convertToFormat(QImage::Format_RGB32);
+        int lit = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                lit += image.pixel(x, y) != qRgb(0, 0, 0);
+        EXPECT_EQ(lit, kMaps) << int(path);
+    }
+}
+
 class GlViewScreen : public ::testing::TestWithParam<QSize> {};
 
 // Also run with QT_SCALE_FACTOR=2: the picture then covers every device pixel.
