@@ -134,15 +134,6 @@ inline float unit(float v)
     return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
-inline quint16 channel16(float value)
-{
-    if (!(value > 0.0f))
-        return 0;
-    if (value >= 1.0f)
-        return 65535;
-    return static_cast<quint16>(value * 65535.0f + 0.5f);
-}
-
 } // namespace
 
 qint64 densityBytesPerWalker(QSize size, int supersample)

@@ -23,18 +23,6 @@ constexpr qint64 kMaxImageBytes = qint64(4) << 30;
 // go to Qt's writer, which takes any row that fits in memory.
 constexpr qsizetype kMostPngRowBytes = qsizetype(1) << 28;
 
-// Colours are not clamped in the model, so out-of-range channels are clamped
-// here. Adding 0.5 rounds to nearest: below 65536 a float's fraction has room
-// for it, so the sum is exact.
-inline quint16 channel16(float value)
-{
-    if (!(value > 0.0f))
-        return 0;
-    if (value >= 1.0f)
-        return 65535;
-    return static_cast<quint16>(value * 65535.0f + 0.5f);
-}
-
 inline QRgba64 rgba64(float r, float g, float b, float a)
 {
     return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));

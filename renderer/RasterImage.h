@@ -15,6 +15,18 @@
 
 namespace attractor {
 
+// Colours are not clamped in the model, so out-of-range channels are clamped
+// here. Adding 0.5 rounds to nearest: below 65536 a float's fraction has room
+// for it, so the sum is exact.
+inline quint16 channel16(float value)
+{
+    if (!(value > 0.0f))
+        return 0;
+    if (value >= 1.0f)
+        return 65535;
+    return static_cast<quint16>(value * 65535.0f + 0.5f);
+}
+
 // Image format codes of the exports.
 inline constexpr int kImageFormatJPEG = 2;
 inline constexpr int kImageFormatPNG = 3;
