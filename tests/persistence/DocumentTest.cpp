@@ -129,7 +129,8 @@ TEST(DocumentFormat, WriteReadWriteReproducesTheText)
     const QString text = jsonRepresentation(*f);
     EXPECT_EQ(jsonRepresentation(*read(text)).toStdString(), text.toStdString());
     const FracPtr third = fractalOf({map({1.0 / 3.0, inf}, {nan, 1}, -inf, nan, {nan, inf, 1, 1})}, 1, {});
-    const QvTransform &t = *read(jsonRepresentation(*third))->transforms()->front();
+    const FracPtr reread = read(jsonRepresentation(*third));
+    const QvTransform &t = *reread->transforms()->front();
     EXPECT_TRUE(t.translation() == QPointF(1.0f / 3.0f, FLT_MAX) && t.scale().x() == 0 && t.rotation() == -FLT_MAX);
     EXPECT_EQ(t.rgb(), (_rgb_color{0, FLT_MAX, 1, 1}));
 }
