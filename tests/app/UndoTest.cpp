@@ -150,7 +150,11 @@ TEST_F(UndoTest, KeyBurstsMergeAndADeletedMapComesBackAfterLaterEdits)
     key(d, Qt::Key_Up, Qt::ShiftModifier, 2);
     key(d, Qt::Key_Right, Qt::NoModifier, 1);
     EXPECT_EQ(d->undoStack()->count(), 4);
-    for (int i = 0; i < 4; ++i)
+    // Two clicks on a slider's track: two gestures on the same map, two steps.
+    control<QSlider>(d, "rotationSlider")->setValue(100);
+    control<QSlider>(d, "rotationSlider")->setValue(200);
+    EXPECT_EQ(d->undoStack()->count(), 6);
+    for (int i = 0; i < 6; ++i)
         trigger(d, "Ctrl+Z");
     ASSERT_EQ(d->fractal()->transforms()->size(), 3u);
     const QvTransform &back = *d->fractal()->transforms()->at(1);
