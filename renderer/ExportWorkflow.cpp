@@ -253,15 +253,22 @@ void ExportWorkflow::runSavePanel(const SavePanelRequest &request, const SavePan
     dialog->open();
 }
 
+// The save panel, then the name actually written (the format's extension, the
+// replace question asked for it) goes on to `then`; no name is a cancel.
+void ExportWorkflow::askForPath(const SavePanelRequest &request, PanelEnd then)
+{
+    const bool settled = static_cast<bool>(savePanelRunner());
+    runSavePanel(request, [this, request, settled, then](int returnCode, const QString &answer) {
+        const QString path = returnCode == 1 ? confirmedPath(answer, request.suffix, settled) : QString();
+        (this->*then)(path.isEmpty() ? 0 : returnCode, path, request.contextInfo);
+    });
+}
+
 void ExportWorkflow::exportToJPG()
 {
     const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export to JPG"),
                                    QStringLiteral("jpg"), proposedExportName(), QStringLiteral("JPG")};
-    const bool settled = static_cast<bool>(savePanelRunner());
-    runSavePanel(request, [this, context = request.contextInfo, settled](int returnCode, const QString &answer) {
-        const QString path = returnCode == 1 ? confirmedPath(answer, QStringLiteral("jpg"), settled) : QString();
-        exportPanelDidEnd(path.isEmpty() ? 0 : returnCode, path, context);
-    });
+    askForPath(request, &ExportWorkflow::exportPanelDidEnd);
 }
 
 void ExportWorkflow::exportPanelDidEnd(int returnCode, const QString &path, const QString &contextInfo)
@@ -292,11 +299,7 @@ void ExportWorkflow::exportToHiRes()
 {
     const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export Options..."),
                                    QStringLiteral("png"), proposedExportName(), QStringLiteral("PNG")};
-    const bool settled = static_cast<bool>(savePanelRunner());
-    runSavePanel(request, [this, context = request.contextInfo, settled](int returnCode, const QString &answer) {
-        const QString path = returnCode == 1 ? confirmedPath(answer, QStringLiteral("png"), settled) : QString();
-        exportSaveLocationDidEnd(path.isEmpty() ? 0 : returnCode, path, context);
-    });
+    askForPath(request, &ExportWorkflow::exportSaveLocationDidEnd);
 }
 
 ExportOptions *ExportWorkflow::exportOptionsSheet()

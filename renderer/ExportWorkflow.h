@@ -107,6 +107,8 @@ private:
     QString proposedExportName() const;
     ExportOptions *exportOptionsSheet();
     void runSavePanel(const SavePanelRequest &request, const SavePanelDone &done);
+    using PanelEnd = void (ExportWorkflow::*)(int returnCode, const QString &path, const QString &contextInfo);
+    void askForPath(const SavePanelRequest &request, PanelEnd then);
     static void doExportWithOptions(const std::shared_ptr<Shared> &shared, const ExportJob &job);
     // Runs call on the workflow's thread, unless the workflow is gone.
     static void postToOwner(const std::shared_ptr<Shared> &shared, std::function<void(ExportWorkflow &)> call);
