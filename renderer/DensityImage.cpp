@@ -1,5 +1,6 @@
 #include "renderer/DensityImage.h"
 
+#include "renderer/LargeBuffer.h"
 #include "renderer/RasterImage.h"
 
 #include <QRgba64>
@@ -28,11 +29,6 @@ struct Cell {
     uint32_t count = 0;
 };
 static_assert(sizeof(Cell) == 16);
-
-struct FreeCells {
-    void operator()(Cell *cells) const { std::free(cells); }
-};
-using CellBuffer = std::unique_ptr<Cell[], FreeCells>;
 
 // Each walker counts into a buffer of its own: plain adds, no atomics and no
 // contention, merged once at the end. A hit reads its cell before it adds,
@@ -106,28 +102,6 @@ private:
     unsigned _head = 0;
 };
 
-// Runs body(firstRow, endRow) over bands of rows on up to `threads` threads.
-template <typename Body>
-void forRowBands(qsizetype rows, int threads, Body &&body)
-{
-    const int count = static_cast<int>(std::clamp<qsizetype>(threads, 1, std::max<qsizetype>(rows, 1)));
-    std::vector<std::thread> pool;
-    const qsizetype per = (rows + count - 1) / count;
-    for (int t = 1; t < count; ++t) {
-        const qsizetype first = t * per, end = std::min(rows, first + per);
-        if (first >= end)
-            break;
-        try {
-            pool.emplace_back([&body, first, end] { body(first, end); });
-        } catch (const std::system_error &) {
-            body(first, end);
-        }
-    }
-    body(0, std::min(rows, per));
-    for (std::thread &t : pool)
-        t.join();
-}
-
 inline float unit(float v)
 {
     // NaN goes to 0 with the rest of what is below range.
@@ -179,16 +153,17 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const qsizetype rows = qsizetype(image.height()) * s;
     const int walkers =
         std::min(chaosWorkerCount(iterations, observer.threads), densityWalkers(image.size(), s, observer.threads));
-    std::vector<CellBuffer> buffers;
+    std::vector<LargeBuffer> buffers;
     std::vector<DensityPlot> plots;
     // One scratch cell per walker, four cache lines apart.
     std::vector<Cell> scratch(static_cast<size_t>(std::max(walkers, 0)) * 16);
     for (int w = 0; w < walkers; ++w) {
-        // calloc: the zero pages come from the system untouched until hit.
-        CellBuffer cells(static_cast<Cell *>(std::calloc(static_cast<size_t>(columns * rows), sizeof(Cell))));
+        // Zero pages come from the system untouched until hit.
+        LargeBuffer cells(static_cast<size_t>(columns * rows) * sizeof(Cell));
         if (!cells)
             break;
-        plots.emplace_back(cells.get(), &scratch[static_cast<size_t>(w) * 16], columns, rows, rect, s);
+        plots.emplace_back(static_cast<Cell *>(cells.data()), &scratch[static_cast<size_t>(w) * 16], columns, rows,
+                           rect, s);
         buffers.push_back(std::move(cells));
     }
     if (buffers.empty())
@@ -210,11 +185,11 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     std::atomic<int> band{0};
     forRowBands(rows, threads, [&](qsizetype first, qsizetype end) {
         uint32_t most = 0;
-        Cell *const into = buffers[0].get();
+        Cell *const into = static_cast<Cell *>(buffers[0].data());
         for (qsizetype i = first * columns; i < end * columns; ++i) {
             Cell &c = into[i];
             for (size_t w = 1; w < buffers.size(); ++w) {
-                const Cell &o = buffers[w][i];
+                const Cell &o = static_cast<const Cell *>(buffers[w].data())[i];
                 if (o.count == 0)
                     continue;
                 const double total = double(c.count) + o.count;
@@ -250,7 +225,7 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const float bgA = unit(bg.a);
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
-    const Cell *const cells = buffers[0].get();
+    const Cell *const cells = static_cast<const Cell *>(buffers[0].data());
     // Rows found from the bits taken once: scanLine() may not be called from
     // several threads.
     uchar *const bits = image.bits();

@@ -1,5 +1,6 @@
 #include "renderer/RasterImage.h"
 
+#include "renderer/LargeBuffer.h"
 #include "renderer/PngEncoder.h"
 
 #include <QBuffer>
@@ -28,22 +29,23 @@ inline QRgba64 rgba64(float r, float g, float b, float a)
     return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));
 }
 
-inline void prefetchForWriting(const void *address)
-{
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address, 1);
-#else
-    (void)address;
-#endif
-}
-
-void fillImage(QImage &image, QRgba64 colour)
+// Bands of rows on several threads: the first touch of a fresh bitmap's
+// pages costs more than the fill itself, and both divide.
+void fillImage(QImage &image, QRgba64 colour, int threads)
 {
     const int width = image.width();
-    for (int row = 0; row < image.height(); ++row) {
-        auto *line = reinterpret_cast<QRgba64 *>(image.scanLine(row));
-        std::fill(line, line + width, colour);
-    }
+    if (qint64(width) * image.height() < (qint64(1) << 20))
+        threads = 1;
+    // Rows found from the bits taken once: scanLine() may not be called from
+    // several threads.
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    forRowBands(image.height(), threads, [&](qsizetype first, qsizetype end) {
+        for (qsizetype row = first; row < end; ++row) {
+            auto *line = reinterpret_cast<QRgba64 *>(bits + row * stride);
+            std::fill(line, line + width, colour);
+        }
+    });
 }
 
 QByteArray encode(const QImage &image, int code, int threads, QString *error)
@@ -109,12 +111,12 @@ QString imageSizeError(const QRectF &rect)
 namespace {
 
 // Plots one walker's points into a shared 16-bit bitmap. Points land all over
-// a large bitmap, so most stores miss the cache: each store is prefetched and
-// made a few points later, in the same order, so the picture is the one
-// direct stores would give. Points outside the bitmap go to the walker's own
-// scratch pixel, which keeps the loop free of branches that a scattered
-// attractor would mispredict. Walkers share pixels: whole pixels are stored
-// atomically (plain stores on this hardware), and the last writer wins.
+// a large bitmap and most stores miss the cache; plain stores let the
+// processor keep many misses in flight, which beat prefetching by hand here.
+// Points outside the bitmap go to the walker's own scratch pixel, which keeps
+// the loop free of branches that a scattered attractor would mispredict.
+// Walkers share pixels: whole pixels are stored atomically (plain stores on
+// this hardware), and the last writer wins.
 class RasterPlot
 {
 public:
@@ -130,7 +132,6 @@ public:
         , _bottomRow(image.scanLine(image.height() - 1))
         , _scratch(scratch)
     {
-        _pending.fill({scratch, 0});
     }
 
     void operator()(float x, float y, float r, float g, float b)
@@ -142,35 +143,15 @@ public:
         const auto column = static_cast<qsizetype>(inside ? px : 0.0);
         const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
         quint64 *const target = inside ? reinterpret_cast<quint64 *>(_bottomRow - rowUp * _stride) + column : _scratch;
-        prefetchForWriting(target);
-        Pending &slot = _pending[_head];
-        store(slot);
-        slot = {target, QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535)};
-        _head = (_head + 1) % kDelay;
-    }
-
-    // Stores still pending when the game ends or is cancelled.
-    void flush()
-    {
-        for (unsigned i = 0; i < kDelay; ++i)
-            store(_pending[(_head + i) % kDelay]);
+        const quint64 value = QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535);
+        std::atomic_ref<quint64>(*target).store(value, std::memory_order_relaxed);
     }
 
 private:
-    struct Pending {
-        quint64 *pixel;
-        quint64 value;
-    };
-    static constexpr unsigned kDelay = 16;
-
-    static void store(const Pending &p) { std::atomic_ref<quint64>(*p.pixel).store(p.value, std::memory_order_relaxed); }
-
     double _quarterW, _quarterH, _width, _height;
     qsizetype _stride;
     uchar *_bottomRow;
     quint64 *_scratch;
-    std::array<Pending, kDelay> _pending;
-    unsigned _head = 0;
 };
 
 } // namespace
@@ -181,7 +162,7 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
     if (image.format() != QImage::Format_RGBA64 || image.isNull())
         return false;
     const _rgb_color bg = tables.bgColor;
-    fillImage(image, rgba64(bg.r, bg.g, bg.b, bg.a));
+    fillImage(image, rgba64(bg.r, bg.g, bg.b, bg.a), observer ? observer->threads : 1);
 
     ChaosRun run;
     run.seed = observer && observer->seed ? *observer->seed : drawSeed();
@@ -195,8 +176,6 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
     for (int w = 0; w < workers; ++w)
         plots.emplace_back(image, rect, &scratch[static_cast<size_t>(w) * 8]);
     runChaosGame(tables, iterations, run, std::span<RasterPlot>(plots));
-    for (RasterPlot &plot : plots)
-        plot.flush();
     return true;
 }
 
@@ -206,7 +185,8 @@ QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, cons
     const std::optional<DensityOptions> density = observer ? observer->density : std::nullopt;
     if (!(density ? densitySizeError(rect, density->supersample) : imageSizeError(rect)).isEmpty())
         return {};
-    QImage image(static_cast<int>(rect.width()), static_cast<int>(rect.height()), QImage::Format_RGBA64);
+    QImage image = largeImage(QSize(static_cast<int>(rect.width()), static_cast<int>(rect.height())),
+                              QImage::Format_RGBA64);
     // A null image here means the allocation failed.
     if (image.isNull())
         return {};

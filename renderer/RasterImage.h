@@ -9,9 +9,13 @@
 #include <QRectF>
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace attractor {
 
@@ -25,6 +29,28 @@ inline quint16 channel16(float value)
     if (value >= 1.0f)
         return 65535;
     return static_cast<quint16>(value * 65535.0f + 0.5f);
+}
+
+// Runs body(firstRow, endRow) over bands of rows on up to `threads` threads.
+template <typename Body>
+inline void forRowBands(qsizetype rows, int threads, Body &&body)
+{
+    const int count = static_cast<int>(std::clamp<qsizetype>(threads, 1, std::max<qsizetype>(rows, 1)));
+    std::vector<std::thread> pool;
+    const qsizetype per = (rows + count - 1) / count;
+    for (int t = 1; t < count; ++t) {
+        const qsizetype first = t * per, end = std::min(rows, first + per);
+        if (first >= end)
+            break;
+        try {
+            pool.emplace_back([&body, first, end] { body(first, end); });
+        } catch (const std::system_error &) {
+            body(first, end);
+        }
+    }
+    body(0, std::min(rows, per));
+    for (std::thread &t : pool)
+        t.join();
 }
 
 // Image format codes of the exports.
