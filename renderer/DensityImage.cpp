@@ -6,11 +6,12 @@
 #include <QRgba64>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace attractor {
@@ -30,25 +31,46 @@ struct Cell {
 };
 static_assert(sizeof(Cell) == 16);
 
-// Each walker counts into a buffer of its own: plain adds, no atomics and no
-// contention, merged once at the end. A hit reads its cell before it adds,
-// and cells are scattered over a buffer far larger than the cache, so each
-// cell is prefetched and its hit added a few hits later, in the same order.
-// Hits outside the grid go to the walker's own scratch cell.
+// A hit, filed for later adding: its cell (a grid of at most 4 GiB has
+// fewer than 2^28 cells) and the walker's colour.
+struct Hit {
+    uint32_t cell;
+    float red, green, blue;
+};
+static_assert(sizeof(Hit) == 16);
+
+// The grid is cut into bands of 2^kBandShift cells (a megabyte), each with a
+// bucket of kBucketHits per walker.
+constexpr int kBandShift = 16;
+constexpr qsizetype kBucketHits = 2048;
+
+// The counts of the whole grid, shared by all walkers.
+struct DensityGrid {
+    Cell *cells = nullptr;
+    qsizetype columns = 0;
+    qsizetype rows = 0;
+    qsizetype bands = 0;
+    std::unique_ptr<std::mutex[]> locks;
+};
+
+// Hits scattered over hundreds of megabytes of counts would each cost a trip
+// to memory (and a read before the add). So a walker files each hit in its
+// bucket for the hit's band and adds a full bucket at once, under the band's
+// lock: the band's cells stay cached while its hits go in, and walkers share
+// one grid without an atomic operation per hit. Hits outside the grid go to
+// one more bucket, which is emptied without adding.
 class DensityPlot
 {
 public:
-    DensityPlot(Cell *cells, Cell *scratch, qsizetype width, qsizetype height, const QRectF &rect, int supersample)
-        : _cells(cells)
-        , _scratch(scratch)
+    DensityPlot(DensityGrid &grid, Hit *buckets, const QRectF &rect, int supersample)
+        : _grid(&grid)
+        , _buckets(buckets)
+        , _filled(static_cast<size_t>(grid.bands) + 1, 0)
         , _quarterW(static_cast<double>(static_cast<float>(rect.width())) * supersample / 4)
         , _quarterH(static_cast<double>(static_cast<float>(rect.height())) * supersample / 4)
-        , _width(static_cast<double>(width))
-        , _height(static_cast<double>(height))
-        , _columns(width)
-        , _rows(height)
+        , _width(static_cast<double>(grid.columns))
+        , _height(static_cast<double>(grid.rows))
     {
-        _pending.fill({scratch, 0, 0, 0});
     }
 
     void operator()(float x, float y, float r, float g, float b)
@@ -58,48 +80,59 @@ public:
         // Also false for NaN, which a diverging map produces.
         const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
         // y points up: the bottom row is the last one.
-        Cell *const cell = inside ? _cells + (_rows - 1 - static_cast<qsizetype>(py)) * _columns
-                                        + static_cast<qsizetype>(px)
-                                  : _scratch;
-#if defined(__GNUC__) || defined(__clang__)
-        __builtin_prefetch(cell, 1);
-#endif
-        Hit &slot = _pending[_head];
-        add(slot);
-        slot = {cell, r, g, b};
-        _head = (_head + 1) % kDelay;
+        const qsizetype cell = inside ? (_grid->rows - 1 - static_cast<qsizetype>(py)) * _grid->columns
+                                            + static_cast<qsizetype>(px)
+                                      : 0;
+        const qsizetype band = inside ? cell >> kBandShift : _grid->bands;
+        const qsizetype filled = _filled[static_cast<size_t>(band)]++;
+        _buckets[band * kBucketHits + filled] = {static_cast<uint32_t>(cell), r, g, b};
+        if (filled + 1 == kBucketHits)
+            addBucket(band);
     }
 
-    // Hits still pending when the game ends or is cancelled.
+    // Adds the hits still in the buckets when the game ends.
     void flush()
     {
-        for (unsigned i = 0; i < kDelay; ++i)
-            add(_pending[(_head + i) % kDelay]);
-        _pending.fill({_scratch, 0, 0, 0});
+        for (qsizetype band = 0; band < _grid->bands; ++band)
+            addBucket(band);
     }
+
+    // The most hits any cell had right after this walker added to it.
+    uint32_t most() const { return _most; }
 
 private:
-    struct Hit {
-        Cell *cell;
-        float r, g, b;
-    };
-    static constexpr unsigned kDelay = 16;
-
-    static void add(const Hit &hit)
+    void addBucket(qsizetype band)
     {
-        Cell &cell = *hit.cell;
-        const float weight = 1.0f / static_cast<float>(++cell.count);
-        cell.red += (hit.r - cell.red) * weight;
-        cell.green += (hit.g - cell.green) * weight;
-        cell.blue += (hit.b - cell.blue) * weight;
+        const qsizetype count = std::exchange(_filled[static_cast<size_t>(band)], 0);
+        if (band == _grid->bands || count == 0)
+            return;
+        const Hit *const hits = _buckets + band * kBucketHits;
+        Cell *const cells = _grid->cells;
+        uint32_t most = _most;
+        const std::lock_guard<std::mutex> lock(_grid->locks[static_cast<size_t>(band)]);
+        for (qsizetype i = 0; i < count; ++i) {
+#if defined(__GNUC__) || defined(__clang__)
+            if (i + kLookAhead < count)
+                __builtin_prefetch(cells + hits[i + kLookAhead].cell, 1);
+#endif
+            const Hit &hit = hits[i];
+            Cell &c = cells[hit.cell];
+            const float weight = 1.0f / static_cast<float>(++c.count);
+            c.red += (hit.red - c.red) * weight;
+            c.green += (hit.green - c.green) * weight;
+            c.blue += (hit.blue - c.blue) * weight;
+            most = std::max(most, c.count);
+        }
+        _most = most;
     }
 
-    Cell *_cells;
-    Cell *_scratch;
+    static constexpr qsizetype kLookAhead = 8;
+
+    DensityGrid *_grid;
+    Hit *_buckets;
+    std::vector<qsizetype> _filled;
     double _quarterW, _quarterH, _width, _height;
-    qsizetype _columns, _rows;
-    std::array<Hit, kDelay> _pending;
-    unsigned _head = 0;
+    uint32_t _most = 0;
 };
 
 inline float unit(float v)
@@ -110,17 +143,24 @@ inline float unit(float v)
 
 } // namespace
 
-qint64 densityBytesPerWalker(QSize size, int supersample)
+qint64 densityGridBytes(QSize size, int supersample)
 {
     return qint64(size.width()) * supersample * size.height() * supersample * qint64(sizeof(Cell));
 }
 
+qint64 densityBucketBytes(QSize size, int supersample)
+{
+    const qint64 cells = densityGridBytes(size, supersample) / qint64(sizeof(Cell));
+    return ((cells >> kBandShift) + 2) * kBucketHits * qint64(sizeof(Hit));
+}
+
 int densityWalkers(QSize size, int supersample, int threads)
 {
-    const qint64 each = densityBytesPerWalker(size, supersample);
-    if (each <= 0 || each > kMaxBufferBytes)
+    const qint64 grid = densityGridBytes(size, supersample);
+    if (grid <= 0 || grid > kMaxBufferBytes)
         return 0;
-    return static_cast<int>(std::clamp<qint64>(kMaxBufferBytes / each, 1, std::max(threads, 1)));
+    const qint64 buckets = densityBucketBytes(size, supersample);
+    return static_cast<int>(std::clamp<qint64>((kMaxBufferBytes - grid) / buckets, 0, std::max(threads, 1)));
 }
 
 QString densitySizeError(const QRectF &rect, int supersample)
@@ -153,60 +193,45 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const qsizetype rows = qsizetype(image.height()) * s;
     const int walkers =
         std::min(chaosWorkerCount(iterations, observer.threads), densityWalkers(image.size(), s, observer.threads));
-    std::vector<LargeBuffer> buffers;
+    if (walkers == 0)
+        return false;
+    // Zero pages come from the system untouched until hit.
+    const LargeBuffer counts(static_cast<size_t>(columns * rows) * sizeof(Cell));
+    if (!counts)
+        return false;
+    DensityGrid grid;
+    grid.cells = static_cast<Cell *>(counts.data());
+    grid.columns = columns;
+    grid.rows = rows;
+    grid.bands = ((columns * rows - 1) >> kBandShift) + 1;
+    grid.locks.reset(new std::mutex[static_cast<size_t>(grid.bands)]);
+    std::vector<LargeBuffer> buckets;
     std::vector<DensityPlot> plots;
-    // One scratch cell per walker, four cache lines apart.
-    std::vector<Cell> scratch(static_cast<size_t>(std::max(walkers, 0)) * 16);
     for (int w = 0; w < walkers; ++w) {
-        // Zero pages come from the system untouched until hit.
-        LargeBuffer cells(static_cast<size_t>(columns * rows) * sizeof(Cell));
-        if (!cells)
+        LargeBuffer bucket(static_cast<size_t>(densityBucketBytes(image.size(), s)));
+        if (!bucket)
             break;
-        plots.emplace_back(static_cast<Cell *>(cells.data()), &scratch[static_cast<size_t>(w) * 16], columns, rows,
-                           rect, s);
-        buffers.push_back(std::move(cells));
+        plots.emplace_back(grid, static_cast<Hit *>(bucket.data()), rect, s);
+        buckets.push_back(std::move(bucket));
     }
-    if (buffers.empty())
+    if (plots.empty())
         return false;
 
     ChaosRun run;
     run.seed = observer.seed ? *observer.seed : drawSeed();
     run.cancel = observer.cancel;
     run.progressIncrement = observer.progressIncrement ? &observer.progressIncrement : nullptr;
-    const bool finished = runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots));
-    for (DensityPlot &plot : plots)
-        plot.flush();
-    if (!finished)
+    if (!runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots)))
         return false;
-
-    // Merge the walkers' counts into the first buffer, finding the most hits.
-    const int threads = std::max(1, observer.threads);
-    std::vector<uint32_t> bandMost(static_cast<size_t>(threads) + 1, 0);
-    std::atomic<int> band{0};
-    forRowBands(rows, threads, [&](qsizetype first, qsizetype end) {
-        uint32_t most = 0;
-        Cell *const into = static_cast<Cell *>(buffers[0].data());
-        for (qsizetype i = first * columns; i < end * columns; ++i) {
-            Cell &c = into[i];
-            for (size_t w = 1; w < buffers.size(); ++w) {
-                const Cell &o = static_cast<const Cell *>(buffers[w].data())[i];
-                if (o.count == 0)
-                    continue;
-                const double total = double(c.count) + o.count;
-                const double own = c.count / total, other = o.count / total;
-                c.red = static_cast<float>(c.red * own + o.red * other);
-                c.green = static_cast<float>(c.green * own + o.green * other);
-                c.blue = static_cast<float>(c.blue * own + o.blue * other);
-                c.count += o.count;
-            }
-            most = std::max(most, c.count);
-        }
-        bandMost[static_cast<size_t>(band.fetch_add(1))] = most;
-    });
-    buffers.resize(1);
-    const uint32_t most = *std::max_element(bandMost.begin(), bandMost.end());
+    uint32_t most = 0;
+    for (DensityPlot &plot : plots) {
+        plot.flush();
+        most = std::max(most, plot.most());
+    }
+    buckets.clear();
     if (most == 0)
         return true;
+    const int threads = std::max(1, observer.threads);
 
     // Coverage by count; counts repeat, so the common small ones come from a table.
     const double gamma = std::clamp(options.gamma, kMinGamma, kMaxGamma);
@@ -225,7 +250,7 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const float bgA = unit(bg.a);
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
-    const Cell *const cells = static_cast<const Cell *>(buffers[0].data());
+    const Cell *const cells = grid.cells;
     // Rows found from the bits taken once: scanLine() may not be called from
     // several threads.
     uchar *const bits = image.bits();

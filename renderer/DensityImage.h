@@ -29,9 +29,12 @@ inline constexpr int kMaxSupersample = 4;
 inline constexpr double kMinGamma = 1.0;
 inline constexpr double kMaxGamma = 4.0;
 
-// Bytes of counting buffers a density picture of this size needs per walker.
-qint64 densityBytesPerWalker(QSize size, int supersample);
-// How many of `threads` walkers fit within the buffers' 4 GiB (0 when not
+// Bytes of the counts a density picture of this size needs, shared by its
+// walkers, and of the buckets each walker files its hits in (about 3 % of
+// the counts).
+qint64 densityGridBytes(QSize size, int supersample);
+qint64 densityBucketBytes(QSize size, int supersample);
+// How many of `threads` walkers fit with the counts within 4 GiB (0 when not
 // even one does).
 int densityWalkers(QSize size, int supersample, int threads);
 // Why a density picture of this rectangle's size cannot be made, or empty.

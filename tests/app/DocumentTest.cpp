@@ -163,8 +163,9 @@ TEST_F(DocumentTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
         const QMarginsF m = d->printInfo().pageLayout().margins(QPageLayout::Point);
         EXPECT_NEAR(m.left() + m.top() + m.right() + m.bottom(), 120.0, 0.04);
         EXPECT_EQ(QFile::exists(pdf), written) << name;
-        if (written)
+        if (written) {
             EXPECT_EQ(readFile(pdf).count("/Type /Page") - readFile(pdf).count("/Type /Pages"), 1) << "one page";
+        }
         EXPECT_EQ(_errors.size() - errors, answer && !written ? 1 : 0) << name;
     }
     EXPECT_EQ(_printAsked, 3);
