@@ -111,6 +111,7 @@ void BM_Raster(benchmark::State &state)
 }
 BENCHMARK(BM_Raster)
     ->ArgNames({"maps10", "w", "h", "observed", "threads"})
+    ->Args({0, 800, 600, 0, 1})
     ->Args({0, 1000, 500, 0, 1})
     ->Args({0, 1000, 500, 1, 1})
     ->Args({0, 1000, 500, 1, 2})

@@ -32,6 +32,10 @@ std::unique_ptr<MyOpenGLView> shownCanvas(MyOpenGLView::PointPath path, int32_t 
     clock.start();
     while (!view->pictureIsCurrent() && clock.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // The window's first frames are still being composed: let them settle.
+    clock.restart();
+    while (clock.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return view;
 }
 
@@ -49,10 +53,12 @@ void redrawAndWait(MyOpenGLView &view)
     QObject::disconnect(onSwap);
 }
 
+// Arguments: the point path, the iterations. A redraw counts until the
+// picture of the full count is on screen.
 void BM_CanvasRedraw(benchmark::State &state)
 {
     const auto path = static_cast<MyOpenGLView::PointPath>(state.range(0));
-    auto view = shownCanvas(path, 200000);
+    auto view = shownCanvas(path, static_cast<int32_t>(state.range(1)));
     if (!view->hasOpenGL()) {
         state.SkipWithError("no OpenGL context");
         return;
@@ -62,21 +68,32 @@ void BM_CanvasRedraw(benchmark::State &state)
     state.SetLabel(path == MyOpenGLView::PointPath::CpuImage ? "cpu-image+quad" : "gl-points");
 }
 BENCHMARK(BM_CanvasRedraw)
-    ->Arg(static_cast<int>(MyOpenGLView::PointPath::CpuImage))
-    ->Arg(static_cast<int>(MyOpenGLView::PointPath::GlPoints))
+    ->ArgNames({"path", "iterations"})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 200000})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::GlPoints), 200000})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 10000000})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
-// The CPU plot alone, for comparison with the full redraw.
+// The CPU plot alone, for comparison with the full redraw. Arguments: the
+// iterations, the walkers offered.
 void BM_PlotGlPoints(benchmark::State &state)
 {
     const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    CanvasDraw draw;
+    draw.threads = static_cast<int>(state.range(1));
     for (auto _ : state)
-        benchmark::DoNotOptimize(plotGlPoints(tables, tables.iterations, QSize(800, 600), 0.0f));
+        benchmark::DoNotOptimize(plotGlPoints(tables, static_cast<int32_t>(state.range(0)), QSize(800, 600), 0.0f, draw));
 }
-BENCHMARK(BM_PlotGlPoints)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotGlPoints)
+    ->ArgNames({"iterations", "threads"})
+    ->Args({500000, 1})
+    ->Args({500000, 2})
+    ->Args({10000000, 1})
+    ->Args({10000000, 2})
+    ->Unit(benchmark::kMillisecond);
 
 // The longest gap, in milliseconds, between the ticks of a 1 ms timer while
 // `work` runs the event loop: what a user would feel as a stall.

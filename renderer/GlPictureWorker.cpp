@@ -2,13 +2,36 @@
 
 #include "renderer/GlPointPlot.h"
 
+#include <QThread>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
+
 namespace attractor {
+
+namespace {
+
+constexpr int kCanvasDrawNice = 10;
+
+// Canvas pictures take what the window leaves: the event loop and the
+// screen's own drawing come first. Threads the draw starts inherit this.
+void lowerThisThreadsPriority()
+{
+#if defined(__linux__)
+    setpriority(PRIO_PROCESS, 0, kCanvasDrawNice);
+#else
+    QThread::currentThread()->setPriority(QThread::LowPriority);
+#endif
+}
+
+} // namespace
 
 GlPictureWorker::GlPictureWorker(QObject *parent)
     : QObject(parent)
 {
     // One thread: only the newest picture matters, so draws never overlap.
-    // Each draw takes its seed from rand() once and runs its own generator.
+    // Each draw runs its walkers on every core.
     _pool.setMaxThreadCount(1);
 }
 
@@ -18,14 +41,25 @@ GlPictureWorker::~GlPictureWorker()
     _pool.waitForDone();
 }
 
+std::shared_ptr<std::atomic<bool>> GlPictureWorker::replaceDraw()
+{
+    if (_cancel)
+        _cancel->store(true);
+    _cancel = std::make_shared<std::atomic<bool>>(false);
+    return _cancel;
+}
+
 quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
 {
     const quint64 generation = ++_generation;
+    std::shared_ptr<std::atomic<bool>> cancel = replaceDraw();
     ++_running;
-    _pool.start([this, tables = std::move(tables), size, density, generation] {
-        const auto current = [this, generation] { return _generation.load(std::memory_order_relaxed) == generation; };
-        QImage picture;
-        const auto partial = [this, generation](const QImage &growing, double done) {
+    _pool.start([this, tables = std::move(tables), size, density, generation, cancel] {
+        lowerThisThreadsPriority();
+        CanvasDraw draw;
+        draw.threads = QThread::idealThreadCount();
+        draw.cancel = cancel.get();
+        draw.partial = [this, generation](const QImage &growing, double done) {
             QMetaObject::invokeMethod(
                 this,
                 [this, growing, done, generation] {
@@ -34,10 +68,11 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
                 },
                 Qt::QueuedConnection);
         };
-        if (current())
-            picture = density ? plotDensityPreview(tables, size, current)
-                              : plotGlPoints(tables, tables.iterations, size, 0.0f, current, partial);
-        if (!picture.isNull() && current()) {
+        QImage picture;
+        if (!cancel->load())
+            picture = density ? plotDensityPreview(tables, size, draw)
+                              : plotGlPoints(tables, tables.iterations, size, 0.0f, draw);
+        if (!picture.isNull() && !cancel->load()) {
             // Queued: the receiver lives on the main thread. Posted events die
             // with this object, and the destructor waits for the pool first.
             QMetaObject::invokeMethod(
@@ -55,6 +90,7 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
 
 quint64 GlPictureWorker::abandon()
 {
+    replaceDraw();
     return ++_generation;
 }
 

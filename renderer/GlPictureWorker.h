@@ -8,6 +8,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <memory>
 
 namespace attractor {
 
@@ -26,7 +27,7 @@ public:
     // Starts drawing from the given snapshot, as points or as the density
     // picture; returns the request's generation.
     quint64 request(ChaosTables tables, QSize size, bool density = false);
-    // Makes every running or queued draw stop without delivering anything;
+    // Makes every running or queued draw stop at once, delivering nothing;
     // returns a generation that no draw of this worker carries.
     quint64 abandon();
     bool busy() const { return _running.load() > 0; }
@@ -39,7 +40,12 @@ signals:
     void picturePartial(const QImage &picture, double done, quint64 generation);
 
 private:
+    // Raises the flag of the draw in hand, if any, and makes a new one.
+    std::shared_ptr<std::atomic<bool>> replaceDraw();
+
     QThreadPool _pool;
+    // The flag of the newest draw; set and read on the owner's thread only.
+    std::shared_ptr<std::atomic<bool>> _cancel;
     std::atomic<quint64> _generation{0};
     std::atomic<int> _running{0};
 };

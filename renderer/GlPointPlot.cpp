@@ -4,6 +4,7 @@
 #include "renderer/RasterImage.h"
 
 #include <QElapsedTimer>
+#include <QtEndian>
 #include <QThread>
 
 #include <atomic>
@@ -14,25 +15,22 @@ namespace attractor {
 
 namespace {
 
-// Float to 8-bit the way OpenGL stores a colour in an 8-bit framebuffer.
-uchar unorm8(float value)
+// Float to 8-bit the way OpenGL stores a colour in an 8-bit framebuffer:
+// clamped (NaN to 0), scaled by 255 and rounded half up. Without branches or
+// doubles: below 256 a float's fraction is exact, so comparing it with one
+// half rounds exactly as adding one half in doubles would.
+inline quint32 unorm8(float value)
 {
-    if (!(value > 0.0f))
-        return 0;
-    if (value >= 1.0f)
-        return 255;
-    // Rounding half up in doubles gives lround's result for these positive
-    // values without a library call per channel and point.
-    const float scaled = value * 255.0f;
-    return static_cast<uchar>(static_cast<double>(scaled) + 0.5);
+    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    const float scaled = clamped * 255.0f;
+    const int whole = static_cast<int>(scaled);
+    return static_cast<quint32>(whole + (scaled - static_cast<float>(whole) >= 0.5f ? 1 : 0));
 }
 
-quint32 packRgba(float r, float g, float b, float a)
+// The bytes R, G, B, A in memory order, as Format_RGBA8888 keeps them.
+inline quint32 packRgba(float r, float g, float b, float a)
 {
-    const uchar bytes[4] = {unorm8(r), unorm8(g), unorm8(b), unorm8(a)};
-    quint32 word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
+    return qToLittleEndian(unorm8(r) | unorm8(g) << 8 | unorm8(b) << 16 | unorm8(a) << 24);
 }
 
 template <typename T>
@@ -43,56 +41,97 @@ bool sameBits(const std::vector<T> &a, const std::vector<T> &b)
 
 } // namespace
 
+namespace {
+
+// Stores one walker's points into the shared 8-bit picture: whole pixels,
+// atomically (plain stores on this hardware), the last writer winning.
+class CanvasPlot
+{
+public:
+    CanvasPlot(QImage &image)
+        : _w(image.width())
+        , _h(image.height())
+        , _height(image.height())
+        , _bits(image.bits())
+        , _stride(image.bytesPerLine())
+    {
+    }
+
+    void operator()(float x, float y, float r, float g, float b)
+    {
+        // Window coordinates of the point; GL clips points whose centre lies
+        // outside the viewport and lights the pixel that contains the rest.
+        const double px = (x + 2.0) / 4.0 * _w;
+        const double py = (y + 2.0) / 4.0 * _h;
+        if (!(px >= 0.0 && px < _w && py >= 0.0 && py < _h))
+            return;
+        const int column = static_cast<int>(px);
+        const int row = _height - 1 - static_cast<int>(py);
+        quint32 &pixel = reinterpret_cast<quint32 *>(_bits + row * _stride)[column];
+        std::atomic_ref<quint32>(pixel).store(packRgba(r, g, b, 1.0f), std::memory_order_relaxed);
+    }
+
+private:
+    double _w, _h;
+    int _height;
+    uchar *_bits;
+    qsizetype _stride;
+};
+
+// A copy of a picture that walkers may still be storing to.
+QImage snapshot(const QImage &image)
+{
+    QImage copy(image.size(), image.format());
+    if (copy.isNull())
+        return copy;
+    for (int row = 0; row < image.height(); ++row) {
+        auto *from = const_cast<quint32 *>(reinterpret_cast<const quint32 *>(image.constScanLine(row)));
+        auto *to = reinterpret_cast<quint32 *>(copy.scanLine(row));
+        for (int x = 0; x < image.width(); ++x)
+            to[x] = std::atomic_ref<quint32>(from[x]).load(std::memory_order_relaxed);
+    }
+    return copy;
+}
+
+} // namespace
+
 QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
-                    const std::function<bool()> &keepGoing, const PartialPicture &partial)
+                    const CanvasDraw &draw)
 {
     if (size.isEmpty())
         return {};
     QImage image(size, QImage::Format_RGBA8888);
     if (image.isNull())
         return {};
-    const int width = size.width();
-    const int height = size.height();
     const _rgb_color bg = tables.bgColor;
     const quint32 background = packRgba(bg.r, bg.g, bg.b, backgroundAlpha);
-    for (int row = 0; row < height; ++row) {
+    for (int row = 0; row < size.height(); ++row) {
         auto *line = reinterpret_cast<quint32 *>(image.scanLine(row));
-        std::fill(line, line + width, background);
+        std::fill(line, line + size.width(), background);
     }
 
-    const double w = width;
-    const double h = height;
-    uchar *const bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    auto plot = [=](float x, float y, float r, float g, float b) {
-        // Window coordinates of the point; GL clips points whose centre lies
-        // outside the viewport and lights the pixel that contains the rest.
-        const double px = (x + 2.0) / 4.0 * w;
-        const double py = (y + 2.0) / 4.0 * h;
-        if (!(px >= 0.0 && px < w && py >= 0.0 && py < h))
-            return;
-        const int column = static_cast<int>(px);
-        const int row = height - 1 - static_cast<int>(py);
-        reinterpret_cast<quint32 *>(bits + row * stride)[column] = packRgba(r, g, b, 1.0f);
-    };
-
+    const int walkers = chaosWorkerCount(iterations, draw.threads);
+    std::vector<CanvasPlot> plots(static_cast<size_t>(walkers), CanvasPlot(image));
+    ChaosRun run;
+    run.seed = drawSeed();
+    run.cancel = draw.cancel;
     QElapsedTimer clock;
     clock.start();
     qint64 nextPartial = kPartialPictureMs;
-    int64_t chunks = 0;
-    const auto goOn = [&] {
-        ++chunks;
-        if (partial && clock.elapsed() >= nextPartial) {
+    int steps = 0;
+    const std::function<void()> step = [&] {
+        ++steps;
+        if (clock.elapsed() >= nextPartial) {
+            draw.partial(snapshot(image), std::min(1.0, steps / 95.0));
             nextPartial = clock.elapsed() + kPartialPictureMs;
-            partial(image.copy(), std::min(1.0, double(chunks) * kChaosChunk / std::max(iterations, 1)));
         }
-        return !keepGoing || keepGoing();
     };
-    const bool finished = runChaosGame(tables, iterations, drawSeed(), plot, goOn);
-    return finished ? image : QImage();
+    if (draw.partial)
+        run.progressIncrement = &step;
+    return runChaosGame(tables, iterations, run, std::span<CanvasPlot>(plots)) ? image : QImage();
 }
 
-QImage plotDensityPreview(const ChaosTables &tables, QSize size, const std::function<bool()> &keepGoing)
+QImage plotDensityPreview(const ChaosTables &tables, QSize size, const CanvasDraw &draw)
 {
     if (size.isEmpty())
         return {};
@@ -103,15 +142,9 @@ QImage plotDensityPreview(const ChaosTables &tables, QSize size, const std::func
     // alone, which the screen does not show.
     ChaosTables opaque = tables;
     opaque.bgColor.a = 1.0f;
-    std::atomic<bool> cancel{false};
     DrawObserver observer;
-    observer.threads = QThread::idealThreadCount();
-    observer.cancel = &cancel;
-    if (keepGoing)
-        observer.progressIncrement = [&] {
-            if (!keepGoing())
-                cancel = true;
-        };
+    observer.threads = draw.threads;
+    observer.cancel = draw.cancel;
     const DensityOptions options;
     observer.density = options;
     if (!drawDensity(image, QRectF(QPointF(0, 0), size), opaque, opaque.iterations, options, observer))

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QThread>
 
 #include <algorithm>
 #include <vector>
@@ -292,8 +293,7 @@ void MyOpenGLView::paintGL()
             // A short game is drawn here and now: the new picture is on screen
             // in this frame, so redrawing keeps up with a drag on the editor.
             _requestGeneration = _worker->abandon();
-            _picture = _densityPreview ? plotDensityPreview(tables, square)
-                                       : plotGlPoints(tables, tables.iterations, square, 0.0f);
+            _picture = directPicture(tables, square);
             _pictureGeneration = _requestGeneration;
             _drawDone = -1.0;
         } else {
@@ -302,8 +302,7 @@ void MyOpenGLView::paintGL()
             ChaosTables preview = tables;
             preview.iterations = kDirectDrawIterations;
             _requestGeneration = _worker->request(std::move(tables), square, _densityPreview);
-            _picture = _densityPreview ? plotDensityPreview(preview, square)
-                                       : plotGlPoints(preview, preview.iterations, square, 0.0f);
+            _picture = directPicture(preview, square);
             _drawDone = double(kDirectDrawIterations) / _requested.iterations;
             _drawClock.start();
         }
@@ -318,6 +317,14 @@ void MyOpenGLView::paintGL()
     _gl->glFlush();
     if (_pictureGeneration == _requestGeneration && !_picture.isNull())
         emit pictureShown();
+}
+
+QImage MyOpenGLView::directPicture(const ChaosTables &tables, QSize square) const
+{
+    CanvasDraw draw;
+    draw.threads = QThread::idealThreadCount();
+    return _densityPreview ? plotDensityPreview(tables, square, draw)
+                           : plotGlPoints(tables, tables.iterations, square, 0.0f, draw);
 }
 
 void MyOpenGLView::showPicture(const QImage &picture, quint64 generation)

@@ -119,6 +119,8 @@ private:
     QSize pixelSize() const;
     void useSquareViewport();
 
+    // A picture drawn here and now, on every core, as points or density.
+    QImage directPicture(const ChaosTables &tables, QSize square) const;
     void showPicture(const QImage &picture, quint64 generation);
     void showPartialPicture(const QImage &picture, double done, quint64 generation);
     void drawProgress(double done);

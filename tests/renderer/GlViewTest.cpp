@@ -5,6 +5,7 @@
 
 #include "model/Colour.h"
 #include "renderer/ExportWorkflow.h"
+#include "renderer/GlPictureWorker.h"
 #include "renderer/MyOpenGLView.h"
 #include "widgets/ColorWell.h"
 
@@ -203,6 +204,53 @@ TEST(GlViewState, ANewerEditAbandonsALongDraw)
     view->update();
     // Far sooner than the long draw could finish.
     ASSERT_TRUE(waitForPicture(*view, 20000));
+}
+
+// A long draw on the worker grows on screen in steps, the share done rising;
+// once a newer request comes it delivers nothing more, growing or finished.
+TEST(GlPictureWorker, LongDrawsGrowAndAbandonedOnesAreNeverDelivered)
+{
+    GlPictureWorker worker;
+    struct Delivery {
+        quint64 generation;
+        double done;
+        int lit;
+    };
+    std::vector<Delivery> partial, ready;
+    const auto lit = [](const QImage &picture) {
+        int count = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                count += qAlpha(picture.pixel(x, y)) == 255;
+        return count;
+    };
+    QObject::connect(&worker, &GlPictureWorker::picturePartial, [&](const QImage &p, double done, quint64 g) {
+        partial.push_back({g, done, lit(p)});
+    });
+    QObject::connect(&worker, &GlPictureWorker::pictureReady, [&](const QImage &p, quint64 g) {
+        ready.push_back({g, 1.0, lit(p)});
+    });
+    const QSize size(120, 120);
+    const quint64 longDraw =
+        worker.request(buildChaosTables(*makeFractal({{}, {.translation = {1, 1}}}, 2000000000)), size);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return partial.size() >= 3; }, 60000));
+    for (size_t i = 1; i < partial.size(); ++i) {
+        EXPECT_EQ(partial[i].generation, longDraw);
+        EXPECT_GT(partial[i].done, partial[i - 1].done);
+        EXPECT_LE(partial[i].done, 1.0);
+        EXPECT_GE(partial[i].lit, partial[i - 1].lit);
+    }
+    // One map that lights one pixel: nothing of the long draw's picture is in it.
+    const quint64 shortDraw = worker.request(buildChaosTables(*makeFractal({{.scale = {0, 0}}}, 20000)), size);
+    const size_t partialsBefore = partial.size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ready.empty(); }, 20000));
+    QTest::qWait(300);
+    ASSERT_EQ(ready.size(), 1u);
+    EXPECT_EQ(ready[0].generation, shortDraw);
+    EXPECT_EQ(ready[0].lit, 1);
+    for (size_t i = partialsBefore; i < partial.size(); ++i)
+        EXPECT_NE(partial[i].generation, longDraw);
+    EXPECT_FALSE(worker.busy());
 }
 
 class GlViewExport : public ::testing::Test
