@@ -186,13 +186,15 @@ void expectOver(QRgba64 pixel, _rgb_color c, double share, _rgb_color bg)
 TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
 {
     const _rgb_color bg{0.1f, 0.2f, 0.3f, 0.5f}, colour{0.2f, 0.4f, 0.6f, 1};
-    // Not a number counts as black; out of range is clamped.
-    for (auto [supersample, threads, given, shown] :
-         {std::tuple{1, 1, colour, colour}, {1, 3, colour, colour}, {2, 2, colour, colour}, {4, 1, colour, colour},
-          {3, 1, _rgb_color{std::numeric_limits<float>::quiet_NaN(), 1, 1, 1}, _rgb_color{0, 1, 1, 1}},
-          {3, 1, _rgb_color{2, -1, 0.5, 1}, _rgb_color{1, 0, 0.5, 1}}}) {
+    // Not a number counts as black; out of range is clamped. A game of 500
+    // points is counted as fully as a long one.
+    for (auto [supersample, threads, given, shown, iterations] :
+         {std::tuple{1, 1, colour, colour, 1501}, {1, 3, colour, colour, 400000}, {2, 2, colour, colour, 400000},
+          {4, 1, colour, colour, 400000},
+          {3, 1, _rgb_color{std::numeric_limits<float>::quiet_NaN(), 1, 1, 1}, _rgb_color{0, 1, 1, 1}, 400000},
+          {3, 1, _rgb_color{2, -1, 0.5, 1}, _rgb_color{1, 0, 0.5, 1}, 400000}}) {
         const FracPtr fractal =
-            makeFractal({{.scale = {0.5, 0.5}, .translation = {0.5025, -0.2525}, .colour = given}}, 400000, bg);
+            makeFractal({{.scale = {0.5, 0.5}, .translation = {0.5025, -0.2525}, .colour = given}}, iterations, bg);
         const QImage image = density(fractal, {200, 200}, {.supersample = supersample}, threads);
         ASSERT_EQ(image.size(), QSize(200, 200));
         EXPECT_EQ(pixelsOtherThan(image, rgba16(bg)), std::vector{QPoint(150, 199 - 74)});
