@@ -104,8 +104,7 @@ int chaosWorkerCount(int32_t n, int threads)
     // Below this many plotted points per walker, a thread's start and its
     // warm-up cost more than its share of the game saves.
     constexpr int64_t kMinShare = 100000;
-    const int64_t plotted = static_cast<int64_t>(n) - kWarmUpIterations - 1;
-    const int64_t most = std::max<int64_t>(1, plotted / kMinShare);
+    const int64_t most = std::max<int64_t>(1, chaosPlottedIterations(n) / kMinShare);
     return static_cast<int>(std::clamp<int64_t>(threads, 1, std::min<int64_t>(most, kMaxWorkers)));
 }
 
@@ -121,13 +120,9 @@ uint32_t chaosWorkerSeed(uint32_t seed, int worker)
     return static_cast<uint32_t>(z ^ (z >> 31));
 }
 
-int32_t chaosWorkerIterations(int32_t n, int workers, int worker)
+int64_t chaosPlottedIterations(int32_t n)
 {
-    const int64_t plotted = static_cast<int64_t>(n) - kWarmUpIterations - 1;
-    if (workers <= 1 || plotted <= 0)
-        return worker == 0 ? n : 0;
-    const int64_t share = plotted / workers + (worker < plotted % workers ? 1 : 0);
-    return static_cast<int32_t>(kWarmUpIterations + 1 + share);
+    return std::max<int64_t>(0, static_cast<int64_t>(n) - kWarmUpIterations - 1);
 }
 
 ChaosProgress::ChaosProgress(int32_t n, int workers, const std::function<void()> *increment)
@@ -135,8 +130,9 @@ ChaosProgress::ChaosProgress(int32_t n, int workers, const std::function<void()>
     , _asked(std::max<int64_t>(0, static_cast<int64_t>(n) - 1))
     , _step(n / 95)
 {
-    for (int w = 0; w < workers; ++w)
-        _total += std::max<int64_t>(0, static_cast<int64_t>(chaosWorkerIterations(n, workers, w)) - 1);
+    // Every walker's warm-up, and the plotted points they share.
+    const int64_t warmUp = std::clamp<int64_t>(static_cast<int64_t>(n) - 1, 0, kWarmUpIterations);
+    _total = workers > 1 ? workers * warmUp + chaosPlottedIterations(n) : _asked;
 }
 
 void ChaosProgress::report()

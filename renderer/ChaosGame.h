@@ -56,6 +56,8 @@ inline constexpr int32_t kWarmUpIterations = 1000;
 // Iterations between two looks at cancel and progress: well under a
 // millisecond of drawing, and no cost worth measuring in the loop.
 inline constexpr int32_t kChaosChunk = 1024;
+// Plotted iterations a walker claims at a time when several share a draw.
+inline constexpr int64_t kChaosBatch = 64 * kChaosChunk;
 
 // A seed for one draw, taken from the process-wide rand() (which random
 // fractal generation seeds): one call per draw, wherever the draw runs.
@@ -64,11 +66,12 @@ uint32_t drawSeed();
 // How many walkers a draw of n iterations gets when `threads` are offered:
 // short draws keep one, since each walker repeats the warm-up.
 int chaosWorkerCount(int32_t n, int threads);
-// Walker w of `workers`: its seed (walker 0 keeps the draw's seed, so one
-// walker draws what rand() after srand(seed) would) and its iteration count,
-// which holds the full warm-up and its share of the plotted points.
+// Walker w's seed: walker 0 keeps the draw's seed, so one walker draws what
+// rand() after srand(seed) would.
 uint32_t chaosWorkerSeed(uint32_t seed, int worker);
-int32_t chaosWorkerIterations(int32_t n, int workers, int worker);
+// The points a draw of n iterations plots past its warm-up, on any number of
+// walkers: each walker warms up in full, then they share these.
+int64_t chaosPlottedIterations(int32_t n);
 
 // Progress of a draw summed over its walkers: one increment per (n / 95)
 // iterations of the n asked for, the walkers' extra warm-ups scaled away, so
@@ -137,40 +140,52 @@ inline void steps(const ChaosTables &tables, const Select &select, GlibcRandom &
     walker = {x, y, red, green, blue};
 }
 
-// One walker for k = 1 .. n-1, plotting from k = 1001 on; `afterChunk(done)`
+// One walker for k = 1 .. n-1, plotting from k = 1001 on; when k reaches n,
+// `claim()` may give it more iterations (0 ends the walk). `afterChunk(done)`
 // is asked after every chunk of iterations and stops the walker when false.
-template <typename Select, typename Plot, typename AfterChunk>
+template <typename Select, typename Plot, typename AfterChunk, typename Claim>
 inline bool walk(const ChaosTables &tables, const Select &select, int32_t n, uint32_t seed, Plot &plot,
-                 AfterChunk &afterChunk)
+                 AfterChunk &afterChunk, Claim &claim)
 {
     GlibcRandom random(seed);
     Walker walker;
     int32_t done = 0;
+    int64_t end = n;
     // Asked before the first chunk too: a draw cancelled before it starts
     // plots nothing.
     for (int64_t k = 1;;) {
         if (!afterChunk(done))
             return false;
-        if (k >= n)
-            return true;
-        const int64_t end = std::min<int64_t>(n, k + kChaosChunk);
-        const int64_t warmEnd = std::min<int64_t>(end, kWarmUpIterations + 1);
+        if (k >= end) {
+            end += claim();
+            if (k >= end)
+                return true;
+        }
+        const int64_t stop = std::min<int64_t>(end, k + kChaosChunk);
+        const int64_t warmEnd = std::min<int64_t>(stop, kWarmUpIterations + 1);
         if (k < warmEnd)
             steps<false>(tables, select, random, walker, static_cast<int32_t>(warmEnd - k), plot);
-        if (warmEnd < end)
-            steps<true>(tables, select, random, walker, static_cast<int32_t>(end - std::max(k, warmEnd)), plot);
-        done = static_cast<int32_t>(end - k);
-        k = end;
+        if (warmEnd < stop)
+            steps<true>(tables, select, random, walker, static_cast<int32_t>(stop - std::max(k, warmEnd)), plot);
+        done = static_cast<int32_t>(stop - k);
+        k = stop;
     }
+}
+
+template <typename Plot, typename AfterChunk, typename Claim>
+inline bool walk(const ChaosTables &tables, int32_t n, uint32_t seed, Plot &plot, AfterChunk &afterChunk, Claim &claim)
+{
+    if (tables.bound.empty())
+        return walk(tables, TableSelect{tables.table.data()}, n, seed, plot, afterChunk, claim);
+    const BoundSelect select{tables.bound.data(), tables.bound.data() + tables.bound.size()};
+    return walk(tables, select, n, seed, plot, afterChunk, claim);
 }
 
 template <typename Plot, typename AfterChunk>
 inline bool walk(const ChaosTables &tables, int32_t n, uint32_t seed, Plot &plot, AfterChunk &afterChunk)
 {
-    if (tables.bound.empty())
-        return walk(tables, TableSelect{tables.table.data()}, n, seed, plot, afterChunk);
-    const BoundSelect select{tables.bound.data(), tables.bound.data() + tables.bound.size()};
-    return walk(tables, select, n, seed, plot, afterChunk);
+    auto nothingMore = [] { return int64_t(0); };
+    return walk(tables, n, seed, plot, afterChunk, nothingMore);
 }
 
 } // namespace chaos_detail
@@ -226,6 +241,10 @@ bool runChaosGame(const ChaosTables &tables, int32_t n, const ChaosRun &run, std
     const int workers = static_cast<int>(plots.size());
     ChaosProgress progress(n, workers, run.progressIncrement);
     std::atomic<int> running{workers - 1};
+    // Past its warm-up each walker claims plotted iterations a batch at a
+    // time: a walker the system holds back (the window drawing a frame, say)
+    // leaves more to the others instead of finishing last alone.
+    std::atomic<int64_t> unclaimed{workers > 1 ? chaosPlottedIterations(n) : 0};
     const auto work = [&](int w) {
         auto afterChunk = [&](int32_t done) {
             progress.add(done);
@@ -233,8 +252,13 @@ bool runChaosGame(const ChaosTables &tables, int32_t n, const ChaosRun &run, std
                 progress.report();
             return !cancelled();
         };
-        return chaos_detail::walk(tables, chaosWorkerIterations(n, workers, w), chaosWorkerSeed(run.seed, w),
-                                  plots[static_cast<size_t>(w)], afterChunk);
+        auto claim = [&unclaimed] {
+            const int64_t left = unclaimed.fetch_sub(kChaosBatch, std::memory_order_relaxed);
+            return std::clamp<int64_t>(left, 0, kChaosBatch);
+        };
+        const int32_t first = workers > 1 ? std::min(n, kWarmUpIterations + 1) : n;
+        return chaos_detail::walk(tables, first, chaosWorkerSeed(run.seed, w), plots[static_cast<size_t>(w)],
+                                  afterChunk, claim);
     };
     std::vector<std::thread> helpers;
     helpers.reserve(static_cast<size_t>(workers - 1));
