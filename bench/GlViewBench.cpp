@@ -19,11 +19,12 @@ using namespace attractor;
 
 namespace {
 
-std::unique_ptr<MyOpenGLView> shownCanvas(MyOpenGLView::PointPath path, int32_t iterations)
+std::unique_ptr<MyOpenGLView> shownCanvas(MyOpenGLView::PointPath path, int32_t iterations, bool density = false)
 {
     auto view = std::make_unique<MyOpenGLView>();
     view->resize(800, 600);
     view->setPointPath(path);
+    view->setDensityPreview(density);
     FracPtr fractal = QvFrac::defaultFractal();
     fractal->setIterations(iterations);
     view->setFractal(fractal);
@@ -53,25 +54,28 @@ void redrawAndWait(MyOpenGLView &view)
     QObject::disconnect(onSwap);
 }
 
-// Arguments: the point path, the iterations. A redraw counts until the
-// picture of the full count is on screen.
+// Arguments: the point path, the iterations, the density preview. A redraw
+// counts until the picture of the full count is on screen.
 void BM_CanvasRedraw(benchmark::State &state)
 {
     const auto path = static_cast<MyOpenGLView::PointPath>(state.range(0));
-    auto view = shownCanvas(path, static_cast<int32_t>(state.range(1)));
+    auto view = shownCanvas(path, static_cast<int32_t>(state.range(1)), state.range(2) != 0);
     if (!view->hasOpenGL()) {
         state.SkipWithError("no OpenGL context");
         return;
     }
     for (auto _ : state)
         redrawAndWait(*view);
-    state.SetLabel(path == MyOpenGLView::PointPath::CpuImage ? "cpu-image+quad" : "gl-points");
+    state.SetLabel(path == MyOpenGLView::PointPath::GlPoints ? "gl-points"
+                   : state.range(2) != 0                     ? "density"
+                                                             : "cpu-image+quad");
 }
 BENCHMARK(BM_CanvasRedraw)
-    ->ArgNames({"path", "iterations"})
-    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 200000})
-    ->Args({static_cast<int>(MyOpenGLView::PointPath::GlPoints), 200000})
-    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 10000000})
+    ->ArgNames({"path", "iterations", "density"})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 200000, 0})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::GlPoints), 200000, 0})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 10000000, 0})
+    ->Args({static_cast<int>(MyOpenGLView::PointPath::CpuImage), 10000000, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Repetitions(5)

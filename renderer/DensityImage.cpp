@@ -6,6 +6,7 @@
 #include <QRgba64>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -30,6 +31,20 @@ struct Cell {
     uint32_t count = 0;
 };
 static_assert(sizeof(Cell) == 16);
+
+// 1 / count for the common small counts, the very values division gives:
+// a hit's add then waits on no division.
+constexpr uint32_t kReciprocals = 4096;
+const float *reciprocals()
+{
+    static const std::array<float, kReciprocals> table = [] {
+        std::array<float, kReciprocals> t{};
+        for (uint32_t i = 1; i < kReciprocals; ++i)
+            t[i] = 1.0f / static_cast<float>(i);
+        return t;
+    }();
+    return table.data();
+}
 
 // A hit, filed for later adding: its cell (a grid of at most 4 GiB has
 // fewer than 2^28 cells) and the walker's colour.
@@ -109,6 +124,7 @@ private:
         const Hit *const hits = _buckets + band * kBucketHits;
         Cell *const cells = _grid->cells;
         uint32_t most = _most;
+        const float *const reciprocal = reciprocals();
         const std::lock_guard<std::mutex> lock(_grid->locks[static_cast<size_t>(band)]);
         for (qsizetype i = 0; i < count; ++i) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -117,7 +133,8 @@ private:
 #endif
             const Hit &hit = hits[i];
             Cell &c = cells[hit.cell];
-            const float weight = 1.0f / static_cast<float>(++c.count);
+            const uint32_t count = ++c.count;
+            const float weight = count < kReciprocals ? reciprocal[count] : 1.0f / static_cast<float>(count);
             c.red += (hit.red - c.red) * weight;
             c.green += (hit.green - c.green) * weight;
             c.blue += (hit.blue - c.blue) * weight;
