@@ -12,7 +12,7 @@ namespace attractor {
 namespace {
 
 // Below this a buffer gains nothing from huge pages: it comes from the heap.
-constexpr std::size_t kMappedFrom = std::size_t(4) << 20;
+constexpr std::size_t kMappedFrom = std::size_t(2) << 20;
 
 } // namespace
 

@@ -15,6 +15,7 @@ namespace {
 // Rows per band: a few megabytes of samples, so that bands keep both cores
 // busy to the end while each still gives deflate a long history to match.
 constexpr qsizetype kBandBytes = qsizetype(4) << 20;
+constexpr qsizetype kLeastBandBytes = qsizetype(256) << 10;
 // PNG filter type per row: Sub turns the runs of background into zeros,
 // which deflate's run-length strategy packs nearly for free (measured on the
 // default fractal at 4000 x 4000: smaller and a third faster than level 1
@@ -111,10 +112,14 @@ QByteArray encodePng16(const QImage &image, int threads, QString *error)
     const int width = image.width();
     const int height = image.height();
     const qsizetype rowBytes = 1 + qsizetype(width) * kPixelBytes;
-    const int rowsPerBand = static_cast<int>(std::clamp<qsizetype>(kBandBytes / rowBytes, 1, height));
+    // A small image still gets two bands a thread, down to a quarter of a
+    // megabyte each, so that every core has a share of it too.
+    const qsizetype shareBytes = std::max<qsizetype>(kLeastBandBytes, rowBytes * height / (2 * std::max(threads, 1)));
+    const int rowsPerBand =
+        static_cast<int>(std::clamp<qsizetype>(std::min(kBandBytes, shareBytes) / rowBytes, 1, height));
     std::vector<Band> bands;
     for (int r = 0; r < height; r += rowsPerBand)
-        bands.push_back({r, std::min(height, r + rowsPerBand)});
+        bands.push_back(Band{r, std::min(height, r + rowsPerBand), {}, 1, 0, false});
 
     std::atomic<size_t> next{0};
     const auto work = [&] {

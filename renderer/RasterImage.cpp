@@ -34,7 +34,7 @@ inline QRgba64 rgba64(float r, float g, float b, float a)
 void fillImage(QImage &image, QRgba64 colour, int threads)
 {
     const int width = image.width();
-    if (qint64(width) * image.height() < (qint64(1) << 20))
+    if (qint64(width) * image.height() < (qint64(1) << 18))
         threads = 1;
     // Rows found from the bits taken once: scanLine() may not be called from
     // several threads.
