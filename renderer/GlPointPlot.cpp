@@ -5,6 +5,10 @@
 
 #include <QElapsedTimer>
 #include <QtEndian>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <QThread>
 
 #include <atomic>
@@ -31,6 +35,27 @@ inline quint32 unorm8(float value)
 inline quint32 packRgba(float r, float g, float b, float a)
 {
     return qToLittleEndian(unorm8(r) | unorm8(g) << 8 | unorm8(b) << 16 | unorm8(a) << 24);
+}
+
+// The same at alpha 1, once per plotted point: all channels at once where
+// the processor can, with the same clamps and rounding.
+inline quint32 packOpaque(float r, float g, float b)
+{
+#if defined(__SSE2__)
+    // max gives its second operand for NaN, so NaN goes to 0 as above.
+    __m128 v = _mm_max_ps(_mm_set_ps(1.0f, b, g, r), _mm_setzero_ps());
+    v = _mm_min_ps(v, _mm_set1_ps(1.0f));
+    const __m128 scaled = _mm_mul_ps(v, _mm_set1_ps(255.0f));
+    const __m128i whole = _mm_cvttps_epi32(scaled);
+    const __m128 fraction = _mm_sub_ps(scaled, _mm_cvtepi32_ps(whole));
+    // All ones (minus one) where the fraction rounds up.
+    const __m128i up = _mm_castps_si128(_mm_cmpge_ps(fraction, _mm_set1_ps(0.5f)));
+    const __m128i rounded = _mm_sub_epi32(whole, up);
+    const __m128i words = _mm_packs_epi32(rounded, rounded);
+    return static_cast<quint32>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+#else
+    return packRgba(r, g, b, 1.0f);
+#endif
 }
 
 template <typename T>
@@ -73,7 +98,7 @@ public:
         const auto column = static_cast<qsizetype>(inside ? px : 0.0);
         const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
         quint32 *const pixel = inside ? reinterpret_cast<quint32 *>(_bottomRow - rowUp * _stride) + column : _scratch;
-        std::atomic_ref<quint32>(*pixel).store(packRgba(r, g, b, 1.0f), std::memory_order_relaxed);
+        std::atomic_ref<quint32>(*pixel).store(packOpaque(r, g, b), std::memory_order_relaxed);
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "model/Colour.h"
 #include "renderer/ExportWorkflow.h"
 #include "renderer/GlPictureWorker.h"
+#include "renderer/GlPointPlot.h"
 #include "renderer/MyOpenGLView.h"
 #include "widgets/ColorWell.h"
 
@@ -204,6 +205,25 @@ TEST(GlViewState, ANewerEditAbandonsALongDraw)
     view->update();
     // Far sooner than the long draw could finish.
     ASSERT_TRUE(waitForPicture(*view, 20000));
+}
+
+// The on-screen plot stores colours as an 8-bit framebuffer does: clamped
+// (not a number as 0), scaled by 255 and rounded to nearest. (The walker's
+// colour only approaches the map's, so no value sits on a rounding edge.)
+TEST(GlPointPlot, ColoursAreStoredAsOpenGLStoresThem)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (auto [c, r, g, b] : {std::tuple{_rgb_color{0.6f / 255, 1.6f / 255, 254.6f / 255, 1}, 1, 2, 255},
+                              {_rgb_color{nan, 2.0f, -1.0f, 1}, 0, 255, 0},
+                              {_rgb_color{0.4f / 255, 100.4f / 255, 1.0f, 1}, 0, 100, 255}}) {
+        const FracPtr fractal = makeFractal({{.scale = {0, 0}, .colour = c}}, 5000);
+        CanvasDraw draw;
+        draw.threads = 2;
+        const QImage image = plotGlPoints(buildChaosTables(*fractal), 5000, {8, 8}, 0.0f, draw);
+        ASSERT_FALSE(image.isNull());
+        // The fixed point (0, 0) lights the pixel up and right of the centre.
+        EXPECT_EQ(image.pixel(4, 3), qRgba(r, g, b, 255)) << r << " " << g << " " << b;
+    }
 }
 
 // A long draw on the worker grows on screen in steps, the share done rising;
