@@ -30,7 +30,7 @@ inline constexpr double kMinGamma = 1.0;
 inline constexpr double kMaxGamma = 4.0;
 
 // Bytes of the counts a density picture of this size needs, shared by its
-// walkers, and of the buckets each walker files its hits in (about 3 % of
+// walkers, and of the buckets each walker files its hits in (an eighth of
 // the counts).
 qint64 densityGridBytes(QSize size, int supersample);
 qint64 densityBucketBytes(QSize size, int supersample);

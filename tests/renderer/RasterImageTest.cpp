@@ -220,14 +220,14 @@ TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGamma)
     }
 }
 
-// 16 bytes a sample, shared by the walkers, and about half a byte a sample
-// of buckets per walker: 10000 x 10000 is 1.6 GB, 16000 x 16000 leaves room
+// 16 bytes a sample, shared by the walkers, and two bytes a sample of
+// buckets per walker: 10000 x 10000 is 1.6 GB, 15000 x 15000 leaves room
 // for one walker's buckets, 16383 x 16383 for none.
 TEST(DensityBuffers, FitWithinFourGibibytesWithFewerWalkersOrAreRefused)
 {
     for (auto [size, supersample, threads, walkers] :
          {std::tuple{QSize(4000, 4000), 1, 2, 2}, {QSize(10000, 10000), 1, 4, 4}, {QSize(10000, 10000), 2, 1, 0},
-          {QSize(16000, 16000), 1, 8, 1}, {QSize(16383, 16383), 1, 1, 0}, {QSize(0, 10), 1, 1, 0}}) {
+          {QSize(15000, 15000), 1, 8, 1}, {QSize(16383, 16383), 1, 1, 0}, {QSize(0, 10), 1, 1, 0}}) {
         EXPECT_EQ(densityWalkers(size, supersample, threads), walkers) << size.width();
         EXPECT_EQ(densitySizeError(QRectF(QPointF(0, 0), size), supersample).isEmpty(), walkers > 0);
     }
