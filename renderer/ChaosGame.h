@@ -226,7 +226,29 @@ struct ChaosRun {
     const std::atomic<bool> *cancel = nullptr;
     // Called on the calling thread only.
     const std::function<void()> *progressIncrement = nullptr;
+    // When set, a steady-clock time in nanoseconds since which the walkers
+    // should stand aside (0 when not): they wait between chunks, but never
+    // longer than kChaosLongestPause after it.
+    const std::atomic<int64_t> *pausedSince = nullptr;
 };
+
+inline constexpr std::chrono::milliseconds kChaosLongestPause{40};
+
+// Waits while a pause asks it, for at most kChaosLongestPause from its start.
+inline void chaosStandAside(const std::atomic<int64_t> *pausedSince, const std::atomic<bool> *cancel)
+{
+    if (!pausedSince)
+        return;
+    using namespace std::chrono;
+    for (int64_t since; (since = pausedSince->load(std::memory_order_relaxed)) != 0;) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return;
+        const int64_t now = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+        if (now - since >= duration_cast<nanoseconds>(kChaosLongestPause).count())
+            return;
+        std::this_thread::sleep_for(microseconds(500));
+    }
+}
 
 // The chaos game on plots.size() walkers (see chaosWorkerCount), walker w
 // plotting through plots[w] on its own thread; walker 0 runs on the calling
@@ -250,6 +272,7 @@ bool runChaosGame(const ChaosTables &tables, int32_t n, const ChaosRun &run, std
             progress.add(done);
             if (w == 0)
                 progress.report();
+            chaosStandAside(run.pausedSince, run.cancel);
             return !cancelled();
         };
         auto claim = [&unclaimed] {

@@ -238,6 +238,7 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     ChaosRun run;
     run.seed = observer.seed ? *observer.seed : drawSeed();
     run.cancel = observer.cancel;
+    run.pausedSince = observer.pausedSince;
     run.progressIncrement = observer.progressIncrement ? &observer.progressIncrement : nullptr;
     if (!runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots)))
         return false;

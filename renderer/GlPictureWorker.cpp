@@ -4,6 +4,8 @@
 
 #include <QThread>
 
+#include <chrono>
+
 #if defined(__linux__)
 #include <sys/resource.h>
 #endif
@@ -59,6 +61,7 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
         CanvasDraw draw;
         draw.threads = QThread::idealThreadCount();
         draw.cancel = cancel.get();
+        draw.pausedSince = &_pausedSince;
         draw.partial = [this, generation](const QImage &growing, double done) {
             QMetaObject::invokeMethod(
                 this,
@@ -86,6 +89,12 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
         --_running;
     });
     return generation;
+}
+
+void GlPictureWorker::standAside(bool on)
+{
+    using namespace std::chrono;
+    _pausedSince.store(on ? duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count() : 0);
 }
 
 quint64 GlPictureWorker::abandon()

@@ -31,6 +31,9 @@ public:
     // returns a generation that no draw of this worker carries.
     quint64 abandon();
     bool busy() const { return _running.load() > 0; }
+    // While the window draws a frame the walkers stand aside (for a few
+    // frames' time at most), so that the frame is not slowed by them.
+    void standAside(bool on);
 
 signals:
     // On the worker's thread of affinity, for the newest request only.
@@ -48,6 +51,7 @@ private:
     std::shared_ptr<std::atomic<bool>> _cancel;
     std::atomic<quint64> _generation{0};
     std::atomic<int> _running{0};
+    std::atomic<int64_t> _pausedSince{0};
 };
 
 } // namespace attractor

@@ -150,6 +150,7 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
     ChaosRun run;
     run.seed = drawSeed();
     run.cancel = draw.cancel;
+    run.pausedSince = draw.pausedSince;
     QElapsedTimer clock;
     clock.start();
     qint64 nextPartial = kPartialPictureMs;
@@ -180,6 +181,7 @@ QImage plotDensityPreview(const ChaosTables &tables, QSize size, const CanvasDra
     DrawObserver observer;
     observer.threads = draw.threads;
     observer.cancel = draw.cancel;
+    observer.pausedSince = draw.pausedSince;
     const DensityOptions options;
     observer.density = options;
     if (!drawDensity(image, QRectF(QPointF(0, 0), size), opaque, opaque.iterations, options, observer))

@@ -20,6 +20,8 @@ using PartialPicture = std::function<void(const QImage &picture, double done)>;
 struct CanvasDraw {
     int threads = 1;
     const std::atomic<bool> *cancel = nullptr;
+    // See ChaosRun::pausedSince.
+    const std::atomic<int64_t> *pausedSince = nullptr;
     PartialPicture partial;
 };
 

@@ -50,6 +50,7 @@ MyOpenGLView::MyOpenGLView(QWidget *parent)
     setFormat(surface);
     connect(_worker, &GlPictureWorker::pictureReady, this, &MyOpenGLView::showPicture);
     connect(_worker, &GlPictureWorker::picturePartial, this, &MyOpenGLView::showPartialPicture);
+    connect(this, &QOpenGLWidget::frameSwapped, _worker, [this] { _worker->standAside(false); });
 }
 
 MyOpenGLView::~MyOpenGLView()
@@ -255,6 +256,8 @@ void MyOpenGLView::paintGL()
 {
     if (!_gl)
         return;
+    // Until the frame is on screen.
+    _worker->standAside(true);
     const QSize pixels = pixelSize();
     _gl->glViewport(0, 0, pixels.width(), pixels.height());
     if (!_fractal || pixels.isEmpty()) {

@@ -78,6 +78,8 @@ struct DrawObserver {
     int threads = 1;
     std::optional<uint32_t> seed;
     std::optional<DensityOptions> density;
+    // See ChaosRun::pausedSince.
+    const std::atomic<int64_t> *pausedSince = nullptr;
 };
 
 // The raster back end: a 16-bit RGBA image of the rectangle's size, filled with

@@ -271,6 +271,12 @@ TEST(GlPictureWorker, LongDrawsGrowAndAbandonedOnesAreNeverDelivered)
     for (size_t i = partialsBefore; i < partial.size(); ++i)
         EXPECT_NE(partial[i].generation, longDraw);
     EXPECT_FALSE(worker.busy());
+
+    // A frame that never reaches the screen holds the walkers back a moment only.
+    worker.standAside(true);
+    const quint64 held = worker.request(buildChaosTables(*makeFractal({{.scale = {0, 0}}}, 2000000)), size);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.size() == 2; }, 20000));
+    EXPECT_EQ(ready[1].generation, held);
 }
 
 class GlViewExport : public ::testing::Test
