@@ -123,10 +123,10 @@ double longestTimerGapMs(Work &&work)
     return longest / 1e6;
 }
 
-// While 10,000,000 iterations are drawn.
+// While 10,000,000 iterations are drawn. Argument: the density preview.
 void BM_EventLoopGapDuringLongRedraw(benchmark::State &state)
 {
-    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 10000000);
+    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 10000000, state.range(0) != 0);
     if (!view->hasOpenGL()) {
         state.SkipWithError("no OpenGL context");
         return;
@@ -136,13 +136,14 @@ void BM_EventLoopGapDuringLongRedraw(benchmark::State &state)
         worstGapMs = std::max(worstGapMs, longestTimerGapMs([&](const QElapsedTimer &) { redrawAndWait(*view); }));
     state.counters["max_gap_ms"] = worstGapMs;
 }
-BENCHMARK(BM_EventLoopGapDuringLongRedraw)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_EventLoopGapDuringLongRedraw)->ArgName("density")->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // From an edit (the background colour) to the first frame that shows it, at
 // 2,000,000,000 iterations: the preview of the first part of the game.
+// Argument: the density preview.
 void BM_EditToFirstPictureOfLongGame(benchmark::State &state)
 {
-    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 500000);
+    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 500000, state.range(0) != 0);
     view->fractal()->setIterations(2000000000);
     double worstGapMs = 0;
     float shade = 0.0f;
@@ -160,7 +161,12 @@ void BM_EditToFirstPictureOfLongGame(benchmark::State &state)
     }
     state.counters["max_gap_ms"] = worstGapMs;
 }
-BENCHMARK(BM_EditToFirstPictureOfLongGame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK(BM_EditToFirstPictureOfLongGame)
+    ->ArgName("density")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
 
 // The same ticker with nothing drawn: what the machine itself costs (other
 // processes sharing the cores), to read the figure above against.
