@@ -68,45 +68,13 @@ bool sameBits(const std::vector<T> &a, const std::vector<T> &b)
 
 namespace {
 
-// Stores one walker's points into the shared 8-bit picture: whole pixels,
-// atomically (plain stores on this hardware), the last writer winning.
-// Points off the picture go to the walker's own scratch pixel, which keeps
-// the loop free of branches that a scattered attractor would mispredict.
-class CanvasPlot
-{
-public:
-    CanvasPlot(QImage &image, quint32 *scratch)
-        // (x + 2) / 4 * w equals (x + 2) * (w / 4): dividing by 4 is exact.
-        : _quarterW(image.width() / 4.0)
-        , _quarterH(image.height() / 4.0)
-        , _w(image.width())
-        , _h(image.height())
-        , _stride(image.bytesPerLine())
-        // y points up: the bottom row is the last one in memory.
-        , _bottomRow(image.scanLine(image.height() - 1))
-        , _scratch(scratch)
-    {
-    }
-
-    void operator()(float x, float y, float r, float g, float b)
-    {
-        // Window coordinates of the point; GL clips points whose centre lies
-        // outside the viewport and lights the pixel that contains the rest.
-        const double px = (x + 2.0) * _quarterW;
-        const double py = (y + 2.0) * _quarterH;
-        const bool inside = px >= 0.0 && px < _w && py >= 0.0 && py < _h;
-        const auto column = static_cast<qsizetype>(inside ? px : 0.0);
-        const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
-        quint32 *const pixel = inside ? reinterpret_cast<quint32 *>(_bottomRow - rowUp * _stride) + column : _scratch;
-        std::atomic_ref<quint32>(*pixel).store(packOpaque(r, g, b), std::memory_order_relaxed);
-    }
-
-private:
-    double _quarterW, _quarterH, _w, _h;
-    qsizetype _stride;
-    uchar *_bottomRow;
-    quint32 *_scratch;
+// A plotted point's 8-bit pixel. The pixel that BitmapPlot picks is the one
+// that GL lights: GL clips points whose centre lies outside the viewport and
+// lights the pixel that contains the rest.
+struct PackOpaque8 {
+    quint32 operator()(float r, float g, float b) const { return packOpaque(r, g, b); }
 };
+using CanvasPlot = BitmapPlot<quint32, PackOpaque8>;
 
 // A copy of a picture that walkers may still be storing to.
 QImage snapshot(const QImage &image)
@@ -146,7 +114,8 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
     std::vector<CanvasPlot> plots;
     plots.reserve(static_cast<size_t>(walkers));
     for (int w = 0; w < walkers; ++w)
-        plots.emplace_back(image, &scratch[static_cast<size_t>(w) * 16]);
+        // (x + 2) / 4 * w equals (x + 2) * (w / 4): dividing by 4 is exact.
+        plots.emplace_back(image, image.width() / 4.0, image.height() / 4.0, &scratch[static_cast<size_t>(w) * 16]);
     ChaosRun run;
     run.seed = drawSeed();
     run.cancel = draw.cancel;

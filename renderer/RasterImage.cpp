@@ -110,49 +110,14 @@ QString imageSizeError(const QRectF &rect)
 
 namespace {
 
-// Plots one walker's points into a shared 16-bit bitmap. Points land all over
-// a large bitmap and most stores miss the cache; plain stores let the
-// processor keep many misses in flight, which beat prefetching by hand here.
-// Points outside the bitmap go to the walker's own scratch pixel, which keeps
-// the loop free of branches that a scattered attractor would mispredict.
-// Walkers share pixels: whole pixels are stored atomically (plain stores on
-// this hardware), and the last writer wins.
-class RasterPlot
-{
-public:
-    RasterPlot(QImage &image, const QRectF &rect, quint64 *scratch)
-        // The square goes onto the rectangle's size, as convertPointInBoundsToViewport
-        // does: (x + 2) / 4 * w equals (x + 2) * (w / 4) because dividing by 4 is exact.
-        : _quarterW(static_cast<double>(static_cast<float>(rect.width())) / 4)
-        , _quarterH(static_cast<double>(static_cast<float>(rect.height())) / 4)
-        , _width(image.width())
-        , _height(image.height())
-        , _stride(image.bytesPerLine())
-        // y points up: the bottom row is the last one in memory.
-        , _bottomRow(image.scanLine(image.height() - 1))
-        , _scratch(scratch)
+// A plotted point's 16-bit pixel: its colour, opaque.
+struct Pack16 {
+    quint64 operator()(float r, float g, float b) const
     {
+        return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535);
     }
-
-    void operator()(float x, float y, float r, float g, float b)
-    {
-        const double px = (x + 2.0) * _quarterW;
-        const double py = (y + 2.0) * _quarterH;
-        // Also false for NaN, which a diverging map produces.
-        const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
-        const auto column = static_cast<qsizetype>(inside ? px : 0.0);
-        const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
-        quint64 *const target = inside ? reinterpret_cast<quint64 *>(_bottomRow - rowUp * _stride) + column : _scratch;
-        const quint64 value = QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535);
-        std::atomic_ref<quint64>(*target).store(value, std::memory_order_relaxed);
-    }
-
-private:
-    double _quarterW, _quarterH, _width, _height;
-    qsizetype _stride;
-    uchar *_bottomRow;
-    quint64 *_scratch;
 };
+using RasterPlot = BitmapPlot<quint64, Pack16>;
 
 } // namespace
 
@@ -174,7 +139,11 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
     std::vector<RasterPlot> plots;
     plots.reserve(static_cast<size_t>(workers));
     for (int w = 0; w < workers; ++w)
-        plots.emplace_back(image, rect, &scratch[static_cast<size_t>(w) * 8]);
+        // The square goes onto the rectangle's size, as convertPointInBoundsToViewport
+        // does: (x + 2) / 4 * w equals (x + 2) * (w / 4) because dividing by 4 is exact.
+        plots.emplace_back(image, static_cast<double>(static_cast<float>(rect.width())) / 4,
+                           static_cast<double>(static_cast<float>(rect.height())) / 4,
+                           &scratch[static_cast<size_t>(w) * 8]);
     runChaosGame(tables, iterations, run, std::span<RasterPlot>(plots));
     return true;
 }

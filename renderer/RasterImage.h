@@ -53,6 +53,51 @@ inline void forRowBands(qsizetype rows, int threads, Body &&body)
         t.join();
 }
 
+// Plots one walker's points into a bitmap that walkers share, the drawing
+// square -2..2 spread over 4 * quarterW by 4 * quarterH pixels, y up: each
+// point stores pack(r, g, b) to the pixel that contains it. Points land all
+// over a large bitmap and most stores miss the cache; plain stores let the
+// processor keep many misses in flight. Points outside the bitmap (or not a
+// number, as a diverging map gives) go to the walker's own scratch pixel,
+// which keeps the loop free of branches that a scattered attractor would
+// mispredict. Whole pixels are stored atomically (plain stores on this
+// hardware), and the last writer wins.
+template <typename Pixel, typename Pack>
+class BitmapPlot
+{
+public:
+    BitmapPlot(QImage &image, double quarterW, double quarterH, Pixel *scratch, Pack pack = {})
+        : _quarterW(quarterW)
+        , _quarterH(quarterH)
+        , _width(image.width())
+        , _height(image.height())
+        , _stride(image.bytesPerLine())
+        // y points up: the bottom row is the last one in memory.
+        , _bottomRow(image.scanLine(image.height() - 1))
+        , _scratch(scratch)
+        , _pack(pack)
+    {
+    }
+
+    void operator()(float x, float y, float r, float g, float b)
+    {
+        const double px = (x + 2.0) * _quarterW;
+        const double py = (y + 2.0) * _quarterH;
+        const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
+        const auto column = static_cast<qsizetype>(inside ? px : 0.0);
+        const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
+        Pixel *const target = inside ? reinterpret_cast<Pixel *>(_bottomRow - rowUp * _stride) + column : _scratch;
+        std::atomic_ref<Pixel>(*target).store(_pack(r, g, b), std::memory_order_relaxed);
+    }
+
+private:
+    double _quarterW, _quarterH, _width, _height;
+    qsizetype _stride;
+    uchar *_bottomRow;
+    Pixel *_scratch;
+    Pack _pack;
+};
+
 // Image format codes of the exports.
 inline constexpr int kImageFormatJPEG = 2;
 inline constexpr int kImageFormatPNG = 3;
