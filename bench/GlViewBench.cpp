@@ -99,6 +99,25 @@ BENCHMARK(BM_PlotGlPoints)
     ->Args({10000000, 2})
     ->Unit(benchmark::kMillisecond);
 
+// The density preview alone at the same size, tone mapping and conversion
+// to the canvas's 8 bits included.
+void BM_PlotDensityPreview(benchmark::State &state)
+{
+    ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    tables.iterations = static_cast<int32_t>(state.range(0));
+    CanvasDraw draw;
+    draw.threads = static_cast<int>(state.range(1));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(plotDensityPreview(tables, QSize(600, 600), draw));
+}
+BENCHMARK(BM_PlotDensityPreview)
+    ->ArgNames({"iterations", "threads"})
+    ->Args({500000, 1})
+    ->Args({500000, 2})
+    ->Args({10000000, 1})
+    ->Args({10000000, 2})
+    ->Unit(benchmark::kMillisecond);
+
 // The longest gap, in milliseconds, between the ticks of a 1 ms timer while
 // `work` runs the event loop: what a user would feel as a stall.
 template <typename Work>

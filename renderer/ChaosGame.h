@@ -234,6 +234,22 @@ struct ChaosRun {
 
 inline constexpr std::chrono::milliseconds kChaosLongestPause{40};
 
+// Library code (memset, Qt's image fills) may leave the upper halves of the
+// wide vector registers in use, and new threads inherit that state. The game
+// is compiled for plain SSE2, and on some processors every such instruction
+// then also waits on those upper halves: the game ran at half speed after an
+// image fill. Clearing them first costs nothing.
+inline void chaosClearUpperVectorState()
+{
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+    static const bool hasAvx = __builtin_cpu_supports("avx");
+    if (hasAvx)
+        // The registers are named so that no value is kept in them across it.
+        asm volatile("vzeroupper" ::: "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
+                     "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "memory");
+#endif
+}
+
 // Waits while a pause asks it, for at most kChaosLongestPause from its start.
 inline void chaosStandAside(const std::atomic<int64_t> *pausedSince, const std::atomic<bool> *cancel)
 {
@@ -268,6 +284,7 @@ bool runChaosGame(const ChaosTables &tables, int32_t n, const ChaosRun &run, std
     // leaves more to the others instead of finishing last alone.
     std::atomic<int64_t> unclaimed{workers > 1 ? chaosPlottedIterations(n) : 0};
     const auto work = [&](int w) {
+        chaosClearUpperVectorState();
         auto afterChunk = [&](int32_t done) {
             progress.add(done);
             if (w == 0)

@@ -20,6 +20,9 @@ namespace attractor {
 namespace {
 
 constexpr qint64 kMaxBufferBytes = qint64(4) << 30;
+// Up to this many bytes of counts a walker keeps a grid of its own (see
+// OwnGridPlot); larger grids are shared (see DensityPlot).
+constexpr qint64 kOwnGridBytes = qint64(32) << 20;
 
 // One supersampled pixel: the mean colour of its hits and their count. A
 // running mean stays as exact as its colours however many hits come (a float
@@ -44,6 +47,15 @@ const float *reciprocals()
         return t;
     }();
     return table.data();
+}
+
+inline void addHit(Cell &c, float r, float g, float b, const float *reciprocal)
+{
+    const uint32_t count = ++c.count;
+    const float weight = count < kReciprocals ? reciprocal[count] : 1.0f / static_cast<float>(count);
+    c.red += (r - c.red) * weight;
+    c.green += (g - c.green) * weight;
+    c.blue += (b - c.blue) * weight;
 }
 
 // A hit, filed for later adding: its cell (a grid of at most 4 GiB has
@@ -134,11 +146,7 @@ private:
 #endif
             const Hit &hit = hits[i];
             Cell &c = cells[hit.cell];
-            const uint32_t count = ++c.count;
-            const float weight = count < kReciprocals ? reciprocal[count] : 1.0f / static_cast<float>(count);
-            c.red += (hit.red - c.red) * weight;
-            c.green += (hit.green - c.green) * weight;
-            c.blue += (hit.blue - c.blue) * weight;
+            addHit(c, hit.red, hit.green, hit.blue, reciprocal);
             most = std::max(most, c.count);
         }
         _most = most;
@@ -152,6 +160,106 @@ private:
     double _quarterW, _quarterH, _width, _height;
     uint32_t _most = 0;
 };
+
+// Where a grid is small enough, each walker adds its hits at once to a grid
+// of its own, and the grids are summed afterwards: nothing is filed and
+// nothing shared. An add must read its cell first, which on a grid of
+// megabytes is a cache miss that would hold the walker up; so a hit waits
+// kPending hits in a ring while its cell is fetched ahead. The ring keeps
+// the order of the hits, so a cell's mean is the same. Hits outside the grid
+// go to a spare cell past its end. Each walker's plot has cache lines of its
+// own: the ring is written at every hit.
+class alignas(64) OwnGridPlot
+{
+public:
+    OwnGridPlot(Cell *cells, qsizetype columns, qsizetype rows, const QRectF &rect, int supersample)
+        : _cells(cells)
+        , _spare(cells + columns * rows)
+        , _columns(columns)
+        , _rows(rows)
+        , _quarterW(static_cast<double>(static_cast<float>(rect.width())) * supersample / 4)
+        , _quarterH(static_cast<double>(static_cast<float>(rect.height())) * supersample / 4)
+        , _width(static_cast<double>(columns))
+        , _height(static_cast<double>(rows))
+    {
+        _pending.fill({_spare, 0.0f, 0.0f, 0.0f});
+    }
+
+    void operator()(float x, float y, float r, float g, float b)
+    {
+        const double px = (x + 2.0) * _quarterW;
+        const double py = (y + 2.0) * _quarterH;
+        // Also false for NaN, which a diverging map produces.
+        const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
+        // y points up: the bottom row is the last one.
+        Cell *const cell = inside ? _cells + (_rows - 1 - static_cast<qsizetype>(py)) * _columns
+                                        + static_cast<qsizetype>(px)
+                                  : _spare;
+#if defined(__GNUC__) || defined(__clang__)
+        __builtin_prefetch(cell, 1);
+#endif
+        Pending &slot = _pending[_next++ % kPending];
+        addHit(*slot.cell, slot.red, slot.green, slot.blue, _reciprocal);
+        slot = {cell, r, g, b};
+    }
+
+    // Adds the hits still waiting when the game ends, oldest first.
+    void flush()
+    {
+        for (unsigned i = 0; i < kPending; ++i) {
+            Pending &slot = _pending[_next++ % kPending];
+            addHit(*slot.cell, slot.red, slot.green, slot.blue, _reciprocal);
+            slot = {_spare, 0.0f, 0.0f, 0.0f};
+        }
+    }
+
+private:
+    static constexpr unsigned kPending = 16;
+    struct Pending {
+        Cell *cell;
+        float red, green, blue;
+    };
+
+    Cell *_cells;
+    Cell *_spare;
+    qsizetype _columns, _rows;
+    double _quarterW, _quarterH, _width, _height;
+    const float *_reciprocal = reciprocals();
+    std::array<Pending, kPending> _pending;
+    unsigned _next = 0;
+};
+
+// Adds every walker's own grid into the first, on up to `threads` threads;
+// returns the most hits a cell has.
+uint32_t mergeGrids(const std::vector<LargeBuffer> &grids, qsizetype cells, int threads)
+{
+    Cell *const into = static_cast<Cell *>(grids.front().data());
+    std::mutex lock;
+    uint32_t most = 0;
+    forRowBands(cells, threads, [&](qsizetype first, qsizetype end) {
+        for (size_t g = 1; g < grids.size(); ++g) {
+            const Cell *const from = static_cast<const Cell *>(grids[g].data());
+            for (qsizetype i = first; i < end; ++i) {
+                const Cell &f = from[i];
+                if (f.count == 0)
+                    continue;
+                Cell &t = into[i];
+                const uint32_t count = t.count + f.count;
+                const float share = static_cast<float>(f.count) / static_cast<float>(count);
+                t.red += (f.red - t.red) * share;
+                t.green += (f.green - t.green) * share;
+                t.blue += (f.blue - t.blue) * share;
+                t.count = count;
+            }
+        }
+        uint32_t m = 0;
+        for (qsizetype i = first; i < end; ++i)
+            m = std::max(m, into[i].count);
+        const std::lock_guard<std::mutex> guard(lock);
+        most = std::max(most, m);
+    });
+    return most;
+}
 
 inline float unit(float v)
 {
@@ -213,44 +321,59 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
         std::min(chaosWorkerCount(iterations, observer.threads), densityWalkers(image.size(), s, observer.threads));
     if (walkers == 0)
         return false;
-    // Zero pages come from the system untouched until hit.
-    const LargeBuffer counts(static_cast<size_t>(columns * rows) * sizeof(Cell));
-    if (!counts)
-        return false;
-    DensityGrid grid;
-    grid.cells = static_cast<Cell *>(counts.data());
-    grid.columns = columns;
-    grid.rows = rows;
-    grid.bands = ((columns * rows - 1) >> kBandShift) + 1;
-    grid.locks.reset(new std::mutex[static_cast<size_t>(grid.bands)]);
-    std::vector<LargeBuffer> buckets;
-    std::vector<DensityPlot> plots;
-    for (int w = 0; w < walkers; ++w) {
-        LargeBuffer bucket(static_cast<size_t>(densityBucketBytes(image.size(), s)));
-        if (!bucket)
-            break;
-        plots.emplace_back(grid, static_cast<Hit *>(bucket.data()), rect, s);
-        buckets.push_back(std::move(bucket));
-    }
-    if (plots.empty())
-        return false;
-
     ChaosRun run;
     run.seed = observer.seed ? *observer.seed : drawSeed();
     run.cancel = observer.cancel;
     run.pausedSince = observer.pausedSince;
     run.progressIncrement = observer.progressIncrement ? &observer.progressIncrement : nullptr;
-    if (!runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots)))
-        return false;
+    const int threads = std::max(1, observer.threads);
+    const qsizetype cellCount = columns * rows;
+
+    // Zero pages come from the system untouched until hit.
+    std::vector<LargeBuffer> grids;
     uint32_t most = 0;
-    for (DensityPlot &plot : plots) {
-        plot.flush();
-        most = std::max(most, plot.most());
+    if (cellCount * qsizetype(sizeof(Cell)) <= kOwnGridBytes) {
+        std::vector<OwnGridPlot> plots;
+        for (int w = 0; w < walkers; ++w) {
+            LargeBuffer own(static_cast<size_t>(cellCount + 1) * sizeof(Cell));
+            if (!own)
+                break;
+            plots.emplace_back(static_cast<Cell *>(own.data()), columns, rows, rect, s);
+            grids.push_back(std::move(own));
+        }
+        if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<OwnGridPlot>(plots)))
+            return false;
+        for (OwnGridPlot &plot : plots)
+            plot.flush();
+        most = mergeGrids(grids, cellCount, threads);
+    } else {
+        grids.emplace_back(static_cast<size_t>(cellCount) * sizeof(Cell));
+        if (!grids.front())
+            return false;
+        DensityGrid grid;
+        grid.cells = static_cast<Cell *>(grids.front().data());
+        grid.columns = columns;
+        grid.rows = rows;
+        grid.bands = ((cellCount - 1) >> kBandShift) + 1;
+        grid.locks.reset(new std::mutex[static_cast<size_t>(grid.bands)]);
+        std::vector<LargeBuffer> buckets;
+        std::vector<DensityPlot> plots;
+        for (int w = 0; w < walkers; ++w) {
+            LargeBuffer bucket(static_cast<size_t>(densityBucketBytes(image.size(), s)));
+            if (!bucket)
+                break;
+            plots.emplace_back(grid, static_cast<Hit *>(bucket.data()), rect, s);
+            buckets.push_back(std::move(bucket));
+        }
+        if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots)))
+            return false;
+        for (DensityPlot &plot : plots) {
+            plot.flush();
+            most = std::max(most, plot.most());
+        }
     }
-    buckets.clear();
     if (most == 0)
         return true;
-    const int threads = std::max(1, observer.threads);
 
     // Coverage by count; counts repeat, so the common small ones come from a table.
     const double gamma = std::clamp(options.gamma, kMinGamma, kMaxGamma);
@@ -269,7 +392,7 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const float bgA = unit(bg.a);
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
-    const Cell *const cells = grid.cells;
+    const Cell *const cells = static_cast<const Cell *>(grids.front().data());
     // Rows found from the bits taken once: scanLine() may not be called from
     // several threads.
     uchar *const bits = image.bits();

@@ -1,5 +1,6 @@
 #include "renderer/LargeBuffer.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -22,13 +23,24 @@ LargeBuffer::LargeBuffer(std::size_t bytes)
         return;
 #if defined(__linux__)
     if (bytes >= kMappedFrom) {
-        void *mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        // Placed on huge page boundaries and rounded up to whole huge pages,
+        // so that huge pages cover all of it: the system then takes one fault
+        // per 2 MB instead of one per 4 KB.
+        const std::size_t huge = kMappedFrom;
+        const std::size_t length = (bytes + huge - 1) & ~(huge - 1);
+        void *mapped = mmap(nullptr, length + huge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             return;
+        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+        const std::uintptr_t aligned = (start + huge - 1) & ~std::uintptr_t(huge - 1);
+        if (aligned > start)
+            munmap(mapped, aligned - start);
+        if (start + huge > aligned)
+            munmap(reinterpret_cast<void *>(aligned + length), start + huge - aligned);
         // Only advice: where huge pages are off or short, ordinary ones serve.
-        madvise(mapped, bytes, MADV_HUGEPAGE);
-        _data = mapped;
-        _size = bytes;
+        madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);
+        _data = reinterpret_cast<void *>(aligned);
+        _size = length;
         _mapped = true;
         return;
     }
