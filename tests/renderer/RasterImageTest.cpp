@@ -181,24 +181,29 @@ void expectOver(QRgba64 pixel, _rgb_color c, double share, _rgb_color bg)
     EXPECT_NEAR(pixel.alpha(), expected.alpha(), 1);
 }
 
-// Fixed point (1.005, -0.505): column 150, row 74 from the bottom of 200 x 200,
-// and one sample of the S x S there at full coverage.
+// Fixed point (1.005, -0.505): column 150, row 74 from the bottom of 200 x 200
+// (300 and 149 of 400 x 400), and one sample of the S x S there at full
+// coverage. Up to 2 million samples each walker counts on a grid of its
+// own; 400 x 400 at S = 4 shares one grid.
 TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
 {
     const _rgb_color bg{0.1f, 0.2f, 0.3f, 0.5f}, colour{0.2f, 0.4f, 0.6f, 1};
-    // Not a number counts as black; out of range is clamped. A game of 500
-    // points is counted as fully as a long one.
-    for (auto [supersample, threads, given, shown, iterations] :
-         {std::tuple{1, 1, colour, colour, 1501}, {1, 3, colour, colour, 400000}, {2, 2, colour, colour, 400000},
-          {4, 1, colour, colour, 400000},
-          {3, 1, _rgb_color{std::numeric_limits<float>::quiet_NaN(), 1, 1, 1}, _rgb_color{0, 1, 1, 1}, 400000},
-          {3, 1, _rgb_color{2, -1, 0.5, 1}, _rgb_color{1, 0, 0.5, 1}, 400000}}) {
+    // Not a number counts as black; out of range is clamped. A game of 9 or
+    // 500 points is counted as fully as a long one.
+    for (auto [side, supersample, threads, given, shown, iterations] :
+         {std::tuple{200, 1, 1, colour, colour, 1501}, {200, 1, 1, colour, colour, 1010},
+          {200, 1, 3, colour, colour, 400000}, {200, 2, 2, colour, colour, 400000},
+          {200, 4, 1, colour, colour, 400000}, {400, 4, 1, colour, colour, 1010}, {400, 4, 2, colour, colour, 400000},
+          {200, 3, 1, _rgb_color{std::numeric_limits<float>::quiet_NaN(), 1, 1, 1}, _rgb_color{0, 1, 1, 1}, 400000},
+          {200, 3, 1, _rgb_color{2, -1, 0.5, 1}, _rgb_color{1, 0, 0.5, 1}, 400000}}) {
+        SCOPED_TRACE(testing::Message() << side << " S=" << supersample << " n=" << iterations);
         const FracPtr fractal =
             makeFractal({{.scale = {0.5, 0.5}, .translation = {0.5025, -0.2525}, .colour = given}}, iterations, bg);
-        const QImage image = density(fractal, {200, 200}, {.supersample = supersample}, threads);
-        ASSERT_EQ(image.size(), QSize(200, 200));
-        EXPECT_EQ(pixelsOtherThan(image, rgba16(bg)), std::vector{QPoint(150, 199 - 74)});
-        expectOver(pixelAt(image, 150, 125), shown, 1.0 / (supersample * supersample), bg);
+        const QImage image = density(fractal, {side, side}, {.supersample = supersample}, threads);
+        ASSERT_EQ(image.size(), QSize(side, side));
+        const QPoint lit = side == 200 ? QPoint(150, 199 - 74) : QPoint(300, 399 - 149);
+        EXPECT_EQ(pixelsOtherThan(image, rgba16(bg)), std::vector{lit});
+        expectOver(pixelAt(image, lit.x(), lit.y()), shown, 1.0 / (supersample * supersample), bg);
     }
 }
 
@@ -218,6 +223,23 @@ TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGamma)
         EXPECT_EQ(pixelAt(image, 3, 1).red(), 65535);
         EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
     }
+}
+
+// A hundred constant maps, one of them at (1, 0): of 1,000,000 points its
+// pixel takes about 10,000, on any number of walkers. Its coverage shows
+// the count: one walker's hits left out would take it to about half, a 4 %
+// dimmer coverage.
+TEST(DensityWalkers, AllCountTowardsTheTone)
+{
+    std::vector<MapSpec> maps(99, MapSpec{.scale = {0, 0}, .translation = {-1, 0}});
+    maps.push_back({.scale = {0, 0}, .translation = {1, 0}});
+    const FracPtr fractal = makeFractal(maps, 1001001, {0, 0, 0, 0});
+    const double expected = std::pow(std::log1p(1e4) / std::log1p(9.9e5), 1 / 2.2);
+    for (const int threads : {1, 2, 3})
+        for (const int side : {4, 1600})
+            EXPECT_NEAR(pixelAt(density(fractal, {side, side}, {}, threads), side * 3 / 4, side / 2 - 1).alpha() / 65535.0,
+                        expected, 3e-3)
+                << threads << " walkers, " << side;
 }
 
 // 16 bytes a sample, shared by the walkers, and two bytes a sample of
