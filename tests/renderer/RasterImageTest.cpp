@@ -242,6 +242,14 @@ TEST(DensityWalkers, AllCountTowardsTheTone)
                 << threads << " walkers, " << side;
 }
 
+// Points beyond the drawing square count nowhere, on either kind of grid.
+TEST(DensityOutside, LightsNothing)
+{
+    const FracPtr fractal = makeFractal({{.scale = {0, 0}, .translation = {3, 3}}}, 5000, {0, 0, 0, 1});
+    for (const int side : {4, 1600})
+        EXPECT_TRUE(pixelsOtherThan(density(fractal, {side, side}, {}), rgba16({0, 0, 0, 1})).empty()) << side;
+}
+
 // 16 bytes a sample, shared by the walkers, and two bytes a sample of
 // buckets per walker: 10000 x 10000 is 1.6 GB, 15000 x 15000 leaves room
 // for one walker's buckets, 16383 x 16383 for none.
