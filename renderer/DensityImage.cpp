@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -267,6 +268,30 @@ inline float unit(float v)
     return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
+// How a density picture's pixels are stored: 16 bits a channel for the
+// exports, 8 for the canvas (rounded to nearest, so the same picture as the
+// 16-bit one converted).
+struct Rgba16 {
+    using Pixel = QRgba64;
+    static Pixel pack(float r, float g, float b, float a)
+    {
+        return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));
+    }
+};
+
+struct Rgba8 {
+    using Pixel = quint32;
+    static quint32 channel(float v) { return v > 0.0f ? (v < 1.0f ? quint32(v * 255.0f + 0.5f) : 255u) : 0u; }
+    // Format_RGBA8888 keeps the bytes in the order R, G, B, A.
+    static Pixel pack(float r, float g, float b, float a)
+    {
+        const uchar bytes[4] = {uchar(channel(r)), uchar(channel(g)), uchar(channel(b)), uchar(channel(a))};
+        Pixel p;
+        std::memcpy(&p, bytes, sizeof p);
+        return p;
+    }
+};
+
 } // namespace
 
 qint64 densityGridBytes(QSize size, int supersample)
@@ -304,23 +329,35 @@ QString densitySizeError(const QRectF &rect, int supersample)
     return {};
 }
 
-bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
-                 const DensityOptions &options, const DrawObserver &observer)
+namespace {
+
+template <typename Out>
+bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
+                   const DensityOptions &options, const DrawObserver &observer)
 {
-    if (image.format() != QImage::Format_RGBA64 || image.isNull())
-        return false;
+    using Pixel = typename Out::Pixel;
     const _rgb_color bg = tables.bgColor;
-    const QRgba64 background =
-        QRgba64::fromRgba64(channel16(bg.r), channel16(bg.g), channel16(bg.b), channel16(bg.a));
-    image.fill(QColor::fromRgba64(background));
+    const Pixel background = Out::pack(bg.r, bg.g, bg.b, bg.a);
+    // Rows found from the bits taken once: scanLine() may not be called from
+    // several threads.
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const auto line = [bits, stride](qsizetype y) { return reinterpret_cast<Pixel *>(bits + y * stride); };
+    // What a draw that ends early leaves.
+    const auto fill = [&] {
+        for (qsizetype y = 0; y < image.height(); ++y)
+            std::fill(line(y), line(y) + image.width(), background);
+    };
 
     const int s = std::clamp(options.supersample, kMinSupersample, kMaxSupersample);
     const qsizetype columns = qsizetype(image.width()) * s;
     const qsizetype rows = qsizetype(image.height()) * s;
     const int walkers =
         std::min(chaosWorkerCount(iterations, observer.threads), densityWalkers(image.size(), s, observer.threads));
-    if (walkers == 0)
+    if (walkers == 0) {
+        fill();
         return false;
+    }
     ChaosRun run;
     run.seed = observer.seed ? *observer.seed : drawSeed();
     run.cancel = observer.cancel;
@@ -341,15 +378,19 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
             plots.emplace_back(static_cast<Cell *>(own.data()), columns, rows, rect, s);
             grids.push_back(std::move(own));
         }
-        if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<OwnGridPlot>(plots)))
+        if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<OwnGridPlot>(plots))) {
+            fill();
             return false;
+        }
         for (OwnGridPlot &plot : plots)
             plot.flush();
         most = mergeGrids(grids, cellCount, threads);
     } else {
         grids.emplace_back(static_cast<size_t>(cellCount) * sizeof(Cell));
-        if (!grids.front())
+        if (!grids.front()) {
+            fill();
             return false;
+        }
         DensityGrid grid;
         grid.cells = static_cast<Cell *>(grids.front().data());
         grid.columns = columns;
@@ -365,15 +406,19 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
             plots.emplace_back(grid, static_cast<Hit *>(bucket.data()), rect, s);
             buckets.push_back(std::move(bucket));
         }
-        if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots)))
+        if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots))) {
+            fill();
             return false;
+        }
         for (DensityPlot &plot : plots) {
             plot.flush();
             most = std::max(most, plot.most());
         }
     }
-    if (most == 0)
+    if (most == 0) {
+        fill();
         return true;
+    }
 
     // Coverage by count; counts repeat, so the common small ones come from a table.
     const double gamma = std::clamp(options.gamma, kMinGamma, kMaxGamma);
@@ -393,13 +438,9 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
     const Cell *const cells = static_cast<const Cell *>(grids.front().data());
-    // Rows found from the bits taken once: scanLine() may not be called from
-    // several threads.
-    uchar *const bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
     forRowBands(image.height(), threads, [&](qsizetype first, qsizetype end) {
         for (qsizetype y = first; y < end; ++y) {
-            auto *line = reinterpret_cast<QRgba64 *>(bits + y * stride);
+            Pixel *const out = line(y);
             for (qsizetype x = 0; x < image.width(); ++x) {
                 float r = 0, g = 0, b = 0, a = 0;
                 bool hit = false;
@@ -417,19 +458,31 @@ bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, i
                         a += cover + bgA * (1 - cover);
                     }
                 }
-                // A pixel none of whose samples was hit keeps the fill exactly.
+                // A pixel none of whose samples was hit is the background exactly.
                 if (!hit)
-                    continue;
-                const float alpha = a / samples;
-                if (a > 0.0f)
-                    line[x] = QRgba64::fromRgba64(channel16(r / a), channel16(g / a), channel16(b / a),
-                                                  channel16(alpha));
+                    out[x] = background;
+                else if (a > 0.0f)
+                    out[x] = Out::pack(r / a, g / a, b / a, a / samples);
                 else
-                    line[x] = QRgba64::fromRgba64(channel16(bg.r), channel16(bg.g), channel16(bg.b), 0);
+                    out[x] = Out::pack(bg.r, bg.g, bg.b, 0.0f);
             }
         }
     });
     return true;
+}
+
+} // namespace
+
+bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
+                 const DensityOptions &options, const DrawObserver &observer)
+{
+    if (image.isNull())
+        return false;
+    if (image.format() == QImage::Format_RGBA64)
+        return drawDensityAs<Rgba16>(image, rect, tables, iterations, options, observer);
+    if (image.format() == QImage::Format_RGBA8888)
+        return drawDensityAs<Rgba8>(image, rect, tables, iterations, options, observer);
+    return false;
 }
 
 } // namespace attractor

@@ -42,10 +42,11 @@ QString densitySizeError(const QRectF &rect, int supersample);
 
 struct DrawObserver;
 
-// Draws the density picture into a Format_RGBA64 image of the rectangle's size
-// (first row is the top), with the observer's walkers, seed, progress and
-// cancel. False when the image is of another format, the buffers cannot be
-// had, or the draw was cancelled (the image then holds the background).
+// Draws the density picture into a Format_RGBA64 (or, rounded to 8 bits,
+// Format_RGBA8888) image of the rectangle's size (first row is the top), with
+// the observer's walkers, seed, progress and cancel. False when the image is
+// of another format, the buffers cannot be had, or the draw was cancelled
+// (the image then holds the background).
 bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
                  const DensityOptions &options, const DrawObserver &observer);
 

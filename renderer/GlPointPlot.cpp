@@ -140,7 +140,7 @@ QImage plotDensityPreview(const ChaosTables &tables, QSize size, const CanvasDra
 {
     if (size.isEmpty())
         return {};
-    QImage image(size, QImage::Format_RGBA64);
+    QImage image(size, QImage::Format_RGBA8888);
     if (image.isNull())
         return {};
     // Over a transparent background the tone mapping would live in alpha
@@ -155,7 +155,7 @@ QImage plotDensityPreview(const ChaosTables &tables, QSize size, const CanvasDra
     observer.density = options;
     if (!drawDensity(image, QRectF(QPointF(0, 0), size), opaque, opaque.iterations, options, observer))
         return {};
-    return image.convertToFormat(QImage::Format_RGBA8888);
+    return image;
 }
 
 bool samePicture(const ChaosTables &a, const ChaosTables &b)

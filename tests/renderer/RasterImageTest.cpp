@@ -242,6 +242,33 @@ TEST(DensityWalkers, AllCountTowardsTheTone)
                 << threads << " walkers, " << side;
 }
 
+// The canvas's 8-bit density picture is the 16-bit one rounded, the
+// background included.
+TEST(DensityEightBits, AreTheSixteenBitPictureRounded)
+{
+    FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setBgColor({0.3f, 0.6f, 0.9f, 1});
+    // One walker: the same seed then gives the same game.
+    const QImage wide = density(fractal, {90, 70}, {});
+    QImage narrow(90, 70, QImage::Format_RGBA8888);
+    DrawObserver observer;
+    observer.seed = 8;
+    ASSERT_TRUE(drawDensity(narrow, QRectF(0, 0, 90, 70), buildChaosTables(*fractal), fractal->iterations(), {},
+                            observer));
+    const QImage rounded = wide.convertToFormat(QImage::Format_RGBA8888);
+    int lit = 0;
+    for (int y = 0; y < 70; ++y)
+        for (int x = 0; x < 90; ++x) {
+            const QRgb a = narrow.pixel(x, y), b = rounded.pixel(x, y);
+            lit += a != rounded.pixel(0, 0);
+            ASSERT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)), 2)
+                << x << ", " << y;
+            ASSERT_EQ(qAlpha(a), qAlpha(b));
+        }
+    EXPECT_GT(lit, 500);
+    EXPECT_EQ(narrow.pixel(0, 0), qRgb(77, 153, 230));
+}
+
 // Points beyond the drawing square count nowhere, on either kind of grid.
 TEST(DensityOutside, LightsNothing)
 {
