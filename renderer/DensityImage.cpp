@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -438,19 +439,23 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
     const Cell *const cells = static_cast<const Cell *>(grids.front().data());
-    forRowBands(image.height(), threads, [&](qsizetype first, qsizetype end) {
+    const qsizetype width = image.width();
+    const float *const table = coverageTable.data();
+    const size_t tableSize = coverageTable.size();
+    // `side` is S, a constant where it is 1 so that the common case loops once.
+    const auto tone = [&](auto side, qsizetype first, qsizetype end) {
         for (qsizetype y = first; y < end; ++y) {
             Pixel *const out = line(y);
-            for (qsizetype x = 0; x < image.width(); ++x) {
+            for (qsizetype x = 0; x < width; ++x) {
                 float r = 0, g = 0, b = 0, a = 0;
                 bool hit = false;
-                for (int sy = 0; sy < s; ++sy) {
-                    const Cell *row = cells + (y * s + sy) * columns + x * s;
-                    for (int sx = 0; sx < s; ++sx) {
+                for (int sy = 0; sy < side; ++sy) {
+                    const Cell *row = cells + (y * side + sy) * columns + x * side;
+                    for (int sx = 0; sx < side; ++sx) {
                         const Cell &c = row[sx];
-                        const float cover = c.count == 0 ? 0.0f
-                                            : c.count < coverageTable.size() ? coverageTable[c.count]
-                                                                             : coverageOf(c.count);
+                        const float cover = c.count == 0          ? 0.0f
+                                            : c.count < tableSize ? table[c.count]
+                                                                  : coverageOf(c.count);
                         hit = hit || c.count != 0;
                         r += unit(c.red) * cover + bgR * (1 - cover);
                         g += unit(c.green) * cover + bgG * (1 - cover);
@@ -467,6 +472,12 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
                     out[x] = Out::pack(bg.r, bg.g, bg.b, 0.0f);
             }
         }
+    };
+    forRowBands(image.height(), threads, [&](qsizetype first, qsizetype end) {
+        if (s == 1)
+            tone(std::integral_constant<int, 1>{}, first, end);
+        else
+            tone(s, first, end);
     });
     return true;
 }
