@@ -71,6 +71,9 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
                 },
                 Qt::QueuedConnection);
         };
+        // Nor are its buffers made while the window draws a frame: the
+        // walkers would only stand aside right after.
+        chaosStandAside(&_pausedSince, cancel.get());
         QImage picture;
         if (!cancel->load())
             picture = density ? plotDensityPreview(tables, size, draw)
