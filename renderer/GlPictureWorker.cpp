@@ -51,12 +51,12 @@ std::shared_ptr<std::atomic<bool>> GlPictureWorker::replaceDraw()
     return _cancel;
 }
 
-quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
+quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density, int32_t preview)
 {
     const quint64 generation = ++_generation;
     std::shared_ptr<std::atomic<bool>> cancel = replaceDraw();
     ++_running;
-    _pool.start([this, tables = std::move(tables), size, density, generation, cancel] {
+    _pool.start([this, tables = std::move(tables), size, density, preview, generation, cancel] {
         lowerThisThreadsPriority();
         CanvasDraw draw;
         draw.threads = QThread::idealThreadCount();
@@ -74,6 +74,13 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density)
         // Nor are its buffers made while the window draws a frame: the
         // walkers would only stand aside right after.
         chaosStandAside(&_pausedSince, cancel.get());
+        if (density && preview > 0 && preview < tables.iterations && !cancel->load()) {
+            ChaosTables first = tables;
+            first.iterations = preview;
+            const QImage glimpse = plotDensityPreview(first, size, draw);
+            if (!glimpse.isNull() && !cancel->load())
+                draw.partial(glimpse, double(preview) / tables.iterations);
+        }
         QImage picture;
         if (!cancel->load())
             picture = density ? plotDensityPreview(tables, size, draw)

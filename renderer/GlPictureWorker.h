@@ -25,8 +25,10 @@ public:
     ~GlPictureWorker() override;
 
     // Starts drawing from the given snapshot, as points or as the density
-    // picture; returns the request's generation.
-    quint64 request(ChaosTables tables, QSize size, bool density = false);
+    // picture; returns the request's generation. With `preview` iterations
+    // (fewer than the game's), a density draw first delivers the picture of
+    // that many as a partial one.
+    quint64 request(ChaosTables tables, QSize size, bool density = false, int32_t preview = 0);
     // Makes every running or queued draw stop at once, delivering nothing;
     // returns a generation that no draw of this worker carries.
     quint64 abandon();
@@ -38,8 +40,8 @@ public:
 signals:
     // On the worker's thread of affinity, for the newest request only.
     void pictureReady(const QImage &picture, quint64 generation);
-    // The newest request's picture while it grows (points only), with the
-    // share of the iterations done.
+    // The newest request's picture while it grows, with the share of the
+    // iterations done.
     void picturePartial(const QImage &picture, double done, quint64 generation);
 
 private:

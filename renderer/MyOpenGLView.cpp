@@ -27,6 +27,10 @@ namespace {
 // milliseconds, less than the round trip through the worker costs. Longer
 // games go to the worker so that the window never stalls.
 constexpr int32_t kDirectDrawIterations = 500000;
+// From this many iterations on (a full picture takes the worker a tenth of a
+// second or more), the density picture of the first part is the worker's
+// too: it costs more than a frame should, and a long game has time for it.
+constexpr int32_t kDensityPreviewOnWorkerFrom = 20000000;
 
 // A draw that runs longer than this shows how far it has come.
 constexpr qint64 kProgressShownAfterMs = 500;
@@ -173,6 +177,15 @@ bool MyOpenGLView::pictureIsCurrent() const
     return samePicture(buildChaosTables(*_fractal), _requested);
 }
 
+bool MyOpenGLView::pictureFollowsFractal() const
+{
+    if (_pointPath == PointPath::GlPoints)
+        return pictureIsCurrent();
+    return _fractal && _hasRequest && _pictureOf == _requestGeneration && !_picture.isNull()
+        && _requestedSize == pictureSquare().size() && _requestedDensity == _densityPreview
+        && samePicture(buildChaosTables(*_fractal), _requested);
+}
+
 void MyOpenGLView::madeAChange()
 {
     emit changeMade();
@@ -298,7 +311,14 @@ void MyOpenGLView::paintGL()
             _requestGeneration = _worker->abandon();
             _picture = directPicture(tables, square);
             _pictureGeneration = _requestGeneration;
+            _pictureOf = _requestGeneration;
             _drawDone = -1.0;
+        } else if (_densityPreview && tables.iterations >= kDensityPreviewOnWorkerFrom) {
+            // The worker delivers the first part moments later; this frame
+            // still shows the picture before the edit.
+            _requestGeneration = _worker->request(std::move(tables), square, true, kDirectDrawIterations);
+            _drawDone = 0.0;
+            _drawClock.start();
         } else {
             // The first part of the iterations is on screen at once, so the
             // canvas follows every edit; the worker refines it to the full count.
@@ -306,6 +326,7 @@ void MyOpenGLView::paintGL()
             preview.iterations = kDirectDrawIterations;
             _requestGeneration = _worker->request(std::move(tables), square, _densityPreview);
             _picture = directPicture(preview, square);
+            _pictureOf = _requestGeneration;
             _drawDone = double(kDirectDrawIterations) / _requested.iterations;
             _drawClock.start();
         }
@@ -337,15 +358,19 @@ void MyOpenGLView::showPicture(const QImage &picture, quint64 generation)
     _drawDone = -1.0;
     _picture = picture;
     _pictureGeneration = generation;
+    _pictureOf = generation;
     update();
 }
 
 void MyOpenGLView::showPartialPicture(const QImage &picture, double done, quint64 generation)
 {
-    // The worker's growing picture replaces the preview only once it holds more.
-    if (generation != _requestGeneration || done * _requested.iterations < kDirectDrawIterations)
+    // The worker's growing picture replaces the preview drawn here only once
+    // it holds more.
+    if (generation != _requestGeneration
+        || (_pictureOf == generation && done * _requested.iterations < kDirectDrawIterations))
         return;
     _picture = picture;
+    _pictureOf = generation;
     _drawDone = done;
     update();
 }

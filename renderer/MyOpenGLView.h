@@ -72,6 +72,9 @@ public:
     QRect pictureSquare() const;
     // The picture on screen is finished and drawn from the fractal as it is now.
     bool pictureIsCurrent() const;
+    // The picture on screen is drawn from the fractal as it is now, in part
+    // (the first iterations of a long game) or in full.
+    bool pictureFollowsFractal() const;
     // The OpenGL context works and has the fixed-function calls the canvas uses.
     bool hasOpenGL() const { return _gl != nullptr; }
 
@@ -146,9 +149,11 @@ private:
     bool _densityPreview = false;
     bool _requestedDensity = false;
     quint64 _requestGeneration = 0;
-    // The newest finished picture and the request it answers.
+    // The newest finished picture and the request it answers; the request the
+    // picture on screen (finished or not) comes from.
     QImage _picture;
     quint64 _pictureGeneration = 0;
+    quint64 _pictureOf = 0;
     qint64 _uploadedImageKey = 0;
     // The share of a long draw done so far (negative when none runs), and
     // how long it has been running.

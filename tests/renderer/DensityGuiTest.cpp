@@ -150,3 +150,22 @@ TEST(ProgressiveCanvas, LongGameShowsAPreviewAtOnceAndThenGrows)
     EXPECT_GT(contrastOf(view->grabFramebuffer()).second, preview);
     EXPECT_FALSE(view->pictureIsCurrent());
 }
+
+// A long density game: the worker draws its first part for the screen too, so
+// an edit's frame may still show the picture before it, but the edited
+// fractal's first picture follows within moments and the game goes on.
+TEST(ProgressiveCanvas, LongDensityGameShowsTheFirstPartFromTheWorker)
+{
+    auto view = shownView({200, 200}, filled(2000000000));
+    view->setDensityPreview(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->pictureFollowsFractal(); }, 5000));
+    const auto before = contrastOf(view->grabFramebuffer());
+    EXPECT_GT(before.second, 5000);
+    view->fractal()->setBgColor({0.5f, 0.5f, 0.5f, 1.0f});
+    view->update();
+    EXPECT_FALSE(view->pictureFollowsFractal());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->pictureFollowsFractal(); }, 5000));
+    EXPECT_NE(view->grabFramebuffer().pixel(0, 0), qRgb(0, 0, 0)) << "the new background is not shown";
+    EXPECT_FALSE(view->pictureIsCurrent());
+}
+
