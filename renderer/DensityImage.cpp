@@ -25,6 +25,9 @@ constexpr qint64 kMaxBufferBytes = qint64(4) << 30;
 // Up to this many bytes of counts a walker keeps a grid of its own (see
 // OwnGridPlot); larger grids are shared (see DensityPlot).
 constexpr qint64 kOwnGridBytes = qint64(32) << 20;
+// ... as long as all of them together stay within this (on many cores the
+// grids would otherwise take far more memory than one shared grid).
+constexpr qint64 kOwnGridsBytes = qint64(128) << 20;
 
 // One supersampled pixel: the mean colour of its hits and their count. A
 // running mean stays as exact as its colours however many hits come (a float
@@ -370,7 +373,8 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
     // Zero pages come from the system untouched until hit.
     std::vector<LargeBuffer> grids;
     uint32_t most = 0;
-    if (cellCount * qsizetype(sizeof(Cell)) <= kOwnGridBytes) {
+    const qint64 gridBytes = cellCount * qint64(sizeof(Cell));
+    if (gridBytes <= kOwnGridBytes && gridBytes * walkers <= kOwnGridsBytes) {
         std::vector<OwnGridPlot> plots;
         for (int w = 0; w < walkers; ++w) {
             LargeBuffer own(static_cast<size_t>(cellCount + 1) * sizeof(Cell));
