@@ -157,7 +157,7 @@ private:
         _most = most;
     }
 
-    static constexpr qsizetype kLookAhead = 8;
+    static constexpr qsizetype kLookAhead = 24;
 
     DensityGrid *_grid;
     Hit *_buckets;
