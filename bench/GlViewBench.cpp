@@ -91,13 +91,12 @@ void BM_PlotGlPoints(benchmark::State &state)
     for (auto _ : state)
         benchmark::DoNotOptimize(plotGlPoints(tables, static_cast<int32_t>(state.range(0)), QSize(600, 600), 0.0f, draw));
 }
-BENCHMARK(BM_PlotGlPoints)
-    ->ArgNames({"iterations", "threads"})
-    ->Args({500000, 1})
-    ->Args({500000, 2})
-    ->Args({10000000, 1})
-    ->Args({10000000, 2})
-    ->Unit(benchmark::kMillisecond);
+// The preview's count and a full redraw's, on one walker and on two.
+void plotArgs(benchmark::internal::Benchmark *b)
+{
+    b->ArgNames({"iterations", "threads"})->ArgsProduct({{500000, 10000000}, {1, 2}})->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_PlotGlPoints)->Apply(plotArgs);
 
 // The density preview alone at the same size, tone mapping and conversion
 // to the canvas's 8 bits included.
@@ -110,13 +109,7 @@ void BM_PlotDensityPreview(benchmark::State &state)
     for (auto _ : state)
         benchmark::DoNotOptimize(plotDensityPreview(tables, QSize(600, 600), draw));
 }
-BENCHMARK(BM_PlotDensityPreview)
-    ->ArgNames({"iterations", "threads"})
-    ->Args({500000, 1})
-    ->Args({500000, 2})
-    ->Args({10000000, 1})
-    ->Args({10000000, 2})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotDensityPreview)->Apply(plotArgs);
 
 // The longest gap, in milliseconds, between the ticks of a 1 ms timer while
 // `work` runs the event loop: what a user would feel as a stall.
