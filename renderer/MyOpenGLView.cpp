@@ -31,6 +31,10 @@ constexpr int32_t kDirectDrawIterations = 500000;
 // second or more), the density picture of the first part is the worker's
 // too: it costs more than a frame should, and a long game has time for it.
 constexpr int32_t kDensityPreviewOnWorkerFrom = 20000000;
+// Below that, the density picture drawn in the frame holds the first this
+// many: a hit counted costs more than a point drawn, and the frame should
+// not take longer than with points.
+constexpr int32_t kDensityPreviewIterations = 250000;
 
 // A draw that runs longer than this shows how far it has come.
 constexpr qint64 kProgressShownAfterMs = 500;
@@ -323,11 +327,11 @@ void MyOpenGLView::paintGL()
             // The first part of the iterations is on screen at once, so the
             // canvas follows every edit; the worker refines it to the full count.
             ChaosTables preview = tables;
-            preview.iterations = kDirectDrawIterations;
+            preview.iterations = _densityPreview ? kDensityPreviewIterations : kDirectDrawIterations;
             _requestGeneration = _worker->request(std::move(tables), square, _densityPreview);
             _picture = directPicture(preview, square);
             _pictureOf = _requestGeneration;
-            _drawDone = double(kDirectDrawIterations) / _requested.iterations;
+            _drawDone = double(preview.iterations) / _requested.iterations;
             _drawClock.start();
         }
     }
