@@ -241,7 +241,7 @@ inline constexpr std::chrono::milliseconds kChaosLongestPause{40};
 // image fill. Clearing them first costs nothing.
 inline void chaosClearUpperVectorState()
 {
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
     static const bool hasAvx = __builtin_cpu_supports("avx");
     if (hasAvx)
         // The registers are named so that no value is kept in them across it.
