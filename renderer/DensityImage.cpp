@@ -9,7 +9,6 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -273,27 +272,15 @@ inline float unit(float v)
 }
 
 // How a density picture's pixels are stored: 16 bits a channel for the
-// exports, 8 for the canvas (rounded to nearest, so the same picture as the
-// 16-bit one converted).
+// exports, 8 for the canvas (rounded as the canvas rounds its points).
 struct Rgba16 {
     using Pixel = QRgba64;
-    static Pixel pack(float r, float g, float b, float a)
-    {
-        return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));
-    }
+    static Pixel pack(float r, float g, float b, float a) { return packRgba16(r, g, b, a); }
 };
 
 struct Rgba8 {
     using Pixel = quint32;
-    static quint32 channel(float v) { return v > 0.0f ? (v < 1.0f ? quint32(v * 255.0f + 0.5f) : 255u) : 0u; }
-    // Format_RGBA8888 keeps the bytes in the order R, G, B, A.
-    static Pixel pack(float r, float g, float b, float a)
-    {
-        const uchar bytes[4] = {uchar(channel(r)), uchar(channel(g)), uchar(channel(b)), uchar(channel(a))};
-        Pixel p;
-        std::memcpy(&p, bytes, sizeof p);
-        return p;
-    }
+    static Pixel pack(float r, float g, float b, float a) { return packRgba8(r, g, b, a); }
 };
 
 } // namespace

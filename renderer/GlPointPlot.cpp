@@ -4,12 +4,10 @@
 #include "renderer/RasterImage.h"
 
 #include <QElapsedTimer>
-#include <QtEndian>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <QThread>
 
 #include <atomic>
 #include <cmath>
@@ -18,24 +16,6 @@
 namespace attractor {
 
 namespace {
-
-// Float to 8-bit the way OpenGL stores a colour in an 8-bit framebuffer:
-// clamped (NaN to 0), scaled by 255 and rounded half up. Without branches or
-// doubles: below 256 a float's fraction is exact, so comparing it with one
-// half rounds exactly as adding one half in doubles would.
-inline quint32 unorm8(float value)
-{
-    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
-    const float scaled = clamped * 255.0f;
-    const int whole = static_cast<int>(scaled);
-    return static_cast<quint32>(whole + (scaled - static_cast<float>(whole) >= 0.5f ? 1 : 0));
-}
-
-// The bytes R, G, B, A in memory order, as Format_RGBA8888 keeps them.
-inline quint32 packRgba(float r, float g, float b, float a)
-{
-    return qToLittleEndian(unorm8(r) | unorm8(g) << 8 | unorm8(b) << 16 | unorm8(a) << 24);
-}
 
 // The same at alpha 1, once per plotted point: all channels at once where
 // the processor can, with the same clamps and rounding.
@@ -54,7 +34,7 @@ inline quint32 packOpaque(float r, float g, float b)
     const __m128i words = _mm_packs_epi32(rounded, rounded);
     return static_cast<quint32>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
 #else
-    return packRgba(r, g, b, 1.0f);
+    return packRgba8(r, g, b, 1.0f);
 #endif
 }
 
@@ -63,10 +43,6 @@ bool sameBits(const std::vector<T> &a, const std::vector<T> &b)
 {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
-
-} // namespace
-
-namespace {
 
 // A plotted point's 8-bit pixel. The pixel that BitmapPlot picks is the one
 // that GL lights: GL clips points whose centre lies outside the viewport and
@@ -102,7 +78,7 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
     if (image.isNull())
         return {};
     const _rgb_color bg = tables.bgColor;
-    const quint32 background = packRgba(bg.r, bg.g, bg.b, backgroundAlpha);
+    const quint32 background = packRgba8(bg.r, bg.g, bg.b, backgroundAlpha);
     for (int row = 0; row < size.height(); ++row) {
         auto *line = reinterpret_cast<quint32 *>(image.scanLine(row));
         std::fill(line, line + size.width(), background);

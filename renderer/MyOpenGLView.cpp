@@ -171,23 +171,25 @@ void MyOpenGLView::requestRedraw()
     update();
 }
 
+bool MyOpenGLView::requestFollowsFractal() const
+{
+    return _fractal && _hasRequest && _requestedSize == pictureSquare().size()
+        && (_pointPath == PointPath::GlPoints || _requestedDensity == _densityPreview)
+        && samePicture(buildChaosTables(*_fractal), _requested);
+}
+
 bool MyOpenGLView::pictureIsCurrent() const
 {
-    if (!_fractal || !_hasRequest || _pictureGeneration != _requestGeneration || _requestedSize != pictureSquare().size()
-        || (_pointPath == PointPath::CpuImage && _requestedDensity != _densityPreview))
-        return false;
     if (_pointPath == PointPath::CpuImage && _picture.isNull())
         return false;
-    return samePicture(buildChaosTables(*_fractal), _requested);
+    return _pictureGeneration == _requestGeneration && requestFollowsFractal();
 }
 
 bool MyOpenGLView::pictureFollowsFractal() const
 {
     if (_pointPath == PointPath::GlPoints)
         return pictureIsCurrent();
-    return _fractal && _hasRequest && _pictureOf == _requestGeneration && !_picture.isNull()
-        && _requestedSize == pictureSquare().size() && _requestedDensity == _densityPreview
-        && samePicture(buildChaosTables(*_fractal), _requested);
+    return !_picture.isNull() && _pictureOf == _requestGeneration && requestFollowsFractal();
 }
 
 void MyOpenGLView::madeAChange()

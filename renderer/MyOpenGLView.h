@@ -121,6 +121,9 @@ private:
     void madeAChange();
     QSize pixelSize() const;
     void useSquareViewport();
+    // The newest request was made from the fractal as it is now, at this size
+    // and in this mode.
+    bool requestFollowsFractal() const;
 
     // A picture drawn here and now, on every core, as points or density.
     QImage directPicture(const ChaosTables &tables, QSize square) const;

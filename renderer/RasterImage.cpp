@@ -24,11 +24,6 @@ constexpr qint64 kMaxImageBytes = qint64(4) << 30;
 // go to Qt's writer, which takes any row that fits in memory.
 constexpr qsizetype kMostPngRowBytes = qsizetype(1) << 28;
 
-inline QRgba64 rgba64(float r, float g, float b, float a)
-{
-    return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));
-}
-
 // Bands of rows on several threads: the first touch of a fresh bitmap's
 // pages costs more than the fill itself, and both divide.
 void fillImage(QImage &image, QRgba64 colour, int threads)
@@ -112,10 +107,7 @@ namespace {
 
 // A plotted point's 16-bit pixel: its colour, opaque.
 struct Pack16 {
-    quint64 operator()(float r, float g, float b) const
-    {
-        return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), 65535);
-    }
+    quint64 operator()(float r, float g, float b) const { return packRgba16(r, g, b, 1.0f); }
 };
 using RasterPlot = BitmapPlot<quint64, Pack16>;
 
@@ -127,7 +119,7 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
     if (image.format() != QImage::Format_RGBA64 || image.isNull())
         return false;
     const _rgb_color bg = tables.bgColor;
-    fillImage(image, rgba64(bg.r, bg.g, bg.b, bg.a), observer ? observer->threads : 1);
+    fillImage(image, packRgba16(bg.r, bg.g, bg.b, bg.a), observer ? observer->threads : 1);
 
     ChaosRun run;
     run.seed = observer && observer->seed ? *observer->seed : drawSeed();

@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
+#include <QRgba64>
 #include <QString>
+#include <QtEndian>
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +31,29 @@ inline quint16 channel16(float value)
     if (value >= 1.0f)
         return 65535;
     return static_cast<quint16>(value * 65535.0f + 0.5f);
+}
+
+inline QRgba64 packRgba16(float r, float g, float b, float a)
+{
+    return QRgba64::fromRgba64(channel16(r), channel16(g), channel16(b), channel16(a));
+}
+
+// Float to 8 bits the way OpenGL stores a colour in an 8-bit framebuffer:
+// clamped (NaN to 0), scaled by 255 and rounded half up. Without branches or
+// doubles: below 256 a float's fraction is exact, so comparing it with one
+// half rounds exactly as adding one half in doubles would.
+inline quint32 channel8(float value)
+{
+    const float clamped = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    const float scaled = clamped * 255.0f;
+    const int whole = static_cast<int>(scaled);
+    return static_cast<quint32>(whole + (scaled - static_cast<float>(whole) >= 0.5f ? 1 : 0));
+}
+
+// The bytes R, G, B, A in memory order, as Format_RGBA8888 keeps them.
+inline quint32 packRgba8(float r, float g, float b, float a)
+{
+    return qToLittleEndian(channel8(r) | channel8(g) << 8 | channel8(b) << 16 | channel8(a) << 24);
 }
 
 // Runs body(firstRow, endRow) over bands of rows on up to `threads` threads.
