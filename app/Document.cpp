@@ -2,11 +2,11 @@
 
 #include "app/DocumentWindow.h"
 #include "app/Prompts.h"
+#include "persistence/AtomicWrite.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUndoStack>
 
@@ -14,22 +14,24 @@ namespace attractor {
 
 const QString Document::kTypeName = QStringLiteral("frac");
 
-namespace {
-// Enough for a long day of editing without memory growing for ever.
-constexpr int kUndoLimit = 1000;
-} // namespace
-
 Document::Document(QObject *parent)
     : QObject(parent)
-    , _undoStack(new QUndoStack(this))
 {
-    _undoStack->setUndoLimit(kUndoLimit);
-    connect(_undoStack, &QUndoStack::cleanChanged, this, &Document::showEditedState);
+}
+
+void Document::setUndoStack(QUndoStack *stack)
+{
+    if (_undoStack)
+        disconnect(_undoStack, nullptr, this, nullptr);
+    _undoStack = stack;
+    if (_undoStack)
+        connect(_undoStack, &QUndoStack::cleanChanged, this, &Document::showEditedState);
+    showEditedState();
 }
 
 bool Document::isDocumentEdited() const
 {
-    return _changeCount != 0 || !_undoStack->isClean();
+    return _changeCount != 0 || (_undoStack && !_undoStack->isClean());
 }
 
 Document::~Document() = default;
@@ -60,7 +62,8 @@ void Document::updateChangeCount(ChangeKind kind)
         break;
     case ChangeCleared:
         _changeCount = 0;
-        _undoStack->setClean();
+        if (_undoStack)
+            _undoStack->setClean();
         break;
     }
     showEditedState();
@@ -84,7 +87,8 @@ void Document::makeWindow()
     _window = std::make_unique<DocumentWindow>(this);
     windowControllerDidLoadNib(_window.get());
     // Handing the content to the window's views is not an edit.
-    _undoStack->clear();
+    if (_undoStack)
+        _undoStack->clear();
     updateChangeCount(ChangeCleared);
     updateTitle();
 }
@@ -126,21 +130,7 @@ bool Document::writeToPath(const QString &path, QString *error) const
     const QByteArray data = dataOfType(kTypeName, error);
     if (data.isNull())
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, data, error);
 }
 
 QString Document::saveErrorMessage(const QString &path, const QString &reason)
@@ -203,7 +193,8 @@ bool Document::revert()
         return false;
     }
     // The steps belonged to the fractal that was thrown away.
-    _undoStack->clear();
+    if (_undoStack)
+        _undoStack->clear();
     updateChangeCount(ChangeCleared);
     return true;
 }

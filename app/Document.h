@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QUndoStack>
 #include <QString>
 
 #include <memory>
@@ -34,7 +36,8 @@ public:
     // Edited when changes were counted or the undo stack is away from its clean (saved) state.
     bool isDocumentEdited() const;
     void updateChangeCount(ChangeKind kind);
-    // Every edit of the document as an undoable step; saving marks the clean state.
+    // Every edit of the document as an undoable step; saving marks the clean
+    // state. The subclass's content owns it.
     QUndoStack *undoStack() const { return _undoStack; }
 
     DocumentController *controller() const { return _controller; }
@@ -86,6 +89,8 @@ protected:
     virtual bool savesInPlace() const { return true; }
     virtual QString proposedSavePath() const;
     virtual void didSave() {}
+    // The stack whose clean state the edited state follows.
+    void setUndoStack(QUndoStack *stack);
     // Destroys the window early, while the subclass's members are still alive.
     void destroyWindow();
 
@@ -102,7 +107,7 @@ private:
     QString _filePath;
     int _untitledNumber = 1;
     int _changeCount = 0;
-    QUndoStack *_undoStack = nullptr;
+    QPointer<QUndoStack> _undoStack;
     bool _shownEdited = false;
     bool _closing = false;
     DocumentController *_controller = nullptr;

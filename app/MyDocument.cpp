@@ -10,7 +10,7 @@
 #include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
-#include "renderer/MyOpenGLView.h"
+#include "canvas/MyOpenGLView.h"
 
 #include "ui_MyDocument.h"
 
@@ -23,9 +23,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QUndoStack>
-
-#include <cstring>
 
 namespace attractor {
 
@@ -33,163 +32,20 @@ namespace {
 
 constexpr qreal kPrintMargin = 30.0;
 
-MyDocument::Settings settingsOf(const QvFrac &fractal)
-{
-    return {fractal.iterations(), fractal.bgColor()};
-}
-
-enum StepId { IterationsStep = 100, BackgroundStep };
-
-// The renderer applies its own changes; the step is recorded after them.
-class SettingsStep : public QUndoCommand
-{
-public:
-    SettingsStep(MyDocument *document, StepId id, const MyDocument::Settings &before,
-                 const MyDocument::Settings &after, int gesture)
-        : QUndoCommand(id == IterationsStep ? MyDocument::tr("Change Iterations") : MyDocument::tr("Change Background"))
-        , _document(document)
-        , _id(id)
-        , _before(before)
-        , _after(after)
-        , _gesture(gesture)
-    {
-    }
-    int id() const override { return _id; }
-    bool mergeWith(const QUndoCommand *other) override
-    {
-        const auto *next = static_cast<const SettingsStep *>(other);
-        if (next->_gesture != _gesture)
-            return false;
-        _after = next->_after;
-        return true;
-    }
-    void redo() override
-    {
-        if (_applied) {
-            _applied = false;
-            return;
-        }
-        if (_document)
-            _document->applySettings(_after);
-    }
-    void undo() override
-    {
-        if (_document)
-            _document->applySettings(_before);
-    }
-
-private:
-    QPointer<MyDocument> _document;
-    StepId _id;
-    MyDocument::Settings _before;
-    MyDocument::Settings _after;
-    int _gesture;
-    bool _applied = true;
-};
-
-// The whole fractal replaced; both sides kept as copies of their values.
-class FractalStep : public QUndoCommand
-{
-public:
-    FractalStep(MyDocument *document, const QString &name, FracPtr before, FracPtr after, int selectionBefore)
-        : QUndoCommand(name)
-        , _document(document)
-        , _before(std::move(before))
-        , _after(std::move(after))
-        , _selectionBefore(selectionBefore)
-    {
-    }
-    void redo() override
-    {
-        if (_document)
-            _document->setFractal(_after->clone());
-    }
-    void undo() override
-    {
-        if (!_document)
-            return;
-        _document->setFractal(_before->clone());
-        const TransformList &maps = *_document->fractal()->transforms();
-        if (_document->ifsView() && _selectionBefore >= 0 && _selectionBefore < static_cast<int>(maps.size()))
-            _document->ifsView()->setSelection(maps[static_cast<size_t>(_selectionBefore)].get());
-    }
-
-private:
-    QPointer<MyDocument> _document;
-    FracPtr _before;
-    FracPtr _after;
-    int _selectionBefore;
-};
-
 } // namespace
 
 MyDocument::MyDocument(QObject *parent)
     : Document(parent)
     , _ui(std::make_unique<Ui::MyDocument>())
+    , _model(new EditableFractal(this))
 {
+    setUndoStack(_model->undoStack());
 }
 
 MyDocument::~MyDocument()
 {
-    // The canvases live in the window: stop listening before they go, so
-    // that tearing down reports nothing to a half-destroyed document.
-    if (_ifsView)
-        disconnect(_ifsView, nullptr, this, nullptr);
-    if (_fractalView)
-        disconnect(_fractalView, nullptr, this, nullptr);
-    setFractal(nullptr);
+    // The canvases live in the window and observe the model: they go first.
     destroyWindow();
-}
-
-void MyDocument::setFractal(FracPtr fractal)
-{
-    if (fractal == _fractal)
-        return;
-    _fractal = std::move(fractal);
-    if (_fractal)
-        _settings = settingsOf(*_fractal);
-    if (_ifsView)
-        _ifsView->setFractal(_fractal);
-    showIterations();
-}
-
-void MyDocument::applySettings(const Settings &settings)
-{
-    if (!_fractal)
-        return;
-    _fractal->setIterations(settings.iterations);
-    _fractal->setBgColor(settings.bgColor);
-    _settings = settings;
-    if (_fractalView)
-        _fractalView->updateDisplay();
-    if (_ifsView)
-        _ifsView->updateDisplayAndFractal();
-    showIterations();
-}
-
-void MyDocument::recordSettings()
-{
-    if (!_fractal || !_ifsView)
-        return;
-    const Settings now = settingsOf(*_fractal);
-    // Compared bit for bit: a NaN from a file is no change.
-    StepId id = IterationsStep;
-    if (now.iterations == _settings.iterations) {
-        if (std::memcmp(&now.bgColor, &_settings.bgColor, sizeof now.bgColor) == 0)
-            return;
-        id = BackgroundStep;
-    }
-    // A slider drag, press to release, is one step; anything else is a step of its own.
-    if (id == BackgroundStep || !_ui->iterSlider->isSliderDown())
-        _ifsView->beginGesture();
-    undoStack()->push(new SettingsStep(this, id, _settings, now, _ifsView->gesture()));
-    _settings = now;
-}
-
-void MyDocument::showIterations()
-{
-    if (_fractal && _ui->iterSlider)
-        _ui->iterSlider->setToolTip(tr("Iterations: %1").arg(_fractal->iterations()));
 }
 
 bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *error)
@@ -200,17 +56,14 @@ bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *
         return false;
     }
     _openedFromArchive = !isDocumentText(data);
-    setFractal(result.fractal);
+    _model->resetFractal(result.fractal);
     return true;
 }
 
 QByteArray MyDocument::dataOfType(const QString &, QString *error) const
 {
-    if (!_fractal) {
-        *error = tr("The document holds no fractal.");
-        return {};
-    }
-    return jsonRepresentation(*_fractal).toUtf8();
+    Q_UNUSED(error);
+    return jsonRepresentation(_model->fractal()).toUtf8();
 }
 
 bool MyDocument::hasRunningExport() const
@@ -241,42 +94,28 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
     auto *central = new QWidget(window);
     _ui->setupUi(central);
     window->setCentralWidget(central);
+    // Where a refused edit says why.
+    QStatusBar *status = window->statusBar();
     // Both canvases share the top row; at this size each has a square area.
-    window->resize(1040, 617);
+    window->resize(1040, 617 + status->sizeHint().height());
     window->restoreLastGeometry();
 
     _ifsView = _ui->ifsView;
     _fractalView = _ui->fractalView;
 
-    // The canvases connect their own controls and set the editor's slider ranges.
+    // Each canvas connects its own controls and observes the model.
     _fractalView->setIterSlider(_ui->iterSlider);
+    _fractalView->setIterField(_ui->iterField);
     _fractalView->setBgColorWell(_ui->bgColorWell);
+    _fractalView->setModel(_model);
     _ifsView->setControls({_ui->newTransformButton, _ui->deleteTransformButton, _ui->rotationSlider,
                            _ui->colorWell, _ui->probabilitySlider, _ui->infoButton});
-    _ifsView->setFractalView(_fractalView);
-    _ifsView->setUndoStack(undoStack());
-    connectControls();
+    _ifsView->setModel(_model);
     makeMenus(window);
 
-    if (!_fractal)
-        _fractal = QvFrac::defaultFractal();
-    _ifsView->setFractal(_fractal);
-    _settings = settingsOf(*_fractal);
-    showIterations();
     _ifsView->awakeFromNib();
     _fractalView->setDocumentDisplayName(displayName());
     connect(this, &Document::filePathChanged, _fractalView, [this] { _fractalView->setDocumentDisplayName(displayName()); });
-}
-
-void MyDocument::connectControls()
-{
-    // Each canvas reports to the document of its own window, never to
-    // whichever document happens to be in front. The editor's edits are
-    // steps on the undo stack already; the renderer's become steps here.
-    connect(_fractalView, &MyOpenGLView::changeMade, this, &MyDocument::recordSettings);
-    connect(_ui->iterSlider, &QSlider::sliderPressed, _ifsView, &QvIFSView::beginGesture);
-    connect(_ui->iterSlider, &QSlider::sliderReleased, _ifsView, &QvIFSView::beginGesture);
-    connect(_ui->iterSlider, &QSlider::valueChanged, this, &MyDocument::showIterations);
 }
 
 void MyDocument::makeMenus(DocumentWindow *window)
@@ -370,12 +209,7 @@ void MyDocument::makeRandomFractal()
     FracPtr fractal = QvFrac::randomFractal();
     for (const TransformPtr &map : *fractal->transforms())
         map->setRgb(_rgb_color{1, 1, 1, 1});
-    if (!_fractal) {
-        setFractal(fractal);
-        return;
-    }
-    undoStack()->push(new FractalStep(this, tr("New Random Fractal"), _fractal->clone(), fractal,
-                                        _ifsView ? _ifsView->selectionIndex() : -1));
+    _model->replaceFractal(*fractal, tr("New Random Fractal"));
 }
 
 void MyDocument::exportQuickly()
@@ -444,11 +278,10 @@ bool MyDocument::printFractal(QPrinter &printer)
     // The painter starts at the corner of the area inside the margins.
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
     const QRectF area(QPointF(0, 0), page.size());
-    QSizeF picture = _fractalView ? QSizeF(_fractalView->size()) : area.size();
-    if (picture.isEmpty())
-        picture = area.size();
-    const QSizeF fitted = picture.scaled(area.size(), Qt::KeepAspectRatio);
-    const QRectF target(area.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
+    // One scale for x and y, as on screen and in the quick export: the
+    // largest centred square, whatever the shape of the window.
+    const qreal side = qMin(area.width(), area.height());
+    const QRectF target = area;
     if (_fractalView)
         _fractalView->drawFractalAsImage(painter, target);
     return painter.end();

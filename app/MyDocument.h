@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Document.h"
+#include "edit/EditableFractal.h"
 #include "model/QvFrac.h"
 
 #include <memory>
@@ -17,8 +18,8 @@ class MyOpenGLView;
 class QvIFSView;
 class Using;
 
-// A fractal document: one fractal, shared with the editor canvas and the
-// renderer canvas of its window, and the commands on the whole document.
+// A fractal document: its edit model, which both canvases of its window
+// observe and change, and the commands on the whole document.
 class MyDocument : public Document
 {
     Q_OBJECT
@@ -27,16 +28,10 @@ public:
     explicit MyDocument(QObject *parent = nullptr);
     ~MyDocument() override;
 
-    FracPtr fractal() const { return _fractal; }
-    void setFractal(FracPtr fractal);
-
-    // The fractal's own settings, as the renderer's controls edit them.
-    struct Settings {
-        int32_t iterations = 0;
-        _rgb_color bgColor;
-    };
-    // For undo steps: sets them and shows them through the one notification path.
-    void applySettings(const Settings &settings);
+    // The one owner of the fractal, its selection and its undo history.
+    EditableFractal *model() const { return _model; }
+    // The fractal as it is now; read only.
+    FracPtr fractal() const { return _model->sharedFractal(); }
 
     QvIFSView *ifsView() const { return _ifsView; }
     MyOpenGLView *fractalView() const { return _fractalView; }
@@ -71,21 +66,15 @@ protected:
     void didSave() override { _openedFromArchive = false; }
 
 private:
-    void connectControls();
-    // Makes the renderer's last change to the settings an undo step.
-    void recordSettings();
-    void showIterations();
     void makeMenus(DocumentWindow *window);
 
     std::unique_ptr<Ui::MyDocument> _ui;
-    FracPtr _fractal;
+    EditableFractal *_model;
     QvIFSView *_ifsView = nullptr;
     MyOpenGLView *_fractalView = nullptr;
     Using *_helpWindow = nullptr;
     std::unique_ptr<QPrinter> _printInfo;
     bool _openedFromArchive = false;
-    // The settings as the undo stack last knew them.
-    Settings _settings;
 };
 
 } // namespace attractor

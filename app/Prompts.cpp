@@ -1,5 +1,7 @@
 #include "app/Prompts.h"
 
+#include "widgets/FileDialogs.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -42,6 +44,7 @@ Prompts::SaveAnswer defaultAskToSave(QWidget *parent, const QString &displayName
 QString defaultSavePath(QWidget *parent, const QString &proposedPath)
 {
     QFileDialog dialog(parent, QObject::tr("Save As"));
+    useNameOnlyFileTypes(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(Prompts::kDocumentFilter);
     dialog.setDefaultSuffix(QStringLiteral("frac"));
@@ -55,7 +58,14 @@ QString defaultSavePath(QWidget *parent, const QString &proposedPath)
 
 QStringList defaultOpenPaths(QWidget *parent)
 {
-    return QFileDialog::getOpenFileNames(parent, QObject::tr("Open"), QString(), Prompts::kDocumentFilter);
+    // As QFileDialog::getOpenFileNames would ask, but typing files by name only.
+    QFileDialog dialog(parent, QObject::tr("Open"), QString(), Prompts::kDocumentFilter);
+    useNameOnlyFileTypes(dialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setSupportedSchemes({QStringLiteral("file")});
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
 }
 
 bool defaultConfirmRevert(QWidget *parent, const QString &displayName)

@@ -4,11 +4,11 @@
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
-#include "renderer/ChaosGame.h"
-#include "renderer/GlibcRandom.h"
-#include "renderer/LargeBuffer.h"
-#include "renderer/PngEncoder.h"
-#include "renderer/RasterImage.h"
+#include "engine/ChaosGame.h"
+#include "engine/GlibcRandom.h"
+#include "engine/LargeBuffer.h"
+#include "engine/PngEncoder.h"
+#include "engine/RasterImage.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // under Xvfb on the build machines): one full redraw as the user sees it,
 // and how long the event loop can stall while a very long picture is drawn.
 #include "model/QvFrac.h"
-#include "renderer/GlPointPlot.h"
-#include "renderer/MyOpenGLView.h"
+#include "canvas/GlPointPlot.h"
+#include "canvas/MyOpenGLView.h"
 
 #include <benchmark/benchmark.h>
 

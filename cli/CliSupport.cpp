@@ -1,12 +1,12 @@
 #include "cli/CliSupport.h"
 
+#include "persistence/AtomicWrite.h"
 #include "persistence/DocumentReader.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -58,14 +58,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString &
         }
         return true;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
+    QString reason;
+    if (!attractor::writeFileAtomically(path, bytes, &reason)) {
+        error = QStringLiteral("%1: %2").arg(displayName(path), reason);
         return false;
     }
     return true;

@@ -2,9 +2,9 @@
 
 #include "cli/CliSupport.h"
 #include "model/QvFrac.h"
-#include "renderer/ChaosGame.h"
-#include "renderer/DensityImage.h"
-#include "renderer/RasterImage.h"
+#include "engine/ChaosGame.h"
+#include "engine/DensityImage.h"
+#include "engine/RasterImage.h"
 
 #include <QFileInfo>
 #include <QThread>

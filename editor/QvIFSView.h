@@ -1,30 +1,31 @@
 #pragma once
 
+#include "edit/EditableFractal.h"
+#include "editor/InfoPanel.h"
+#include "engine/PixelMapping.h"
 #include "model/QvFrac.h"
 
-#include <QPainterPath>
 #include <QElapsedTimer>
+#include <QPainterPath>
 #include <QPointF>
 #include <QPointer>
 #include <QSizeF>
 #include <QTransform>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QAbstractButton;
-class QLineEdit;
-class QUndoCommand;
-class QUndoStack;
 
 namespace attractor {
 
 class ColorWell;
 class FloatSlider;
-class MyOpenGLView;
 class QvTransform;
 
 // The editor canvas: every map as a glyph to select, move, scale and rotate.
+// It observes the document's edit model and changes the fractal only through it.
 //
 // All operations below work in view coordinates with y upward from the
 // bottom-left corner, the way the maps' plane is drawn; only the Qt event
@@ -45,8 +46,7 @@ public:
     // Outlets; the view works with any that are set and ignores the others.
     // setControls connects each control to its action here (the owner must
     // not connect them again) and sets the sliders' ranges: rotation 0..2π
-    // (the slider shows a quarter turn minus the rotation), probability
-    // -2..0 (the slider carries the negated probability).
+    // (the slider shows a quarter turn minus the rotation), probability 0..2.
     struct Controls {
         QAbstractButton *newTransformButton = nullptr;
         QAbstractButton *deleteTransformButton = nullptr;
@@ -56,52 +56,37 @@ public:
         QAbstractButton *infoButton = nullptr;
     };
     void setControls(const Controls &controls);
-    void setFractalView(MyOpenGLView *view);
 
-    FracPtr fractal() const { return _fractal; }
+    // The document's model; the view shows and edits its fractal.
+    void setModel(EditableFractal *model);
+    EditableFractal *model() const { return _model; }
+    // A canvas standing alone (tests): shows the fractal through a model of
+    // its own, which takes the object as it is.
     void setFractal(FracPtr fractal);
+    FracPtr fractal() const;
 
-    // Finishes set-up once the window is built: the default fractal if none
-    // was given, keyboard focus. Runs by itself on the first show.
+    // Finishes set-up once the window is built: keyboard focus. Runs by
+    // itself on the first show.
     void awakeFromNib();
 
     // Geometry.
+    PixelMapping frame() const;
     QPointF convertToUserCoords(QPointF viewPoint) const;
     QPointF convertFromUserCoords(QPointF userPoint) const;
     QSizeF onePixelInUserCoords() const;
-    // Turns view points by minus the map's rotation about its translation;
-    // none for no map.
-    static std::optional<QTransform> affineTransformFromQvTransform(const QvTransform *t);
-    static void rotateBezierPath(QPainterPath &path, QPointF center, float radians);
 
     // Glyphs, in view coordinates, winding fill rule.
     QPainterPath pathFromTransform(const QvTransform &t) const;
     QPainterPath crosshairsFromTransform(const QvTransform &t) const;
     QPainterPath selectionBoxFromTransform(const QvTransform &t) const;
     // The topmost map whose glyph contains the point.
-    QvTransform *transformUnderPoint(QPointF viewPoint) const;
+    const QvTransform *transformUnderPoint(QPointF viewPoint) const;
 
-    // Edits go onto this stack as undoable commands; without one they apply directly.
-    void setUndoStack(QUndoStack *stack) { _undoStack = stack; }
-    QUndoStack *undoStack() const { return _undoStack; }
-    // Edits after this never merge into a step begun before it.
-    void beginGesture() { ++_gesture; }
-    int gesture() const { return _gesture; }
-
-    // For the commands: maps by place in the list. Each selects the map it
-    // touched and sends the one notification of a change.
     int selectionIndex() const;
-    void setMapValue(int index, const QvTransform &value);
-    void insertMap(int index, const QvTransform &value);
-    // Takes the map out and selects the one then at select (none for -1).
-    void removeMap(int index, int select);
-
-    // The clipboard carries a map as its document text, under this type and as plain text.
-    static const QString kMapMimeType;
-
-    QvTransform *selection() const { return _selection; }
-    void setSelection(QvTransform *transform);
-    QvTransform *halfSelection() const { return _halfSelection; }
+    const QvTransform *selection() const;
+    // Selects the map of the model's fractal at this address (none for another).
+    void setSelection(const QvTransform *transform);
+    const QvTransform *halfSelection() const;
     bool optionKeyDown() const { return _optionKeyDown; }
     bool scalingSelection() const { return _scalingSelection; }
 
@@ -111,7 +96,6 @@ public:
     void drawAxes(QPainter &painter) const;
 
     void updateDisplay();
-    void updateDisplayAndFractal();
 
     // Mouse, in view coordinates.
     void mouseEntered();
@@ -150,28 +134,12 @@ public:
     // 1 and the context is the text export's own. True when a file was written.
     bool exportPanelDidEnd(int returnCode, const QString &path, const QString &contextInfo);
 
-    // The floating info panel and its fields.
-    struct InfoFields {
-        QLineEdit *translation = nullptr;
-        QLineEdit *rotation = nullptr;
-        QLineEdit *scale = nullptr;
-        QLineEdit *a = nullptr;
-        QLineEdit *b = nullptr;
-        QLineEdit *c = nullptr;
-        QLineEdit *d = nullptr;
-        // Editable: Enter or leaving the field applies the value.
-        QLineEdit *tx = nullptr;
-        QLineEdit *ty = nullptr;
-        QLineEdit *sx = nullptr;
-        QLineEdit *sy = nullptr;
-        QLineEdit *degrees = nullptr;
-        QLineEdit *probability = nullptr;
-    };
-    QWidget *infoPanel() const { return _infoPanel; }
-    const InfoFields &infoFields() const { return _info; }
+    using InfoFields = InfoPanel::Fields;
+    InfoPanel *infoPanel() const { return _infoPanel; }
+    const InfoFields &infoFields() const { return _infoPanel->fields(); }
 
 signals:
-    // One change made through this canvas; its own document counts it.
+    // One change of the fractal, through this canvas or any other way.
     void changeMade();
 
 public slots:
@@ -199,18 +167,17 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
-    void madeAChange();
-    void perform(QUndoCommand *command);
-    void commitMapEdit(int kind, const QvTransform &next);
+    void modelChanged();
+    void mapRemoved(int index);
+    void mapInserted(int index);
+    void commitMapEdit(MapEdit kind, const QvTransform &next);
     // Repeated keys on one map are one step until another edit or a pause.
-    void commitKeyEdit(int kind, const QvTransform &next);
-    void applyInfoField(QLineEdit *field);
-    QString fieldText(const QLineEdit *field, const QvTransform &t) const;
+    void commitKeyEdit(MapEdit kind, const QvTransform &next);
     bool copySelection();
     void addMapCopy(const QvTransform &value, const QString &name);
     void rotateSelectionBy(double step);
     void changeSelectionScaleBy(double dx, double dy);
-    void buildInfoPanel();
+    void showControls();
     bool hasArea() const { return width() > 0 && height() > 0; }
     // Qt widget position to view coordinates.
     QPointF viewPointFromEvent(const QMouseEvent *event) const;
@@ -219,21 +186,12 @@ private:
     void endGesture(Qt::KeyboardModifiers modifiers, int clickCount = 0);
 
     Controls _controls;
-    // The renderer may be torn down before the editor when the window closes.
-    QPointer<MyOpenGLView> _fractalView;
+    QPointer<EditableFractal> _model;
+    std::unique_ptr<EditableFractal> _ownModel;
+    InfoPanel *_infoPanel = nullptr;
 
-    QWidget *_infoPanel = nullptr;
-    InfoFields _info;
-
-    FracPtr _fractal;
-    float _rxMin = -2.0f;
-    float _rxMax = 2.0f;
-    float _ryMin = -2.0f;
-    float _ryMax = 2.0f;
-    float _boxWidth = 1.0f;
-    // Plain references into _fractal's list, cleared whenever their map leaves it.
-    QvTransform *_selection = nullptr;
-    QvTransform *_halfSelection = nullptr;
+    // The map under the pointer, by place; -1 for none.
+    int _hover = -1;
     QPointF _mouseMovedPoint;
     QPointF _mouseDownPoint;
     QPointF _offset;
@@ -249,10 +207,8 @@ private:
     int _clickCount = 0;
     bool _awoken = false;
 
-    QUndoStack *_undoStack = nullptr;
-    int _gesture = 0;
     int _keyGesture = -1;
-    int _lastKeyKind = 0;
+    MapEdit _lastKeyKind = MapEdit::Move;
     QElapsedTimer _keyTimer;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QColor>
 
+#include <cmath>
+
 namespace attractor {
 
 _rgb_color defaultRGBColor()
@@ -29,6 +31,25 @@ _rgb_color rgbColorFromColor(const QColor &color)
     float r = 0, g = 0, b = 0, a = 0;
     color.getRgbF(&r, &g, &b, &a);
     return {r, g, b, a};
+}
+
+} // namespace attractor
+
+namespace attractor {
+
+_rgb_color colourShowingOn(_rgb_color background, int index)
+{
+    // Relative luminance of the background as shown: over black where it is
+    // transparent, with out-of-range and NaN components taken as the nearest.
+    const auto unit = [](float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; };
+    const float alpha = unit(background.a);
+    const float luminance =
+        alpha * (0.2126f * unit(background.r) + 0.7152f * unit(background.g) + 0.0722f * unit(background.b));
+    // Hues a golden angle apart, so maps added one after another differ;
+    // light on a dark background, dark on a light one.
+    const float hue = std::fmod(0.13f + 0.381966f * static_cast<float>(index < 0 ? 0 : index), 1.0f);
+    const QColor c = QColor::fromHsvF(hue, 0.55f, luminance < 0.5f ? 1.0f : 0.45f);
+    return {static_cast<float>(c.redF()), static_cast<float>(c.greenF()), static_cast<float>(c.blueF()), 1.0f};
 }
 
 } // namespace attractor

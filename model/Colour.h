@@ -20,6 +20,10 @@ _rgb_color defaultRGBColor();
 
 QColor colorFromRGBColor(_rgb_color colour);
 
+// An opaque colour that stands out against the background, for the index-th
+// map made by the user: light on dark backgrounds, dark on light ones.
+_rgb_color colourShowingOn(_rgb_color background, int index);
+
 // A colour that cannot be expressed in RGB (an invalid QColor) gives (0, 0, 0, 0).
 _rgb_color rgbColorFromColor(const QColor &color);
 

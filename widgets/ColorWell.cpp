@@ -44,10 +44,13 @@ void ColorWell::paintEvent(QPaintEvent *event)
     QPushButton::paintEvent(event);
     QPainter painter(this);
     const QRect swatch = rect().adjusted(6, 5, -6, -5);
-    QColor shown = _color;
-    if (!isEnabled())
-        shown.setAlphaF(shown.alphaF() * 0.4f);
-    painter.fillRect(swatch, shown);
+    // No colour (nothing to show) leaves the swatch empty.
+    if (_color.isValid()) {
+        QColor shown = _color;
+        if (!isEnabled())
+            shown.setAlphaF(shown.alphaF() * 0.4f);
+        painter.fillRect(swatch, shown);
+    }
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                    QPalette::WindowText));
     painter.drawRect(swatch.adjusted(0, 0, -1, -1));

@@ -16,7 +16,7 @@ public:
     explicit ColorWell(QWidget *parent = nullptr);
 
     QColor color() const { return _color; }
-    // Shows a colour; does not emit colorChanged.
+    // Shows a colour (an invalid one: none); does not emit colorChanged.
     void setColor(const QColor &color);
 
     // Sets the colour as if the user had chosen it in the dialog.

@@ -4,9 +4,9 @@
 #include "app/DocumentWindow.h"
 #include "app/MyDocument.h"
 #include "app/Prompts.h"
-#include "editor/Beep.h"
+#include "widgets/Beep.h"
 #include "editor/QvIFSView.h"
-#include "renderer/MyOpenGLView.h"
+#include "canvas/MyOpenGLView.h"
 
 #include <gtest/gtest.h>
 

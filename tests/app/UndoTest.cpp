@@ -1,5 +1,5 @@
 #include "AppFixture.h"
-#include "editor/Beep.h"
+#include "widgets/Beep.h"
 #include "model/QvTransform.h"
 #include "widgets/ColorWell.h"
 
@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"Duplicate", [](MyDocument *d) { trigger(d, "Ctrl+D"); }, "Undo Duplicate Map"},
         StepCase{"Cut", [](MyDocument *d) { trigger(d, "Ctrl+X"); }, "Undo Cut Map"},
         StepCase{"CopyPaste", [](MyDocument *d) { trigger(d, "Ctrl+C"), trigger(d, "Ctrl+V"); }, "Undo Paste Map"},
-        StepCase{"TypedValue", [](MyDocument *d) { type(d, &QvIFSView::InfoFields::sy, "0.3"); }, "Undo Type Value"}),
+        StepCase{"TypedValue", [](MyDocument *d) { type(d, &QvIFSView::InfoFields::sy, "0.3"); }, "Undo Set Scale Y"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(UndoTest, EditedMarkFollowsSaveUndoAndRedo)

@@ -2,7 +2,7 @@
 
 #include "support/LogCapture.h"
 
-#include "editor/Beep.h"
+#include "widgets/Beep.h"
 #include "editor/QvIFSView.h"
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"

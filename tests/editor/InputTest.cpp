@@ -1,6 +1,6 @@
 #include "EditorFixture.h"
 
-#include "renderer/MyOpenGLView.h"
+#include "canvas/MyOpenGLView.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -164,11 +164,15 @@ TEST_F(EditorTest, ButtonsSlidersAndColourWellEditTheSelection)
     const TransformPtr t = fractal->transforms()->back();
     EXPECT_EQ(view->selection(), t.get());
     EXPECT_EQ(QLineF(t->scale(), t->translation()), QLineF(0.5, 0.5, 0, 0));
-    EXPECT_TRUE(t->rgb() == defaultRGBColor() && t->autoProbability());
+    // A new map shows against the background: light on this black one.
+    const auto luminance = [](_rgb_color c) { return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b; };
+    EXPECT_TRUE(luminance(t->rgb()) > 0.5f && t->rgb().a == 1.0f && t->autoProbability());
     rotationSlider->setValue(rotationSlider->maximum() / 3); // the map turns the other way
     EXPECT_FLOAT_EQ(t->rotation(), static_cast<float>(1.570796326795 - rotationSlider->floatValue()));
+    // Right is more likely: the right end is the largest exponent of the area.
     probabilitySlider->setValue(probabilitySlider->maximum() / 4);
-    EXPECT_FLOAT_EQ(t->probability(), -probabilitySlider->floatValue());
+    EXPECT_FLOAT_EQ(t->probability(), 0.5f);
+    EXPECT_FLOAT_EQ(t->probability(), probabilitySlider->floatValue());
     colorWell->chooseColor(QColor::fromRgbF(0.2f, 0.6f, 1.0f));
     EXPECT_EQ(t->rgb(), (_rgb_color{0.2f, 0.6f, 1.0f, 1.0f}));
     EXPECT_EQ(changes.count(), 4);
@@ -196,7 +200,7 @@ TEST_F(EditorTest, AnEditRedrawsTheRenderer)
     auto *renderer = new MyOpenGLView(window.get());
     renderer->setGeometry(kSize + 10, kSize - 80, 64, 64);
     renderer->show();
-    view->setFractalView(renderer);
+    renderer->setModel(view->model());
     selectNewMap({0, 0});
     ASSERT_TRUE(QTest::qWaitFor([&] { return renderer->pictureIsCurrent(); }, 30000));
     QTest::keyClick(view, Qt::Key_Right);

@@ -94,8 +94,15 @@ TEST_F(EditorTest, ControlsAndInfoPanelFollowTheSelection)
     t->setProbability(0.25f);
     t->setRgb({0.25f, 0.5f, 0.75f, 1.0f});
     view->updateDisplay();
-    EXPECT_FLOAT_EQ(probabilitySlider->floatValue(), -0.25f);
+    EXPECT_FLOAT_EQ(probabilitySlider->floatValue(), 0.25f);
     EXPECT_EQ(colorWell->color(), QColor::fromRgbF(0.25f, 0.5f, 0.75f));
+    // With nothing selected the disabled controls show no map's values.
+    view->setSelection(nullptr);
+    EXPECT_FALSE(colorWell->color().isValid() || colorWell->isEnabled());
+    EXPECT_FLOAT_EQ(probabilitySlider->floatValue(), probabilitySlider->floatMinimum());
+    EXPECT_FLOAT_EQ(rotationSlider->floatValue(), rotationSlider->floatMinimum());
+    EXPECT_TRUE(probabilitySlider->toolTip().isEmpty() && rotationSlider->toolTip().isEmpty());
+    view->setSelection(t.get());
     const QvIFSView::InfoFields &info = view->infoFields();
     const auto texts = [&] {
         QStringList all;

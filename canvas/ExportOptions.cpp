@@ -1,0 +1,84 @@
+#include "canvas/ExportOptions.h"
+
+#include "ui_ExportOptions.h"
+
+#include <QSettings>
+
+namespace attractor {
+
+namespace {
+
+const QString kRenderingKey = QStringLiteral("export/rendering");
+const QString kSupersampleKey = QStringLiteral("export/supersample");
+const QString kGammaKey = QStringLiteral("export/gamma");
+const QString kBrightnessKey = QStringLiteral("export/brightness");
+const QString kDensity = QStringLiteral("density");
+
+} // namespace
+
+ExportOptions::ExportOptions(QWidget *parent)
+    : QDialog(parent)
+    , _ui(std::make_unique<Ui::ExportOptions>())
+{
+    _ui->setupUi(this);
+    connect(_ui->exportButton, &QPushButton::clicked, this, &ExportOptions::exportRequested);
+    connect(_ui->cancelButton, &QPushButton::clicked, this, &ExportOptions::cancelRequested);
+
+    // The spin boxes clamp what a stale or hand-edited setting holds.
+    const QSettings settings;
+    const DensityOptions defaults;
+    _ui->renderingBox->setCurrentIndex(settings.value(kRenderingKey).toString() == kDensity ? 1 : 0);
+    _ui->supersampleBox->setValue(settings.value(kSupersampleKey, defaults.supersample).toInt());
+    _ui->gammaBox->setValue(settings.value(kGammaKey, defaults.gamma).toDouble());
+    _ui->brightnessBox->setValue(settings.value(kBrightnessKey, defaults.brightness).toDouble());
+    showDensityFields();
+    connect(_ui->renderingBox, &QComboBox::currentIndexChanged, this, &ExportOptions::showDensityFields);
+}
+
+std::optional<DensityOptions> ExportOptions::densityOptions() const
+{
+    if (_ui->renderingBox->currentIndex() != 1)
+        return std::nullopt;
+    return DensityOptions{_ui->supersampleBox->value(), _ui->gammaBox->value(), _ui->brightnessBox->value()};
+}
+
+void ExportOptions::rememberRendering() const
+{
+    QSettings settings;
+    settings.setValue(kRenderingKey, _ui->renderingBox->currentIndex() == 1 ? kDensity : QStringLiteral("points"));
+    settings.setValue(kSupersampleKey, _ui->supersampleBox->value());
+    settings.setValue(kGammaKey, _ui->gammaBox->value());
+    settings.setValue(kBrightnessKey, _ui->brightnessBox->value());
+}
+
+void ExportOptions::showDensityFields()
+{
+    // The density settings mean nothing to a points picture.
+    const bool density = _ui->renderingBox->currentIndex() == 1;
+    for (QWidget *field : {static_cast<QWidget *>(_ui->supersampleBox), static_cast<QWidget *>(_ui->gammaBox),
+                           static_cast<QWidget *>(_ui->brightnessBox)})
+        field->setEnabled(density);
+}
+
+ExportOptions::~ExportOptions() = default;
+
+QLineEdit *ExportOptions::widthBox() const { return _ui->widthBox; }
+QLineEdit *ExportOptions::heightBox() const { return _ui->heightBox; }
+QLineEdit *ExportOptions::itersBox() const { return _ui->itersBox; }
+QProgressBar *ExportOptions::progressIndicator() const { return _ui->progressIndicator; }
+QLabel *ExportOptions::progressText() const { return _ui->progressText; }
+QPushButton *ExportOptions::exportButton() const { return _ui->exportButton; }
+QPushButton *ExportOptions::cancelButton() const { return _ui->cancelButton; }
+QComboBox *ExportOptions::renderingBox() const { return _ui->renderingBox; }
+QSpinBox *ExportOptions::supersampleBox() const { return _ui->supersampleBox; }
+QDoubleSpinBox *ExportOptions::gammaBox() const { return _ui->gammaBox; }
+QDoubleSpinBox *ExportOptions::brightnessBox() const { return _ui->brightnessBox; }
+
+void ExportOptions::reject()
+{
+    // Once the image is being written, cancelling is no longer offered.
+    if (_ui->cancelButton->isEnabled())
+        emit cancelRequested();
+}
+
+} // namespace attractor

@@ -1,0 +1,215 @@
+#include "engine/RasterImage.h"
+
+#include "engine/LargeBuffer.h"
+#include "engine/PngEncoder.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QRgba64>
+#include <QThread>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <limits>
+
+namespace attractor {
+
+namespace {
+
+// Bitmaps beyond this are refused rather than attempted: 8 bytes a pixel.
+constexpr qint64 kMaxImageBytes = qint64(4) << 30;
+// Rows longer than this (a picture of tens of millions of pixels in one row)
+// go to Qt's writer, which takes any row that fits in memory.
+constexpr qsizetype kMostPngRowBytes = qsizetype(1) << 28;
+
+// Bands of rows on several threads: the first touch of a fresh bitmap's
+// pages costs more than the fill itself, and both divide.
+void fillImage(QImage &image, QRgba64 colour, int threads)
+{
+    const int width = image.width();
+    if (qint64(width) * image.height() < (qint64(1) << 18))
+        threads = 1;
+    // Rows found from the bits taken once: scanLine() may not be called from
+    // several threads.
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    forRowBands(image.height(), threads, [&](qsizetype first, qsizetype end) {
+        for (qsizetype row = first; row < end; ++row) {
+            auto *line = reinterpret_cast<QRgba64 *>(bits + row * stride);
+            std::fill(line, line + width, colour);
+        }
+    });
+}
+
+QByteArray encode(const QImage &image, int code, int threads, QString *error)
+{
+    if (image.isNull()) {
+        *error = QStringLiteral("there is no image to encode");
+        return {};
+    }
+    if (code != kImageFormatJPEG && code != kImageFormatPNG) {
+        *error = QStringLiteral("image format code %1 is not supported").arg(code);
+        return {};
+    }
+    if (code == kImageFormatPNG && image.format() == QImage::Format_RGBA64
+        && image.bytesPerLine() < kMostPngRowBytes)
+        return encodePng16(image, threads, error);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QByteArray());
+    bool written = false;
+    if (code == kImageFormatJPEG) {
+        writer.setFormat("jpeg");
+        writer.setQuality(100);
+        // JPEG has no alpha: the colour channels are kept as they are, opaque.
+        written = writer.write(image.convertToFormat(QImage::Format_RGB888));
+    } else {
+        writer.setFormat("png");
+        // Format_RGBA64 is what makes the writer store 16-bit RGBA samples.
+        written = writer.write(image.format() == QImage::Format_RGBA64
+                                   ? image
+                                   : image.convertToFormat(QImage::Format_RGBA64));
+    }
+    if (!written) {
+        *error = QStringLiteral("the image could not be encoded: %1").arg(writer.errorString());
+        return {};
+    }
+    return data;
+}
+
+} // namespace
+
+QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds)
+{
+    const double w = static_cast<float>(bounds.width());
+    const double h = static_cast<float>(bounds.height());
+    return {(point.x() + 2) / 4 * w, (point.y() + 2) / 4 * h};
+}
+
+QString imageSizeError(const QRectF &rect)
+{
+    const double w = std::trunc(rect.width());
+    const double h = std::trunc(rect.height());
+    if (!(w >= 1) || !(h >= 1))
+        return QStringLiteral("the image size must be at least 1 \u00d7 1 pixels");
+    if (w > std::numeric_limits<int>::max() || h > std::numeric_limits<int>::max()
+        || w * h * 8 > static_cast<double>(kMaxImageBytes))
+        return QStringLiteral("an image of %1 \u00d7 %2 pixels is too large")
+            .arg(static_cast<qint64>(w))
+            .arg(static_cast<qint64>(h));
+    return {};
+}
+
+namespace {
+
+// A plotted point's 16-bit pixel: its colour, opaque.
+struct Pack16 {
+    quint64 operator()(float r, float g, float b) const { return packRgba16(r, g, b, 1.0f); }
+};
+using RasterPlot = BitmapPlot<quint64, Pack16>;
+
+} // namespace
+
+bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
+                        const DrawObserver *observer)
+{
+    if (image.format() != QImage::Format_RGBA64 || image.isNull())
+        return false;
+    const _rgb_color bg = tables.bgColor;
+    fillImage(image, packRgba16(bg.r, bg.g, bg.b, bg.a), observer ? observer->threads : 1);
+
+    ChaosRun run;
+    run.seed = observer && observer->seed ? *observer->seed : drawSeed();
+    run.cancel = observer ? observer->cancel : nullptr;
+    run.progressIncrement = observer && observer->progressIncrement ? &observer->progressIncrement : nullptr;
+    const int workers = chaosWorkerCount(iterations, observer ? observer->threads : 1);
+    // One scratch pixel per walker, a cache line apart.
+    std::vector<quint64> scratch(static_cast<size_t>(workers) * 8);
+    std::vector<RasterPlot> plots;
+    plots.reserve(static_cast<size_t>(workers));
+    for (int w = 0; w < workers; ++w)
+        // The square goes onto the rectangle's size, as convertPointInBoundsToViewport
+        // does: (x + 2) / 4 * w equals (x + 2) * (w / 4) because dividing by 4 is exact.
+        plots.emplace_back(image, static_cast<double>(static_cast<float>(rect.width())) / 4,
+                           static_cast<double>(static_cast<float>(rect.height())) / 4,
+                           &scratch[static_cast<size_t>(w) * 8]);
+    runChaosGame(tables, iterations, run, std::span<RasterPlot>(plots));
+    return true;
+}
+
+QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
+                             const DrawObserver *observer)
+{
+    const std::optional<DensityOptions> density = observer ? observer->density : std::nullopt;
+    if (!(density ? densitySizeError(rect, density->supersample) : imageSizeError(rect)).isEmpty())
+        return {};
+    QImage image = largeImage(QSize(static_cast<int>(rect.width()), static_cast<int>(rect.height())),
+                              QImage::Format_RGBA64);
+    // A null image here means the allocation failed.
+    if (image.isNull())
+        return {};
+    if (!density) {
+        drawRectWithQuartz(image, rect, tables, iterations, observer);
+        return image;
+    }
+    // A cancelled density draw keeps the background; failing otherwise means
+    // its counts found no memory.
+    const bool drawn = drawDensity(image, rect, tables, iterations, *density, *observer);
+    return drawn || (observer->cancel && observer->cancel->load()) ? image : QImage();
+}
+
+QByteArray encodeImage(const QImage &image, int code)
+{
+    QString ignored;
+    return encode(image, code, QThread::idealThreadCount(), &ignored);
+}
+
+QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
+                          const ExportCallbacks &callbacks, QString *error)
+{
+    QString ignored;
+    if (!error)
+        error = &ignored;
+    error->clear();
+    // The size is checked before anything is drawn: a refused size leaves no
+    // cancelled state to report.
+    const QString sizeError =
+        callbacks.density ? densitySizeError(rect, callbacks.density->supersample) : imageSizeError(rect);
+    if (!sizeError.isEmpty()) {
+        *error = sizeError;
+        return {};
+    }
+    DrawObserver observer;
+    observer.progressIncrement = callbacks.progressIncrement;
+    observer.cancel = callbacks.cancel;
+    observer.threads = callbacks.threads > 0 ? callbacks.threads : QThread::idealThreadCount();
+    observer.density = callbacks.density;
+    const QImage image = hiResBitmapInsideRect(tables, iterations, rect, &observer);
+    if (callbacks.cancel && callbacks.cancel->load()) {
+        if (callbacks.status)
+            callbacks.status(QStringLiteral("Cancelling..."));
+        return {};
+    }
+    if (image.isNull()) {
+        *error = QStringLiteral("there is not enough memory for an image of %1 \u00d7 %2 pixels")
+                     .arg(static_cast<int>(rect.width()))
+                     .arg(static_cast<int>(rect.height()));
+        return {};
+    }
+    if (callbacks.status)
+        callbacks.status(QStringLiteral("Writing image file..."));
+    if (callbacks.disableCancel)
+        callbacks.disableCancel();
+    return encode(image, code, observer.threads, error);
+}
+
+QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
+                          const ExportCallbacks &callbacks)
+{
+    return hiResImageData(code, tables, iterations, rect, callbacks, nullptr);
+}
+
+} // namespace attractor
