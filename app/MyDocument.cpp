@@ -281,7 +281,7 @@ bool MyDocument::printFractal(QPrinter &printer)
     // One scale for x and y, as on screen and in the quick export: the
     // largest centred square, whatever the shape of the window.
     const qreal side = qMin(area.width(), area.height());
-    const QRectF target = area;
+    const QRectF target(area.center() - QPointF(side / 2, side / 2), QSizeF(side, side));
     if (_fractalView)
         _fractalView->drawFractalAsImage(painter, target);
     return painter.end();

@@ -89,9 +89,9 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
     std::vector<quint32> scratch(static_cast<size_t>(walkers) * 16);
     std::vector<CanvasPlot> plots;
     plots.reserve(static_cast<size_t>(walkers));
+    const PixelMapping frame = stretchedFrame(image.size());
     for (int w = 0; w < walkers; ++w)
-        // (x + 2) / 4 * w equals (x + 2) * (w / 4): dividing by 4 is exact.
-        plots.emplace_back(image, image.width() / 4.0, image.height() / 4.0, &scratch[static_cast<size_t>(w) * 16]);
+        plots.emplace_back(image, frame, &scratch[static_cast<size_t>(w) * 16]);
     ChaosRun run;
     run.seed = drawSeed();
     run.cancel = draw.cancel;

@@ -6,6 +6,7 @@
 #include "canvas/ExportWorkflow.h"
 #include "canvas/GlPictureWorker.h"
 #include "canvas/GlPointPlot.h"
+#include "engine/PixelMapping.h"
 #include "engine/RasterImage.h"
 
 #include <QOpenGLContext>
@@ -475,10 +476,14 @@ void MyOpenGLView::loadProjection(bool flipped)
     _gl->glLoadIdentity();
     // Flipped, the picture lies upside down in the framebuffer, so rows read
     // back bottom first come out upright.
+    // The frame's corners, whatever the viewport's size in pixels.
+    const PixelMapping frame = stretchedFrame(QSizeF(1, 1));
+    const QPointF low = frame.toDocument({0, 0});
+    const QPointF high = frame.toDocument({1, 1});
     if (flipped)
-        _gl->glOrtho(-2, 2, 2, -2, -1, 1);
+        _gl->glOrtho(low.x(), high.x(), high.y(), low.y(), -1, 1);
     else
-        _gl->glOrtho(-2, 2, -2, 2, -1, 1);
+        _gl->glOrtho(low.x(), high.x(), low.y(), high.y(), -1, 1);
     _gl->glMatrixMode(GL_MODELVIEW);
     _gl->glLoadIdentity();
 }

@@ -1,5 +1,7 @@
 #include "engine/DensityImage.h"
 
+#include "engine/PixelMapping.h"
+
 #include "engine/LargeBuffer.h"
 #include "engine/RasterImage.h"
 
@@ -19,6 +21,16 @@
 namespace attractor {
 
 namespace {
+
+// The frame on the grid of samples: S x S a pixel.
+PixelMapping sampleFrame(const QRectF &rect, int supersample)
+{
+    PixelMapping frame = stretchedFrame(rect.size());
+    frame.scaleX *= supersample;
+    frame.scaleY *= supersample;
+    return frame;
+}
+
 
 constexpr qint64 kMaxBufferBytes = qint64(4) << 30;
 // Up to this many bytes of counts a walker keeps a grid of its own (see
@@ -98,8 +110,7 @@ public:
         : _grid(&grid)
         , _buckets(buckets)
         , _filled(static_cast<size_t>(grid.bands) + 1, 0)
-        , _quarterW(static_cast<double>(static_cast<float>(rect.width())) * supersample / 4)
-        , _quarterH(static_cast<double>(static_cast<float>(rect.height())) * supersample / 4)
+        , _frame(sampleFrame(rect, supersample))
         , _width(static_cast<double>(grid.columns))
         , _height(static_cast<double>(grid.rows))
     {
@@ -107,8 +118,8 @@ public:
 
     void operator()(float x, float y, float r, float g, float b)
     {
-        const double px = (x + 2.0) * _quarterW;
-        const double py = (y + 2.0) * _quarterH;
+        const double px = (x - _frame.left) * _frame.scaleX + _frame.originX;
+        const double py = (y - _frame.bottom) * _frame.scaleY + _frame.originY;
         // Also false for NaN, which a diverging map produces.
         const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
         // y points up: the bottom row is the last one.
@@ -161,7 +172,8 @@ private:
     DensityGrid *_grid;
     Hit *_buckets;
     std::vector<qsizetype> _filled;
-    double _quarterW, _quarterH, _width, _height;
+    PixelMapping _frame;
+    double _width, _height;
     uint32_t _most = 0;
 };
 
@@ -181,8 +193,7 @@ public:
         , _spare(cells + columns * rows)
         , _columns(columns)
         , _rows(rows)
-        , _quarterW(static_cast<double>(static_cast<float>(rect.width())) * supersample / 4)
-        , _quarterH(static_cast<double>(static_cast<float>(rect.height())) * supersample / 4)
+        , _frame(sampleFrame(rect, supersample))
         , _width(static_cast<double>(columns))
         , _height(static_cast<double>(rows))
     {
@@ -191,8 +202,8 @@ public:
 
     void operator()(float x, float y, float r, float g, float b)
     {
-        const double px = (x + 2.0) * _quarterW;
-        const double py = (y + 2.0) * _quarterH;
+        const double px = (x - _frame.left) * _frame.scaleX + _frame.originX;
+        const double py = (y - _frame.bottom) * _frame.scaleY + _frame.originY;
         // Also false for NaN, which a diverging map produces.
         const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
         // y points up: the bottom row is the last one.
@@ -227,7 +238,8 @@ private:
     Cell *_cells;
     Cell *_spare;
     qsizetype _columns, _rows;
-    double _quarterW, _quarterH, _width, _height;
+    PixelMapping _frame;
+    double _width, _height;
     const float *_reciprocal = reciprocals();
     std::array<Pending, kPending> _pending;
     unsigned _next = 0;

@@ -84,9 +84,7 @@ QByteArray encode(const QImage &image, int code, int threads, QString *error)
 
 QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds)
 {
-    const double w = static_cast<float>(bounds.width());
-    const double h = static_cast<float>(bounds.height());
-    return {(point.x() + 2) / 4 * w, (point.y() + 2) / 4 * h};
+    return stretchedFrame(bounds.size()).toPixels(point);
 }
 
 QString imageSizeError(const QRectF &rect)
@@ -130,12 +128,9 @@ bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &ta
     std::vector<quint64> scratch(static_cast<size_t>(workers) * 8);
     std::vector<RasterPlot> plots;
     plots.reserve(static_cast<size_t>(workers));
+    const PixelMapping frame = stretchedFrame(rect.size());
     for (int w = 0; w < workers; ++w)
-        // The square goes onto the rectangle's size, as convertPointInBoundsToViewport
-        // does: (x + 2) / 4 * w equals (x + 2) * (w / 4) because dividing by 4 is exact.
-        plots.emplace_back(image, static_cast<double>(static_cast<float>(rect.width())) / 4,
-                           static_cast<double>(static_cast<float>(rect.height())) / 4,
-                           &scratch[static_cast<size_t>(w) * 8]);
+        plots.emplace_back(image, frame, &scratch[static_cast<size_t>(w) * 8]);
     runChaosGame(tables, iterations, run, std::span<RasterPlot>(plots));
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/ChaosGame.h"
 #include "engine/DensityImage.h"
+#include "engine/PixelMapping.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -78,8 +79,8 @@ inline void forRowBands(qsizetype rows, int threads, Body &&body)
         t.join();
 }
 
-// Plots one walker's points into a bitmap that walkers share, the drawing
-// square -2..2 spread over 4 * quarterW by 4 * quarterH pixels, y up: each
+// Plots one walker's points into a bitmap that walkers share, document
+// coordinates mapped to pixels by the frame, y up: each
 // point stores pack(r, g, b) to the pixel that contains it. Points land all
 // over a large bitmap and most stores miss the cache; plain stores let the
 // processor keep many misses in flight. Points outside the bitmap (or not a
@@ -91,9 +92,8 @@ template <typename Pixel, typename Pack>
 class BitmapPlot
 {
 public:
-    BitmapPlot(QImage &image, double quarterW, double quarterH, Pixel *scratch, Pack pack = {})
-        : _quarterW(quarterW)
-        , _quarterH(quarterH)
+    BitmapPlot(QImage &image, const PixelMapping &frame, Pixel *scratch, Pack pack = {})
+        : _frame(frame)
         , _width(image.width())
         , _height(image.height())
         , _stride(image.bytesPerLine())
@@ -106,8 +106,8 @@ public:
 
     void operator()(float x, float y, float r, float g, float b)
     {
-        const double px = (x + 2.0) * _quarterW;
-        const double py = (y + 2.0) * _quarterH;
+        const double px = (x - _frame.left) * _frame.scaleX + _frame.originX;
+        const double py = (y - _frame.bottom) * _frame.scaleY + _frame.originY;
         const bool inside = px >= 0.0 && px < _width && py >= 0.0 && py < _height;
         const auto column = static_cast<qsizetype>(inside ? px : 0.0);
         const auto rowUp = static_cast<qsizetype>(inside ? py : 0.0);
@@ -116,7 +116,8 @@ public:
     }
 
 private:
-    double _quarterW, _quarterH, _width, _height;
+    PixelMapping _frame;
+    double _width, _height;
     qsizetype _stride;
     uchar *_bottomRow;
     Pixel *_scratch;
