@@ -192,9 +192,8 @@ bool Document::revert()
                                .arg(QDir::toNativeSeparators(_filePath), error));
         return false;
     }
-    // The steps belonged to the fractal that was thrown away.
-    if (_undoStack)
-        _undoStack->clear();
+    // The content read afresh clears its own history: the steps belonged to
+    // what was thrown away.
     updateChangeCount(ChangeCleared);
     return true;
 }

@@ -161,8 +161,6 @@ void QvIFSView::mousePressEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    // A value typed in the info panel belongs to the map selected now.
-    _infoPanel->applyPendingEdit();
     // The Option key may have changed while another widget had the keyboard.
     if (event->modifiers().testFlag(Qt::AltModifier) != _optionKeyDown)
         flagsChanged(event->modifiers());

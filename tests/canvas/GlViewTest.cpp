@@ -93,6 +93,34 @@ TEST(GlViewReadBack, IsOpaqueAndUprightOnBothPaths)
     }
 }
 
+// On screen too: the attractor in the upper half and the right half lights
+// only the upper right of the framebuffer, on either path.
+TEST(GlViewScreenOrientation, UprightAndUnmirroredOnBothPaths)
+{
+    // A Sierpinski triangle with corners (1, 1), (2, 1) and (1.5, 2).
+    auto view = shownView({160, 160}, makeFractal({{.scale = {0.5, 0.5}, .translation = {0.5, 0.5}},
+                                                   {.scale = {0.5, 0.5}, .translation = {1.0, 0.5}},
+                                                   {.scale = {0.5, 0.5}, .translation = {0.75, 1.0}}},
+                                                  50000, kBlueGrey));
+    for (Path path : {Path::CpuImage, Path::GlPoints}) {
+        view->setPointPath(path);
+        view->requestRedraw();
+        ASSERT_TRUE(waitForPicture(*view));
+        const QImage image = view->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        const QRgb backdrop = image.pixel(0, image.height() - 1);
+        int lit = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) == backdrop)
+                    continue;
+                ++lit;
+                ASSERT_TRUE(y < image.height() / 2 && x >= image.width() / 2)
+                    << "pixel " << x << "," << y << " on path " << int(path);
+            }
+        EXPECT_GT(lit, 20) << int(path);
+    }
+}
+
 // 101 constant maps, each on its own 10 x 10 cell: more maps than the
 // selection table has slots, and every one lights its pixel on screen.
 TEST(GlViewManyMaps, EveryMapIsDrawnOnBothPaths)
