@@ -11,6 +11,7 @@
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
 #include "canvas/MyOpenGLView.h"
+#include "engine/PixelMapping.h"
 
 #include "ui_MyDocument.h"
 
@@ -276,15 +277,17 @@ bool MyDocument::printFractal(QPrinter &printer)
         return false;
     }
     // The painter starts at the corner of the area inside the margins.
-    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-    const QRectF area(QPointF(0, 0), page.size());
+    drawPage(painter, printer.pageRect(QPrinter::DevicePixel).size());
+    return painter.end();
+}
+
+void MyDocument::drawPage(QPainter &painter, QSizeF area)
+{
     // One scale for x and y, as on screen and in the quick export: the
     // largest centred square, whatever the shape of the window.
-    const qreal side = qMin(area.width(), area.height());
-    const QRectF target(area.center() - QPointF(side / 2, side / 2), QSizeF(side, side));
+    const QRectF target = centredSquare(area);
     if (_fractalView)
         _fractalView->drawFractalAsImage(painter, target);
-    return painter.end();
 }
 
 } // namespace attractor

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QPainter;
 class QPrinter;
 
 namespace Ui {
@@ -44,6 +45,8 @@ public:
     // Paints the attractor on printer's page, fitted and centred; false
     // (and the user told why) when the printer cannot be drawn on.
     bool printFractal(QPrinter &printer);
+    // The printed picture on an area of this size, from the painter's origin.
+    void drawPage(QPainter &painter, QSizeF area);
 
 public slots:
     void showHelp();

@@ -151,15 +151,10 @@ void MyOpenGLView::setModel(EditableFractal *model)
 
 void MyOpenGLView::setFractal(FracPtr fractal)
 {
-    if (!fractal) {
-        setModel(nullptr);
-        return;
-    }
     if (!_ownModel)
         _ownModel = std::make_unique<EditableFractal>();
-    const bool same = _model == _ownModel.get() && _ownModel->sharedFractal() == fractal;
-    setModel(_ownModel.get());
-    if (!same)
+    setModel(fractal ? _ownModel.get() : nullptr);
+    if (fractal)
         _ownModel->resetFractal(std::move(fractal));
 }
 

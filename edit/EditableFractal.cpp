@@ -136,6 +136,8 @@ void EditableFractal::replaceFractal(const QvFrac &fractal, const QString &stepN
 
 void EditableFractal::resetFractal(FracPtr fractal)
 {
+    if (fractal && fractal == _fractal)
+        return;
     _undoStack->clear();
     _fractal = fractal ? std::move(fractal) : QvFrac::defaultFractal();
     _selected = -1;

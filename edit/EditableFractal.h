@@ -79,7 +79,7 @@ public:
     void replaceFractal(const QvFrac &fractal, const QString &stepName);
     // Not an edit: the fractal read from a file or reverted to. Takes the
     // object as it is, selects nothing and clears the history, whose steps
-    // belonged to the fractal that went.
+    // belonged to the fractal that went; the object already held is no change.
     void resetFractal(FracPtr fractal);
 
     static QString stepName(MapEdit kind);

@@ -18,9 +18,6 @@ namespace attractor {
 
 namespace {
 
-// The probability slider's range: the exponent of a map's area in its weight.
-constexpr double kMaxProbability = 2.0;
-
 template <class Number>
 QString shortest(Number v)
 {
@@ -191,7 +188,7 @@ void InfoPanel::applyField(QLineEdit *field)
     // The centre stays inside the frame, as when dragged.
     else if ((field == _fields.tx || field == _fields.ty) && !(v >= kFrameMin && v <= kFrameMax))
         reason = tr("Translation must be between -2 and 2");
-    else if (field == _fields.probability && !(v >= 0.0 && v <= kMaxProbability))
+    else if (field == _fields.probability && !(v >= 0.0 && v <= static_cast<double>(kMaxProbability)))
         reason = tr("Probability must be between 0 and 2");
     if (!reason.isEmpty()) {
         field->setText(shown);

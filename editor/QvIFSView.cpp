@@ -16,32 +16,21 @@ namespace attractor {
 
 namespace {
 
-constexpr double kFullTurn = 6.28318530718;
-constexpr double kQuarterTurn = 1.570796326795;
 constexpr double kTick = 3.0;
-constexpr int kMaxTransformsForNew = 10;
 constexpr float kSliderSlack = 1e-6f;
-constexpr float kMaxProbability = 2.0f;
 
 // Colours from documents are not clamped; a painter needs 0..1 (and no NaN).
-float unit(float v)
-{
-    if (!(v > 0.0f))
-        return 0.0f;
-    return v > 1.0f ? 1.0f : v;
-}
-
 QColor paintColor(_rgb_color c, float alpha)
 {
-    return QColor::fromRgbF(unit(c.r), unit(c.g), unit(c.b), unit(alpha));
+    return QColor::fromRgbF(clampedUnit(c.r), clampedUnit(c.g), clampedUnit(c.b), clampedUnit(alpha));
 }
 
 // The colour blended 38 % toward opaque black, alpha included.
 QColor darkened(_rgb_color c)
 {
     constexpr float f = 0.38f;
-    return QColor::fromRgbF(unit(c.r * (1 - f)), unit(c.g * (1 - f)), unit(c.b * (1 - f)),
-                            unit(c.a * (1 - f) + f));
+    return QColor::fromRgbF(clampedUnit(c.r * (1 - f)), clampedUnit(c.g * (1 - f)), clampedUnit(c.b * (1 - f)),
+                            clampedUnit(c.a * (1 - f) + f));
 }
 
 // Square ends and mitred corners, as the glyph outlines were designed with.
@@ -138,15 +127,10 @@ void QvIFSView::setModel(EditableFractal *model)
 
 void QvIFSView::setFractal(FracPtr fractal)
 {
-    if (!fractal) {
-        setModel(nullptr);
-        return;
-    }
     if (!_ownModel)
         _ownModel = std::make_unique<EditableFractal>();
-    const bool same = _model == _ownModel.get() && _ownModel->sharedFractal() == fractal;
-    setModel(_ownModel.get());
-    if (!same)
+    setModel(fractal ? _ownModel.get() : nullptr);
+    if (fractal)
         _ownModel->resetFractal(std::move(fractal));
 }
 

@@ -10,11 +10,9 @@
 #include <QPointF>
 #include <QPointer>
 #include <QSizeF>
-#include <QTransform>
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 class QAbstractButton;
 
@@ -167,6 +165,11 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
+    static constexpr double kFullTurn = 6.28318530718;
+    static constexpr double kQuarterTurn = 1.570796326795;
+    // New Map stops adding here; documents may hold any number.
+    static constexpr int kMaxTransformsForNew = 10;
+
     void modelChanged();
     void mapRemoved(int index);
     void mapInserted(int index);
@@ -175,6 +178,7 @@ private:
     void commitKeyEdit(MapEdit kind, const QvTransform &next);
     bool copySelection();
     void addMapCopy(const QvTransform &value, const QString &name);
+    void moveSelectionBy(double dx, double dy);
     void rotateSelectionBy(double step);
     void changeSelectionScaleBy(double dx, double dy);
     void showControls();

@@ -14,10 +14,7 @@ namespace attractor {
 namespace {
 
 constexpr double kRotationStep = 0.017453292519944444;
-constexpr double kFullTurn = 6.28318530718;
-constexpr double kQuarterTurn = 1.570796326795;
 constexpr double kScaleStep = 0.01;
-constexpr int kMaxTransformsForNew = 10;
 // Keys pressed further apart than this start a new undo step.
 constexpr qint64 kKeyPauseMs = 1000;
 
@@ -45,34 +42,29 @@ void QvIFSView::moveRight()
 
 void QvIFSView::moveSelectionXBy(float dx)
 {
-    const QvTransform *selected = selection();
-    if (!selected)
-        return;
-    const QPointF t = selected->translation();
-    const double x = t.x() + static_cast<double>(dx);
-    // Also refuses a NaN step (a view without area).
-    if (!(x <= kFrameMax && x >= kFrameMin)) {
-        refuse(this, tr("The centre of a map stays between -2 and 2"));
-        return;
-    }
-    QvTransform next = *selected;
-    next.setTranslation({x, t.y()});
-    commitKeyEdit(MapEdit::Move, next);
+    moveSelectionBy(static_cast<double>(dx), 0.0);
 }
 
 void QvIFSView::moveSelectionYBy(float dy)
 {
+    moveSelectionBy(0.0, static_cast<double>(dy));
+}
+
+void QvIFSView::moveSelectionBy(double dx, double dy)
+{
     const QvTransform *selected = selection();
     if (!selected)
         return;
-    const QPointF t = selected->translation();
-    const double y = t.y() + static_cast<double>(dy);
-    if (!(y <= kFrameMax && y >= kFrameMin)) {
+    const QPointF to = selected->translation() + QPointF(dx, dy);
+    // Only the moved axis is checked, so a map a document left outside the
+    // frame can still come back; a NaN step (a view without area) is refused.
+    const auto inside = [](double v) { return v <= kFrameMax && v >= kFrameMin; };
+    if (!((dx == 0.0 || inside(to.x())) && (dy == 0.0 || inside(to.y())))) {
         refuse(this, tr("The centre of a map stays between -2 and 2"));
         return;
     }
     QvTransform next = *selected;
-    next.setTranslation({t.x(), y});
+    next.setTranslation(to);
     commitKeyEdit(MapEdit::Move, next);
 }
 

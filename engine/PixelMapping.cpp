@@ -13,13 +13,19 @@ PixelMapping stretchedFrame(QSizeF size)
     return m;
 }
 
-PixelMapping centredFrame(QSizeF size)
+QRectF centredSquare(QSizeF size)
 {
     const double side = static_cast<float>(std::min(size.width(), size.height()));
+    return {(size.width() - side) / 2.0, (size.height() - side) / 2.0, side, side};
+}
+
+PixelMapping centredFrame(QSizeF size)
+{
+    const QRectF square = centredSquare(size);
     PixelMapping m;
-    m.scaleX = m.scaleY = side / (kFrameMax - kFrameMin);
-    m.originX = (size.width() - side) / 2.0;
-    m.originY = (size.height() - side) / 2.0;
+    m.scaleX = m.scaleY = square.width() / (kFrameMax - kFrameMin);
+    m.originX = square.x();
+    m.originY = square.y();
     return m;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRectF>
 #include <QSizeF>
 
 namespace attractor {
@@ -32,6 +33,9 @@ struct PixelMapping {
         return {(pixel.x() - originX) / scaleX + left, (pixel.y() - originY) / scaleY + bottom};
     }
 };
+
+// The largest square centred in an area of this size.
+QRectF centredSquare(QSizeF size);
 
 // The standard frame spread over the whole picture (stretched when it is not
 // square), as the exports draw it.

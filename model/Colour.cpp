@@ -41,10 +41,9 @@ _rgb_color colourShowingOn(_rgb_color background, int index)
 {
     // Relative luminance of the background as shown: over black where it is
     // transparent, with out-of-range and NaN components taken as the nearest.
-    const auto unit = [](float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; };
-    const float alpha = unit(background.a);
-    const float luminance =
-        alpha * (0.2126f * unit(background.r) + 0.7152f * unit(background.g) + 0.0722f * unit(background.b));
+    const float alpha = clampedUnit(background.a);
+    const float luminance = alpha * (0.2126f * clampedUnit(background.r) + 0.7152f * clampedUnit(background.g)
+                                     + 0.0722f * clampedUnit(background.b));
     // Hues a golden angle apart, so maps added one after another differ;
     // light on a dark background, dark on a light one.
     const float hue = std::fmod(0.13f + 0.381966f * static_cast<float>(index < 0 ? 0 : index), 1.0f);

@@ -18,6 +18,12 @@ using RgbColor = _rgb_color;
 
 _rgb_color defaultRGBColor();
 
+// A component as shown: clamped to 0..1, NaN as 0.
+inline float clampedUnit(float v)
+{
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
+
 QColor colorFromRGBColor(_rgb_color colour);
 
 // An opaque colour that stands out against the background, for the index-th

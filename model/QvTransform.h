@@ -19,6 +19,10 @@ struct _t_matrix {
 };
 using TMatrix = _t_matrix;
 
+// The largest probability parameter the editor offers: the exponent of a
+// map's area in its weight runs from 0 (all maps alike) to 2.
+inline constexpr float kMaxProbability = 2.0f;
+
 // One map of the fractal, kept as the parameters the user edits. Setters store
 // what they get: no validation, no clamping, no notification.
 class QvTransform
