@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
@@ -23,6 +24,18 @@ namespace attractor {
 using SaveAnswer = Prompts::SaveAnswer;
 // Any reader accepts it; its count lies below the iteration slider's range.
 inline const QByteArray kSmallDoc = "{\"n\": 50, \"transforms\": [{\"sx\": 0.5, \"sy\": 0.5, \"p\": 1}]}";
+
+// The document window's action with this shortcut.
+inline QAction *action(MyDocument *d, const QKeySequence &keys)
+{
+    for (QAction *a : d->window()->actions()) {
+        if (a->shortcuts().contains(keys))
+            return a;
+    }
+    ADD_FAILURE() << "no action for " << keys.toString().toStdString();
+    return nullptr;
+}
+inline void trigger(MyDocument *d, const char *keys) { action(d, QKeySequence(QLatin1String(keys)))->trigger(); }
 
 // A document controller whose dialogs the test answers from the fields below,
 // recording what was asked, every error report and every beep.

@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPrinter>
+#include <QUndoStack>
 
 #include <vector>
 
@@ -172,6 +174,30 @@ TEST_F(DocumentTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
     EXPECT_FALSE(d->isDocumentEdited());
 }
 
+// However the window is shaped, the page shows the picture square: the
+// largest square of the printable area, centred in it.
+TEST_F(DocumentTest, PrintedPictureIsTheLargestCentredSquare)
+{
+    MyDocument *d = newDocument();
+    d->window()->resize(1200, 520);
+    d->window()->show();
+    settle();
+    for (const QSize area : {QSize(300, 200), QSize(160, 240)}) {
+        QImage page(area, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        d->drawPage(painter, area);
+        painter.end();
+        QRect printed;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (page.pixel(x, y) != qRgb(255, 255, 255))
+                    printed |= QRect(x, y, 1, 1);
+        const int side = std::min(area.width(), area.height());
+        EXPECT_EQ(printed, QRect((area.width() - side) / 2, (area.height() - side) / 2, side, side));
+    }
+}
+
 TEST_F(DocumentTest, RevertAsksBeforeThrowingEditsAway)
 {
     struct Row { const char *file; bool edited, answer, reverted; }; // asked when edited
@@ -186,6 +212,8 @@ TEST_F(DocumentTest, RevertAsksBeforeThrowingEditsAway)
         EXPECT_EQ(_revertAsked, row.edited ? 1 : 0) << row.file;
         EXPECT_EQ(document->fractal()->transforms()->size(), row.reverted || !row.edited ? 1u : 2u) << row.file;
         EXPECT_EQ(document->isDocumentEdited(), row.edited && !row.reverted) << row.file;
+        // The steps of the discarded edits go with them: Undo cannot replay them.
+        EXPECT_EQ(document->undoStack()->count(), row.edited && !row.reverted ? 1 : 0) << row.file;
         EXPECT_TRUE(sharedByCanvases(document)) << row.file;
     }
 }

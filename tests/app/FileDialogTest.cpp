@@ -1,6 +1,5 @@
 #include "app/Prompts.h"
 #include "canvas/GlViewSupport.h"
-#include "support/OpenWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -8,139 +7,105 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <sys/stat.h>
+#include <functional>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace attractor {
 namespace {
 
-using namespace std::chrono_literals;
-
-// A folder as a user may come upon one: documents and a file without a known
-// extension, FIFOs (a reader would wait for a writer for ever) and a
-// subfolder holding more of each.
-class Folder
+// A folder with a document, a file whose name says nothing of its type (the
+// kind Qt would open to guess) and a subfolder holding more, watched for any
+// file opened in it: listing a folder opens only the folder.
+class WatchedFolder
 {
 public:
-    Folder()
+    WatchedFolder()
+        : _inotify(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
-        EXPECT_TRUE(_dir.isValid());
-        EXPECT_TRUE(QDir(_dir.path()).mkdir(QStringLiteral("inner")));
-        for (const char *name : {"a.frac", "notes", "inner/deep.frac", "inner/deep"})
-            write(name);
-        for (const char *name : {"pipe", "pipe.frac", "inner/deep pipe"}) {
-            const QString fifo = path(name);
-            EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0) << name;
-            fifos << fifo;
+        EXPECT_TRUE(_dir.isValid() && QDir(_dir.path()).mkdir(QStringLiteral("inner")));
+        for (const char *name : {"a.frac", "notes", "inner/deep"}) {
+            QFile file(path(name));
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write("{ 'n': 10 }\n") > 0);
         }
+        for (const char *folder : {".", "inner"})
+            EXPECT_GE(inotify_add_watch(_inotify, QFile::encodeName(path(folder)).constData(), IN_OPEN), 0);
     }
-    QString path(const char *name) const { return _dir.filePath(QString::fromLatin1(name)); }
-    QStringList folders() const { return {_dir.path(), path("inner")}; }
-    QStringList fifos;
+    ~WatchedFolder() { ::close(_inotify); }
+    QString path(const char *name) const { return QDir::cleanPath(_dir.filePath(QString::fromLatin1(name))); }
+    // The files opened since the watch began.
+    QStringList opened() const
+    {
+        QStringList names;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t size; (size = ::read(_inotify, buffer, sizeof buffer)) > 0;) {
+            for (char *p = buffer; p < buffer + size; p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len) {
+                const auto *event = reinterpret_cast<const inotify_event *>(p);
+                if (!(event->mask & IN_ISDIR) && event->len > 0)
+                    names << QFile::decodeName(event->name);
+            }
+        }
+        return names;
+    }
 
 private:
-    void write(const char *name) const
-    {
-        QFile file(path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write("{ 'n': 10, 'transforms': [] }\n") > 0) << name;
-    }
     QTemporaryDir _dir;
+    int _inotify;
 };
 
-// Whether the dialog's model shows path with its type worked out.
-bool typed(QFileSystemModel *model, const QString &path)
-{
-    const QModelIndex index = model->index(path);
-    return index.isValid() && !model->type(index).isEmpty();
-}
-
-// Browses dialog as a user would: into the folder, with every file shown
-// where the dialog offers that, then into the subfolder; each listing is
-// waited for to its end.
-void browse(QFileDialog *dialog, const Folder &folder)
+// Browses as a user would: into the folder with every file shown where the
+// dialog offers that, then into the subfolder, each listing to its end.
+void browse(QFileDialog *dialog, const WatchedFolder &folder)
 {
     ASSERT_NE(dialog, nullptr);
     auto *model = dialog->findChild<QFileSystemModel *>();
     ASSERT_NE(model, nullptr) << "not a dialog drawn by Qt";
-    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-    const auto loadedOr = [&](const char *name, auto shown) {
-        const QString path = QDir::cleanPath(folder.path(name));
-        return QTest::qWaitFor([&] {
-            for (const QList<QVariant> &arguments : loaded) {
-                if (QDir::cleanPath(arguments.at(0).toString()) == path)
-                    return true;
-            }
-            return shown();
-        }, 20000);
+    const auto typed = [model](const QString &path) {
+        return QTest::qWaitFor([&] { return !model->type(model->index(path)).isEmpty(); }, 20000);
     };
     dialog->setDirectory(folder.path("."));
-    // The folder may have been listed before the spy began: its subfolder shows then.
-    EXPECT_TRUE(loadedOr(".", [&] { return typed(model, folder.path("inner")); }));
+    EXPECT_TRUE(typed(folder.path("inner")));
     const QString allFiles = dialog->nameFilters().filter(QStringLiteral("(*)")).value(0);
-    if (!allFiles.isEmpty()) {
+    if (!allFiles.isEmpty())
         dialog->selectNameFilter(allFiles);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return typed(model, folder.path("notes")) && typed(model, folder.path("a.frac")); }, 20000));
-    }
+    EXPECT_TRUE(typed(folder.path("notes")) && typed(folder.path("a.frac")));
     dialog->setDirectory(folder.path("inner"));
-    EXPECT_TRUE(loadedOr("inner", [] { return false; }));
-    // Time for any late icon or type look-up.
-    QTest::qWait(300);
+    EXPECT_TRUE(typed(folder.path("inner/deep")));
+    QTest::qWait(300); // time for any late icon or type look-up
 }
 
-// Runs browse on the application-modal dialog that `ask` shows, then closes it.
-template <class Ask>
-void browseModal(const Folder &folder, Ask ask)
+// Open, Save and the export panel list folders without reading a file to
+// guess its type: in /proc or beside a FIFO such a read never returns.
+TEST(FileChoosers, ListFoldersWithoutOpeningAFile)
 {
-    bool browsed = false;
-    QTimer::singleShot(0, qApp, [&] {
-        QFileDialog *dialog = nullptr;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return (dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())); }, 10000));
-        browse(dialog, folder);
-        browsed = true;
-        if (dialog)
-            dialog->reject();
-    });
-    ask();
-    EXPECT_TRUE(browsed);
-}
-
-// Listing a folder never opens a file in it: no document is read to guess
-// its type, and no FIFO is ever waited on.
-TEST(FileChoosers, OpenAndSaveListFoldersWithoutOpeningAFile)
-{
-    const Folder folder;
-    QStringList opened = {QStringLiteral("not asked")};
-    QString saved = QStringLiteral("not asked");
-    {
-        const OpenWatch watch(folder.folders(), folder.fifos, 120s);
-        ASSERT_TRUE(watch.watching());
-        browseModal(folder, [&] { opened = Prompts::openPaths(nullptr); });
-        browseModal(folder, [&] { saved = Prompts::savePath(nullptr, folder.path("Untitled.frac")); });
-        EXPECT_TRUE(watch.opened().isEmpty()) << "opened: " << watch.opened().join(QStringLiteral(", ")).toStdString();
+    const WatchedFolder folder;
+    for (const auto &ask : std::initializer_list<std::function<void()>>{
+             [] { EXPECT_TRUE(Prompts::openPaths(nullptr).isEmpty()); },
+             [&] { EXPECT_TRUE(Prompts::savePath(nullptr, folder.path("Untitled.frac")).isEmpty()); }}) {
+        QTimer::singleShot(0, qApp, [&] {
+            QFileDialog *dialog = nullptr;
+            EXPECT_TRUE(QTest::qWaitFor([&] { return (dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())); }, 10000));
+            browse(dialog, folder);
+            if (dialog)
+                dialog->reject();
+        });
+        ask();
     }
-    EXPECT_EQ(opened, QStringList()) << "cancelled";
-    EXPECT_EQ(saved, QString()) << "cancelled";
-}
-
-TEST(FileChoosers, ExportSavePanelListsFoldersWithoutOpeningAFile)
-{
-    const Folder folder;
     FracPtr fractal = QvFrac::defaultFractal();
     fractal->setIterations(1000);
     auto view = test::shownView({120, 120}, fractal);
-    const OpenWatch watch(folder.folders(), folder.fifos, 120s);
-    ASSERT_TRUE(watch.watching());
     view->exportToJPG();
     auto *dialog = view->window()->findChild<QFileDialog *>();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
     browse(dialog, folder);
-    dialog->reject();
-    EXPECT_TRUE(watch.opened().isEmpty()) << "opened: " << watch.opened().join(QStringLiteral(", ")).toStdString();
+    if (dialog)
+        dialog->reject();
+    const QStringList opened = folder.opened();
+    EXPECT_TRUE(opened.isEmpty()) << "opened: " << opened.join(QStringLiteral(", ")).toStdString();
 }
 
 } // namespace

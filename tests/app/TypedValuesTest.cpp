@@ -1,15 +1,15 @@
 #include "AppFixture.h"
 #include "model/QvTransform.h"
+#include "persistence/DocumentFormat.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QSlider>
 #include <QStatusBar>
 #include <QTest>
 #include <QUndoStack>
+
+#include <functional>
 
 namespace attractor {
 namespace {
@@ -18,60 +18,50 @@ using TypedValues = AppFixture;
 using Field = QLineEdit *QvIFSView::InfoFields::*;
 
 QLineEdit *field(MyDocument *d, Field f) { return d->ifsView()->infoFields().*f; }
-void type(MyDocument *d, Field f, const QString &text)
-{
-    field(d, f)->setText(text);
-    emit field(d, f)->editingFinished();
-}
-QString status(MyDocument *d) { return d->window()->statusBar()->currentMessage(); }
 QLineEdit *iterField(MyDocument *d) { return d->window()->findChild<QLineEdit *>(QStringLiteral("iterField")); }
-void typeIterations(MyDocument *d, const QString &text)
+void type(QLineEdit *field, const char *text)
 {
-    iterField(d)->setText(text);
-    emit iterField(d)->editingFinished();
+    field->setText(QString::fromUtf8(text));
+    emit field->editingFinished();
 }
 
-// A refused value beeps, says why in the window's status bar, changes
-// nothing and shows the value it had again.
-TEST_F(TypedValues, RefusedValuesSayWhyAndChangeNothing)
+// Text that is no map, and typed values out of range or no number: each
+// beeps, says why in the status bar, changes nothing and shows the old value.
+TEST_F(TypedValues, RefusedInputSaysWhyAndChangesNothing)
 {
     MyDocument *d = newDocument();
     d->model()->select(0);
-    const QvTransform before = d->model()->map(0);
-    const int32_t iterations = d->fractal()->iterations();
-    struct Case { Field field; const char *text; const char *reason; };
-    for (const Case &c : {Case{&QvIFSView::InfoFields::probability, "-0.5", "Probability must be between 0 and 2"},
-                          Case{&QvIFSView::InfoFields::probability, "2.5", "Probability must be between 0 and 2"},
-                          Case{&QvIFSView::InfoFields::probability, "inf", "“inf” is not a number"},
-                          Case{&QvIFSView::InfoFields::sx, "abc", "“abc” is not a number"},
-                          Case{&QvIFSView::InfoFields::tx, "2.5", "Translation must be between -2 and 2"},
-                          Case{&QvIFSView::InfoFields::ty, "-2.01", "Translation must be between -2 and 2"}}) {
+    const QByteArray before = jsonRepresentation(*d->fractal()).toUtf8();
+    const auto typed = [d](Field f, const char *text) { return [=] { type(field(d, f), text); }; };
+    const auto pasted = [d](const char *text) {
+        return [=] { QApplication::clipboard()->setText(QLatin1String(text)), trigger(d, "Ctrl+V"); };
+    };
+    const char *probability = "Probability must be between 0 and 2", *centre = "Translation must be between -2 and 2";
+    const char *count = "Iterations must be a whole number from 0 to 2147483647";
+    const std::pair<std::function<void()>, const char *> cases[] = {
+        {pasted("hello"), "The clipboard holds no map"},
+        {pasted("{'type':'frac', 'n':5}"), "The clipboard holds no map"},
+        {typed(&QvIFSView::InfoFields::probability, "-0.5"), probability},
+        {typed(&QvIFSView::InfoFields::probability, "2.5"), probability},
+        {typed(&QvIFSView::InfoFields::probability, "1e39"), "“1e39” is not a number"}, // beyond 32-bit floats
+        {typed(&QvIFSView::InfoFields::sy, "nan"), "“nan” is not a number"},
+        {typed(&QvIFSView::InfoFields::tx, "2.5"), centre},
+        {typed(&QvIFSView::InfoFields::ty, "-2.01"), centre},
+        {[d] { type(iterField(d), "-5"); }, count},
+        {[d] { type(iterField(d), "3000000000"); }, count},
+        {[d] { type(iterField(d), "1.5"); }, count},
+    };
+    for (const auto &[act, reason] : cases) {
         d->window()->statusBar()->clearMessage();
         const int beeps = _beeps;
-        const QString shown = field(d, c.field)->text();
-        type(d, c.field, QString::fromUtf8(c.text));
-        EXPECT_EQ(status(d), QString::fromUtf8(c.reason)) << c.text;
-        EXPECT_EQ(_beeps, beeps + 1) << c.text;
-        EXPECT_EQ(field(d, c.field)->text(), shown) << c.text;
+        act();
+        EXPECT_EQ(d->window()->statusBar()->currentMessage(), QString::fromUtf8(reason));
+        EXPECT_EQ(_beeps, beeps + 1) << reason;
     }
-    for (const char *text : {"-5", "abc", "3000000000", "1.5"}) {
-        d->window()->statusBar()->clearMessage();
-        typeIterations(d, QLatin1String(text));
-        EXPECT_EQ(status(d), QStringLiteral("Iterations must be a whole number from 0 to 2147483647")) << text;
-        EXPECT_EQ(iterField(d)->text(), QString::number(iterations));
-    }
-    const QvTransform &after = d->model()->map(0);
-    EXPECT_TRUE(after.translation() == before.translation() && after.scale() == before.scale()
-                && after.probability() == before.probability());
-    EXPECT_EQ(d->fractal()->iterations(), iterations);
+    EXPECT_EQ(field(d, &QvIFSView::InfoFields::probability)->text(), QStringLiteral("1"));
+    EXPECT_EQ(iterField(d)->text(), QStringLiteral("200000"));
+    EXPECT_EQ(jsonRepresentation(*d->fractal()).toUtf8(), before);
     EXPECT_EQ(d->undoStack()->count(), 0);
-    // Refusing the last map's deletion says why too.
-    d->window()->statusBar()->clearMessage();
-    for (int i = 0; i < 2; ++i)
-        d->model()->removeMap(0, QStringLiteral("Delete Map"));
-    d->model()->select(0);
-    d->ifsView()->deleteTransform();
-    EXPECT_EQ(status(d), QStringLiteral("A fractal keeps at least one map"));
 }
 
 // Each typed field is one step named after it; any count the engine draws
@@ -80,29 +70,22 @@ TEST_F(TypedValues, EachFieldIsAStepOfItsOwnName)
 {
     MyDocument *d = newDocument();
     d->model()->select(1);
-    struct Case { Field field; const char *text; const char *undo; };
-    for (const Case &c : {Case{&QvIFSView::InfoFields::tx, "0.25", "Undo Set Translation X"},
-                          Case{&QvIFSView::InfoFields::ty, "-0.75", "Undo Set Translation Y"},
-                          Case{&QvIFSView::InfoFields::sx, "0.3", "Undo Set Scale X"},
-                          Case{&QvIFSView::InfoFields::sy, "-0.4", "Undo Set Scale Y"},
-                          Case{&QvIFSView::InfoFields::degrees, "30", "Undo Set Rotation"},
-                          Case{&QvIFSView::InfoFields::probability, "0", "Undo Set Probability"}}) {
-        const int steps = d->undoStack()->count();
-        type(d, c.field, QLatin1String(c.text));
-        EXPECT_EQ(d->undoStack()->count(), steps + 1) << c.undo;
-        EXPECT_EQ(d->undoStack()->undoText(), QString::fromLatin1(c.undo).mid(5));
+    for (const auto &[f, text, name] : {std::tuple{&QvIFSView::InfoFields::tx, "0.25", "Set Translation X"},
+                                        {&QvIFSView::InfoFields::ty, "-0.75", "Set Translation Y"},
+                                        {&QvIFSView::InfoFields::sx, "0.3", "Set Scale X"},
+                                        {&QvIFSView::InfoFields::sy, "-0.4", "Set Scale Y"},
+                                        {&QvIFSView::InfoFields::degrees, "30", "Set Rotation"},
+                                        {&QvIFSView::InfoFields::probability, "0", "Set Probability"}}) {
+        type(field(d, f), text);
+        EXPECT_EQ(d->undoStack()->undoText(), QLatin1String(name));
     }
+    EXPECT_EQ(d->undoStack()->count(), 6);
     const QvTransform &m = d->model()->map(1);
-    EXPECT_EQ(m.translation(), QPointF(0.25, -0.75));
-    EXPECT_EQ(m.scale(), QPointF(0.3, -0.4));
+    EXPECT_TRUE(m.translation() == QPointF(0.25, -0.75) && m.scale() == QPointF(0.3, -0.4) && m.probability() == 0.0f);
     EXPECT_FLOAT_EQ(m.rotation(), static_cast<float>(30 * 3.14159265358979 / 180));
-    EXPECT_EQ(m.probability(), 0.0f);
-
-    typeIterations(d, QStringLiteral("2000000000"));
+    type(iterField(d), "2000000000");
     EXPECT_EQ(d->fractal()->iterations(), 2000000000);
-    EXPECT_EQ(d->undoStack()->undoText(), QStringLiteral("Change Iterations"));
-    d->undoStack()->undo();
-    EXPECT_EQ(d->fractal()->iterations(), 200000);
+    trigger(d, "Ctrl+Z");
     EXPECT_EQ(iterField(d)->text(), QStringLiteral("200000"));
 }
 
@@ -124,7 +107,6 @@ TEST_F(TypedValues, ClickingElsewhereAppliesTheTypedValue)
     EXPECT_EQ(d->model()->map(2).probability(), 1.0f);
     EXPECT_EQ(d->model()->selectedIndex(), 2);
     EXPECT_EQ(d->undoStack()->count(), 1);
-    EXPECT_EQ(d->undoStack()->undoText(), QStringLiteral("Set Probability"));
     EXPECT_EQ(p->text(), QStringLiteral("1")) << "the panel shows the newly selected map";
 }
 
@@ -132,20 +114,16 @@ TEST_F(TypedValues, ClickingElsewhereAppliesTheTypedValue)
 TEST_F(TypedValues, CopiesAtTheEdgeStayInsideTheFrame)
 {
     MyDocument *d = newDocument();
-    d->model()->select(0);
-    type(d, &QvIFSView::InfoFields::tx, QStringLiteral("2"));
-    type(d, &QvIFSView::InfoFields::ty, QStringLiteral("-2"));
-    d->ifsView()->duplicate();
-    EXPECT_EQ(d->model()->map(3).translation(), QPointF(1.9, -1.9));
-    d->model()->select(1);
-    type(d, &QvIFSView::InfoFields::tx, QStringLiteral("-2"));
-    type(d, &QvIFSView::InfoFields::ty, QStringLiteral("2"));
-    d->ifsView()->copy();
-    d->ifsView()->paste();
-    EXPECT_EQ(d->model()->map(4).translation(), QPointF(-1.9, 1.9));
-    d->model()->select(2);
-    d->ifsView()->duplicate();
-    EXPECT_EQ(d->model()->map(5).translation(), QPointF(0.1, 0.9)) << "inside, the offset is as before";
+    const auto copyOf = [d](int index, const char *x, const char *y) {
+        d->model()->select(index);
+        type(field(d, &QvIFSView::InfoFields::tx), x);
+        type(field(d, &QvIFSView::InfoFields::ty), y);
+        trigger(d, "Ctrl+D");
+        return d->model()->map(d->model()->mapCount() - 1).translation();
+    };
+    EXPECT_EQ(copyOf(0, "2", "-2"), QPointF(1.9, -1.9));
+    EXPECT_EQ(copyOf(1, "-2", "2"), QPointF(-1.9, 1.9));
+    EXPECT_EQ(copyOf(2, "0", "1"), QPointF(0.1, 0.9)) << "inside, the offset is as before";
 }
 
 } // namespace

@@ -30,17 +30,6 @@ QByteArray state(MyDocument *d)
     return bytes;
 }
 
-QAction *action(MyDocument *d, const QKeySequence &keys)
-{
-    for (QAction *a : d->window()->actions()) {
-        if (a->shortcuts().contains(keys))
-            return a;
-    }
-    ADD_FAILURE() << "no action for " << keys.toString().toStdString();
-    return nullptr;
-}
-
-void trigger(MyDocument *d, const char *keys) { action(d, QKeySequence(QLatin1String(keys)))->trigger(); }
 void select(MyDocument *d, int index) { d->ifsView()->setSelection(d->fractal()->transforms()->at(size_t(index)).get()); }
 void key(MyDocument *d, Qt::Key k, Qt::KeyboardModifiers m, int times) { while (times--) QTest::keyClick(d->ifsView(), k, m); }
 template <class W>
@@ -183,28 +172,6 @@ TEST_F(UndoTest, MapPastesIntoAnotherWindowAndFromFileText)
     EXPECT_EQ(to->fractal()->transforms()->back()->scale(), QPointF(0.125, 0.75));
     EXPECT_EQ(to->undoStack()->count(), 2);
     EXPECT_EQ(_beeps, 0);
-}
-
-// Pasted text that is no map and typed values that are no number for the
-// field beep and change nothing.
-TEST_F(UndoTest, InputThatIsNoMapOrNumberIsRefused)
-{
-    MyDocument *d = newDocument();
-    select(d, 0);
-    const QByteArray before = state(d);
-    for (const char *text : {"hello", "{'type':'frac', 'n':5}", "{'tx':1, 'ty':"}) {
-        QApplication::clipboard()->setText(QLatin1String(text));
-        trigger(d, "Ctrl+V");
-    }
-    const QString shown = d->ifsView()->infoFields().ty->text();
-    type(d, &QvIFSView::InfoFields::ty, "abc");
-    type(d, &QvIFSView::InfoFields::sy, "nan");
-    type(d, &QvIFSView::InfoFields::probability, "1e39"); // beyond 32-bit floats
-    type(d, &QvIFSView::InfoFields::tx, "2.5");           // outside the square
-    EXPECT_EQ(_beeps, 7);
-    EXPECT_EQ(d->ifsView()->infoFields().ty->text(), shown);
-    EXPECT_EQ(state(d), before);
-    EXPECT_EQ(d->undoStack()->count(), 0);
 }
 
 } // namespace

@@ -39,6 +39,25 @@ TEST(TipsPlacement, BesideTheDocumentOrCoveringTheLeastOfIt)
         EXPECT_EQ(Using::besideWindow(owner, QSize(520, 560), QRect(0, 30, 1280, 870)), expected) << owner.x() << "," << owner.y();
 }
 
+// Tips show at the first start; closing the tips window keeps them from the
+// next start, and opening them again brings them back; a document closing
+// with its tips open is no answer about them.
+TEST_F(WindowTest, ClosingTheTipsKeepsThemFromTheNextStartUntilOpenedAgain)
+{
+    EXPECT_TRUE(Using::showTipsOnLaunch());
+    MyDocument *first = newDocument();
+    action(first, QKeySequence::HelpContents)->trigger();
+    ASSERT_TRUE(first->helpWindow() && first->helpWindow()->isVisible());
+    first->helpWindow()->close();
+    EXPECT_FALSE(Using::showTipsOnLaunch());
+    MyDocument *second = newDocument();
+    action(second, QKeySequence::HelpContents)->trigger();
+    EXPECT_TRUE(Using::showTipsOnLaunch());
+    second->window()->close();
+    settle();
+    EXPECT_TRUE(Using::showTipsOnLaunch());
+}
+
 // Quit asks about a running export and each edited document and stops at the
 // first refusal; stopping the export leaves no file.
 TEST_F(WindowTest, QuitAsksAboutTheExportAndEachEditedDocument)

@@ -18,7 +18,6 @@ struct MapSpec {
     QPointF translation{0, 0};
     _rgb_color colour{1, 1, 1, 1};
     float probability = 1.0f;
-    float rotation = 0.0f;
 };
 
 inline FracPtr makeFractal(const std::vector<MapSpec> &maps, int32_t iterations = 200000,
@@ -26,9 +25,8 @@ inline FracPtr makeFractal(const std::vector<MapSpec> &maps, int32_t iterations 
 {
     auto list = std::make_shared<TransformList>();
     for (const MapSpec &m : maps) {
-        auto t = std::make_shared<QvTransform>(m.scale, m.rotation, m.translation, m.colour);
-        t->setProbability(m.probability);
-        list->push_back(t);
+        list->push_back(std::make_shared<QvTransform>(m.scale, 0.0f, m.translation, m.colour));
+        list->back()->setProbability(m.probability);
     }
     return std::make_shared<QvFrac>(list, iterations, background);
 }
@@ -47,7 +45,7 @@ inline QRgba64 rgba16(_rgb_color c)
 
 inline QRgba64 pixelAt(const QImage &image, int x, int y)
 {
-    return reinterpret_cast<const QRgba64 *>(image.constScanLine(y))[x];
+    return image.convertToFormat(QImage::Format_RGBA64).pixelColor(x, y).rgba64();
 }
 
 // Pixels whose colour differs from `colour` (an 8-bit image compares in 8 bits).
@@ -57,7 +55,7 @@ inline std::vector<QPoint> pixelsOtherThan(const QImage &source, QRgba64 colour)
     std::vector<QPoint> found;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (pixelAt(image, x, y) != colour)
+            if (reinterpret_cast<const QRgba64 *>(image.constScanLine(y))[x] != colour)
                 found.emplace_back(x, y);
     return found;
 }

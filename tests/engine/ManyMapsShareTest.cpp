@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -18,7 +16,6 @@ namespace {
 
 // The generator yields 0 .. 2^31 - 1.
 constexpr double kDraws = 2147483648.0;
-const float nan = std::numeric_limits<float>::quiet_NaN();
 
 // Scales (some mirrored, some flat) and exponents that vary between
 // neighbours, so that a weight taken from the wrong map shows; the flat maps
@@ -33,106 +30,68 @@ std::vector<MapSpec> variedMaps(int count)
     return maps;
 }
 
-struct ShareCase {
-    int count;
-    std::vector<size_t> notANumber; // weights that are not a number: no draws
-    std::vector<size_t> infinite;   // 0 to the power -1: all draws, shared equally
-    std::vector<double> expected;   // each map's share of the draws, as a fraction
-};
-
 // Each map's share is its area to the power of its probability (never under
 // 0.01) against the sum, to within the rounding of each bound to a whole draw.
+// A weight that is not a number gets no draws; infinite ones (0 to the power
+// -1) share all draws equally; with no usable weight the last map takes all.
 TEST(ManyMapsShare, EachMapGetsDrawsInProportionToItsWeight)
 {
-    auto proportional = [](int count, std::vector<size_t> skip) {
-        std::vector<double> w;
-        for (const MapSpec &m : variedMaps(count))
-            w.push_back(std::max(0.01, std::pow(std::fabs(m.scale.x() * m.scale.y()), double(m.probability))));
-        for (size_t i : skip)
-            w[i] = 0;
-        const double sum = std::accumulate(w.begin(), w.end(), 0.0);
-        for (double &x : w)
-            x /= sum;
-        return w;
-    };
-    std::vector<double> lastOnly(101, 0.0), thirds(130, 0.0);
-    lastOnly.back() = 1;
-    for (size_t i : {7u, 50u, 129u})
-        thirds[i] = 1.0 / 3;
-    std::vector<size_t> all(101);
-    std::iota(all.begin(), all.end(), 0);
-    const ShareCase cases[] = {
-        {101, {}, {}, proportional(101, {})},
-        {1000, {}, {}, proportional(1000, {})},
-        {120, {0, 3, 60, 119}, {}, proportional(120, {0, 3, 60, 119})},
-        {130, {90}, {7, 50, 129}, thirds},
-        {101, all, {}, lastOnly}, // no usable weight: the last map takes all
-    };
     // Up to 100 maps the game keeps drawing from the 100-slot table.
     EXPECT_TRUE(buildChaosTables(*makeFractal(variedMaps(100))).bound.empty());
-    for (const ShareCase &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.count << " maps");
-        std::vector<MapSpec> maps = variedMaps(c.count);
-        for (size_t i : c.notANumber)
-            maps[i].probability = nan;
-        for (size_t i : c.infinite)
+    std::vector<size_t> all(101);
+    std::iota(all.begin(), all.end(), 0);
+    // Maps, those whose weight is not a number, infinite ones.
+    for (auto [count, notANumber, infinite] :
+         {std::tuple{101, std::vector<size_t>{}, std::vector<size_t>{}}, {1000, {}, {}}, {120, {0, 3, 60, 119}, {}},
+          {130, {90}, {7, 50, 129}}, {101, all, {}}}) {
+        SCOPED_TRACE(testing::Message() << count << " maps");
+        std::vector<MapSpec> maps = variedMaps(count);
+        std::vector<double> expected;
+        for (const MapSpec &m : maps)
+            expected.push_back(std::max(0.01, std::pow(std::fabs(m.scale.x() * m.scale.y()), double(m.probability))));
+        for (size_t i : notANumber) {
+            maps[i].probability = std::numeric_limits<float>::quiet_NaN();
+            expected[i] = 0;
+        }
+        if (!infinite.empty())
+            expected.assign(maps.size(), 0.0);
+        for (size_t i : infinite) {
             maps[i] = {.scale = {0, 0}, .probability = -1};
+            expected[i] = 1;
+        }
+        if (notANumber.size() == maps.size())
+            expected.back() = 1;
+        const double sum = std::accumulate(expected.begin(), expected.end(), 0.0);
         const ChaosTables t = buildChaosTables(*makeFractal(maps));
         ASSERT_EQ(t.bound.size(), maps.size());
         EXPECT_EQ(t.bound.back(), 2147483648u);
         for (size_t i = 0; i < maps.size(); ++i) {
             const double share = double(t.bound[i]) - (i > 0 ? double(t.bound[i - 1]) : 0.0);
-            EXPECT_NEAR(share, c.expected[i] * kDraws, 1.0 + 1e-5 * c.expected[i] * kDraws) << i;
+            EXPECT_NEAR(share, expected[i] / sum * kDraws, 1.0 + 1e-5 * expected[i] / sum * kDraws) << i;
         }
     }
 }
 
-// Map 0 of 101 weighs w against 100 maps of 1 and lifts the walker by 1000;
-// map i > 0 is constant at (i, 0).
-ChaosTables firstMapWeighing(float w)
-{
-    std::vector<MapSpec> maps{{.scale = {double(w), 1}, .translation = {0, 1000}, .probability = 1}};
-    for (int i = 1; i <= 100; ++i)
-        maps.push_back({.scale = {0, 0}, .translation = {double(i), 0}, .probability = 0});
-    return buildChaosTables(*makeFractal(maps));
-}
-
-// A draw equal to a bound belongs to the next map; one below it to this map.
-// Map 0's weight is bisected (positive floats order as their bits do) to put
-// its bound exactly on a draw of the game, or one above it.
+// Map 0 of 101 lifts the walker by 1000; map i > 0 is constant at (i, 0). The
+// first plotted point's draw is put on map 0's bound, then just below it.
 TEST(ManyMapsShare, ADrawOnABoundGoesToTheNextMap)
 {
-    const uint32_t seed = 11;
-    const int32_t n = kWarmUpIterations + 1 + 20000;
-    GlibcRandom random(seed);
-    std::vector<uint32_t> draws(n - 1); // the draws of iterations 1 .. n-1
-    for (uint32_t &d : draws)
-        d = static_cast<uint32_t>(random.next());
-    const uint32_t reachableLo = firstMapWeighing(0.02f).bound[0] + 1, reachableHi = firstMapWeighing(0.5f).bound[0];
-    int checked[2] = {0, 0}; // draws just below a bound, draws on one
-    for (size_t p = 0; p + kWarmUpIterations < draws.size() && (checked[0] < 2 || checked[1] < 2); ++p) {
-        const uint32_t draw = draws[p + kWarmUpIterations];
-        for (int onBound = 0; onBound < 2 && draw >= reachableLo && draw < reachableHi; ++onBound) {
-            uint32_t lo = std::bit_cast<uint32_t>(0.02f), hi = std::bit_cast<uint32_t>(0.5f);
-            while (lo < hi) {
-                const uint32_t mid = lo + (hi - lo) / 2;
-                (firstMapWeighing(std::bit_cast<float>(mid)).bound[0] < draw + 1 - onBound ? lo = mid + 1 : hi = mid);
-            }
-            const ChaosTables t = firstMapWeighing(std::bit_cast<float>(lo));
-            if (t.bound[0] != draw + 1 - onBound || checked[onBound]++ >= 2)
-                continue;
-            float x = 0, y = 0;
-            size_t at = 0;
-            runChaosGame(t, n, seed, [&](float px, float py, float, float, float) {
-                if (at++ == p)
-                    x = px, y = py;
-            });
-            // Map 1 sits at (1, 0); map 0 lifts the walker to 1000 or more.
-            EXPECT_TRUE(onBound ? x == 1.0f && y == 0.0f : y >= 1000.0f) << "draw " << draw << ", on bound " << onBound;
-        }
+    std::vector<MapSpec> maps{{.scale = {1, 1}, .translation = {0, 1000}}};
+    for (int i = 1; i <= 100; ++i)
+        maps.push_back({.scale = {0, 0}, .translation = {double(i), 0}, .probability = 0});
+    ChaosTables t = buildChaosTables(*makeFractal(maps));
+    uint32_t seed = 0, draw = t.bound[1];
+    while (draw >= t.bound[1]) {
+        GlibcRandom random(++seed);
+        for (int k = 0; k <= kWarmUpIterations; ++k)
+            draw = static_cast<uint32_t>(random.next());
     }
-    EXPECT_GE(checked[0], 2);
-    EXPECT_GE(checked[1], 2);
+    for (const bool onBound : {true, false}) {
+        t.bound[0] = onBound ? draw : draw + 1;
+        float x = 0, y = -1;
+        runChaosGame(t, kWarmUpIterations + 2, seed, [&](float px, float py, float, float, float) { x = px, y = py; });
+        EXPECT_TRUE(onBound ? x == 1.0f && y == 0.0f : y >= 1000.0f) << "draw " << draw << ", on bound " << onBound;
+    }
 }
 
 } // namespace

@@ -12,93 +12,68 @@ using namespace attractor::test;
 
 namespace {
 
-// Records what an export reports; one walker, so a redraw gives the same picture.
+// Records what a PNG export reports; one walker, so a redraw gives the same picture.
 struct ExportLog {
     QStringList statuses;
-    int increments = 0;
-    int cancelDisabled = 0;
-    int cancelAtIncrement = 0;
+    int increments = 0, cancelDisabled = 0, cancelAtIncrement = 0;
     std::atomic<bool> cancel{false};
     QString error;
-    QByteArray run(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect)
+    QByteArray run(const ChaosTables &tables, int32_t iterations, const QRectF &rect)
     {
-        ExportCallbacks c;
-        c.status = [this](const QString &s) { statuses << s; };
-        c.progressIncrement = [this] {
-            if (++increments == cancelAtIncrement)
-                cancel = true;
-        };
-        c.disableCancel = [this] { ++cancelDisabled; };
-        c.cancel = &cancel;
-        c.threads = 1;
-        return hiResImageData(code, tables, iterations, rect, c, &error);
+        const ExportCallbacks c{.status = [this](const QString &s) { statuses << s; },
+                                .progressIncrement = [this] { cancel = ++increments == cancelAtIncrement || cancel; },
+                                .disableCancel = [this] { ++cancelDisabled; }, .cancel = &cancel, .threads = 1, .density = {}};
+        return hiResImageData(kImageFormatPNG, tables, iterations, rect, c, &error);
     }
 };
 
-TEST(RasterBackEnd, SingleContractionLightsOnlyThePixelOfItsFixedPointOpaque)
+// Fixed point (1.005, -0.505): column 300 and, from the bottom, row 149 of
+// 400 x 400, reached long before the warm-up ends.
+TEST(RasterBackEnd, PlotsPastTheWarmUpOpaqueOverTheBackgroundIncludingAlpha)
 {
-    // Fixed point (1.005, -0.505): column 300 and, from the bottom, row 149 of 400 x 400.
-    const _rgb_color background{0.1f, 0.1f, 0.1f, 0.5f};
-    const FracPtr fractal = makeFractal(
-        {{.scale = {0.5, 0.5}, .translation = {0.5025, -0.2525}, .colour = {0.2f, 0.4f, 0.6f, 0.3f}}}, 50000, background);
-    const QImage image = draw(fractal, {400, 400});
-    ASSERT_EQ(image.format(), QImage::Format_RGBA64);
-    EXPECT_EQ(pixelsOtherThan(image, rgba16(background)), std::vector{QPoint(300, 399 - 149)});
-    EXPECT_EQ(pixelAt(image, 300, 250), rgba16({0.2f, 0.4f, 0.6f, 1.0f}));
-}
-
-TEST(RasterBackEnd, FillsEveryUnplottedPixelWithTheBackgroundIncludingAlpha)
-{
-    const std::vector<MapSpec> maps{{}, {.translation = {1, 1}}};
+    const std::vector<MapSpec> contraction{{.translation = {0.5025, -0.2525}, .colour = {0.2f, 0.4f, 0.6f, 0.3f}}};
     const _rgb_color bg{0.2f, 0.3f, 0.4f, 0.6f};
+    const std::vector<QPoint> none, fixedPoint{QPoint(300, 399 - 149)};
     // Out-of-range background colours are clamped.
     for (auto [background, iterations, withMaps, lit] :
-         {std::tuple{bg, -7, true, 0u}, {bg, 1001, true, 0u}, {bg, 1002, true, 1u}, {_rgb_color{1, 1, 1, 1}, 100000, false, 0u},
-          {_rgb_color{1.5f, -0.2f, 0.5f, 2}, 0, true, 0u}}) {
-        const QImage image = draw(makeFractal(withMaps ? maps : std::vector<MapSpec>{}, iterations, background), {64, 48});
-        ASSERT_EQ(image.size(), QSize(64, 48));
-        EXPECT_EQ(pixelsOtherThan(image, rgba16(background)).size(), lit) << iterations;
+         {std::tuple{bg, -7, true, none}, {bg, 1001, true, none}, {bg, 1002, true, fixedPoint},
+          {bg, 50000, true, fixedPoint}, {_rgb_color{1, 1, 1, 1}, 100000, false, none},
+          {_rgb_color{1.5f, -0.2f, 0.5f, 2}, 0, true, none}}) {
+        const QImage image = draw(makeFractal(withMaps ? contraction : std::vector<MapSpec>{}, iterations, background),
+                                  {400, 400});
+        ASSERT_EQ(image.format(), QImage::Format_RGBA64);
+        EXPECT_EQ(pixelsOtherThan(image, rgba16(background)), lit) << iterations;
+        for (const QPoint &p : lit)
+            EXPECT_EQ(pixelAt(image, p.x(), p.y()), rgba16({0.2f, 0.4f, 0.6f, 1.0f}));
     }
 }
 
-struct SizeCase {
-    QRectF rect;
-    QSize size; // empty: refused
-};
-
-class ImageSize : public testing::TestWithParam<SizeCase> {};
-
-TEST_P(ImageSize, IsTheTruncatedRectangleOrRefusedWithAReason)
+// Sizes are truncated; too small, not a number or over 4 GiB at 8 bytes a pixel is refused.
+TEST(ImageSize, IsTheTruncatedRectangleOrRefusedWithAReason)
 {
-    const SizeCase &c = GetParam();
-    const FracPtr fractal = QvFrac::defaultFractal();
-    const QImage image = hiResBitmapInsideRect(buildChaosTables(*fractal), 5000, c.rect);
-    EXPECT_EQ(image.isNull() ? QSize() : image.size(), c.size);
-    EXPECT_EQ(imageSizeError(c.rect).isEmpty(), !c.size.isEmpty());
-    if (c.size.isEmpty()) {
-        ExportLog log;
-        EXPECT_TRUE(log.run(kImageFormatPNG, buildChaosTables(*fractal), 5000, c.rect).isEmpty());
-        EXPECT_FALSE(log.error.isEmpty());
-        EXPECT_TRUE(log.statuses.isEmpty());
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    for (auto [rect, size] : {std::pair{QRectF(0, 0, 1.9, 1.2), QSize(1, 1)}, {QRectF(0, 0, 0.9, 10), QSize()},
+                              {QRectF(0, 0, nan, 10), QSize()}, {QRectF(0, 0, 3e9, 1), QSize()},
+                              {QRectF(0, 0, 40000, 20000), QSize()}}) {
+        const QImage image = hiResBitmapInsideRect(tables, 5000, rect);
+        EXPECT_EQ(image.isNull() ? QSize() : image.size(), size) << rect.width();
+        EXPECT_EQ(imageSizeError(rect).isEmpty(), !size.isEmpty());
+        if (size.isEmpty()) {
+            ExportLog log;
+            EXPECT_TRUE(log.run(tables, 5000, rect).isEmpty());
+            EXPECT_FALSE(log.error.isEmpty());
+            EXPECT_TRUE(log.statuses.isEmpty());
+        }
     }
 }
 
-const double nan = std::numeric_limits<double>::quiet_NaN();
-
-INSTANTIATE_TEST_SUITE_P(Sizes, ImageSize,
-                         testing::Values(SizeCase{{0, 0, 1.9, 1.2}, {1, 1}}, SizeCase{{0, 0, 0.9, 10}, {}},
-                                         SizeCase{{0, 0, nan, 10}, {}}, SizeCase{{0, 0, 3e9, 1}, {}},
-                                         // 6.4 GB at 8 bytes a pixel.
-                                         SizeCase{{0, 0, 40000, 20000}, {}}));
-
-TEST(RasterBackEnd, ProgressIsOneIncrementPerNinetyFifthOfTheIterations)
+TEST(Export, ProgressIsOneIncrementPerNinetyFifthOfTheIterations)
 {
     for (auto [iterations, expected] : {std::pair(94, 0), {95, 94}, {1000000, 95}}) {
-        int increments = 0;
-        DrawObserver observer;
-        observer.progressIncrement = [&] { ++increments; };
-        hiResBitmapInsideRect(buildChaosTables(*QvFrac::defaultFractal()), iterations, QRectF(0, 0, 40, 40), &observer);
-        EXPECT_EQ(increments, expected) << iterations;
+        ExportLog log;
+        log.run(buildChaosTables(*QvFrac::defaultFractal()), iterations, QRectF(0, 0, 40, 40));
+        EXPECT_EQ(log.increments, expected) << iterations;
     }
 }
 
@@ -110,8 +85,7 @@ TEST(Export, CancelAtTheFirstIncrementGivesNoDataAndTakesOneSeed)
     std::srand(4);
     ExportLog log;
     log.cancelAtIncrement = 1;
-    EXPECT_TRUE(log.run(kImageFormatPNG, buildChaosTables(*QvFrac::defaultFractal()), 1000000, QRectF(0, 0, 200, 200))
-                    .isEmpty());
+    EXPECT_TRUE(log.run(buildChaosTables(*QvFrac::defaultFractal()), 1000000, QRectF(0, 0, 200, 200)).isEmpty());
     EXPECT_EQ(std::rand(), next);
     EXPECT_EQ(log.statuses, QStringList{QStringLiteral("Cancelling...")});
     EXPECT_EQ(log.increments, 1);
@@ -126,19 +100,14 @@ TEST(Export, PngIsTheLosslessSixteenBitBitmap)
     const ChaosTables tables = buildChaosTables(*fractal);
     ExportLog log;
     std::srand(6);
-    const QByteArray png = log.run(kImageFormatPNG, tables, 200000, QRectF(0, 0, 800, 600));
+    const QByteArray png = log.run(tables, 200000, QRectF(0, 0, 800, 600));
     EXPECT_EQ(log.statuses, QStringList{QStringLiteral("Writing image file...")});
     EXPECT_EQ(log.cancelDisabled, 1);
-    EXPECT_EQ(log.increments, 95);
     // IHDR: bit depth 16, colour type 6 (RGBA), not interlaced.
     ASSERT_GT(png.size(), 29) << log.error.toStdString();
     EXPECT_EQ(png.mid(24, 5), QByteArray("\x10\x06\0\0\0", 5));
-    const QImage decoded = QImage::fromData(png, "PNG");
-    EXPECT_EQ(decoded.format(), QImage::Format_RGBA64);
-    // The middle of the hole is never plotted.
-    EXPECT_EQ(pixelAt(decoded, 400, 450), rgba16(fractal->bgColor()));
     std::srand(6);
-    EXPECT_EQ(decoded, hiResBitmapInsideRect(tables, 200000, QRectF(0, 0, 800, 600)));
+    EXPECT_EQ(QImage::fromData(png, "PNG"), hiResBitmapInsideRect(tables, 200000, QRectF(0, 0, 800, 600)));
 }
 
 // Noise in every sample with runs of one colour between (what the filter
@@ -169,18 +138,6 @@ QImage density(const FracPtr &fractal, QSize size, DensityOptions options, int t
     return draw(fractal, size, &observer);
 }
 
-// Colour c at coverage `share` over the background, premultiplied and divided out again.
-void expectOver(QRgba64 pixel, _rgb_color c, double share, _rgb_color bg)
-{
-    const double a = share + bg.a * (1 - share);
-    const auto channel = [&](double v, double b) { return float((v * share + b * bg.a * (1 - share)) / a); };
-    const QRgba64 expected = rgba16({channel(c.r, bg.r), channel(c.g, bg.g), channel(c.b, bg.b), float(a)});
-    EXPECT_NEAR(pixel.red(), expected.red(), 1);
-    EXPECT_NEAR(pixel.green(), expected.green(), 1);
-    EXPECT_NEAR(pixel.blue(), expected.blue(), 1);
-    EXPECT_NEAR(pixel.alpha(), expected.alpha(), 1);
-}
-
 // Fixed point (1.005, -0.505): column 150, row 74 from the bottom of 200 x 200
 // (300 and 149 of 400 x 400), and one sample of the S x S there at full
 // coverage. Up to 2 million samples each walker counts on a grid of its
@@ -188,12 +145,12 @@ void expectOver(QRgba64 pixel, _rgb_color c, double share, _rgb_color bg)
 TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
 {
     const _rgb_color bg{0.1f, 0.2f, 0.3f, 0.5f}, colour{0.2f, 0.4f, 0.6f, 1};
-    // Not a number counts as black; out of range is clamped. A game of 9 or
-    // 500 points is counted as fully as a long one.
+    // Not a number counts as black; out of range is clamped. A game of 9
+    // points is counted as fully as a long one.
     for (auto [side, supersample, threads, given, shown, iterations] :
-         {std::tuple{200, 1, 1, colour, colour, 1501}, {200, 1, 1, colour, colour, 1010},
-          {200, 1, 3, colour, colour, 400000}, {200, 2, 2, colour, colour, 400000},
-          {200, 4, 1, colour, colour, 400000}, {400, 4, 1, colour, colour, 1010}, {400, 4, 2, colour, colour, 400000},
+         {std::tuple{200, 1, 1, colour, colour, 1010}, {200, 1, 3, colour, colour, 400000},
+          {200, 2, 2, colour, colour, 400000}, {200, 4, 1, colour, colour, 400000},
+          {400, 4, 1, colour, colour, 1010}, {400, 4, 2, colour, colour, 400000},
           {200, 3, 1, _rgb_color{std::numeric_limits<float>::quiet_NaN(), 1, 1, 1}, _rgb_color{0, 1, 1, 1}, 400000},
           {200, 3, 1, _rgb_color{2, -1, 0.5, 1}, _rgb_color{1, 0, 0.5, 1}, 400000}}) {
         SCOPED_TRACE(testing::Message() << side << " S=" << supersample << " n=" << iterations);
@@ -203,7 +160,14 @@ TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
         ASSERT_EQ(image.size(), QSize(side, side));
         const QPoint lit = side == 200 ? QPoint(150, 199 - 74) : QPoint(300, 399 - 149);
         EXPECT_EQ(pixelsOtherThan(image, rgba16(bg)), std::vector{lit});
-        expectOver(pixelAt(image, lit.x(), lit.y()), shown, 1.0 / (supersample * supersample), bg);
+        // The colour at coverage 1 / S^2 over the background, premultiplied and divided out again.
+        const double share = 1.0 / (supersample * supersample), a = share + bg.a * (1 - share);
+        const auto over = [&](double v, double b) { return float((v * share + b * bg.a * (1 - share)) / a); };
+        const QRgba64 got = pixelAt(image, lit.x(), lit.y()),
+                      want = rgba16({over(shown.r, bg.r), over(shown.g, bg.g), over(shown.b, bg.b), float(a)});
+        for (auto [g, w] : {std::pair{got.red(), want.red()}, {got.green(), want.green()}, {got.blue(), want.blue()},
+                            {got.alpha(), want.alpha()}})
+            EXPECT_NEAR(g, w, 1);
     }
 }
 
@@ -225,56 +189,47 @@ TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGamma)
     }
 }
 
-// A hundred constant maps, one of them at (1, 0): of 1,000,000 points its
-// pixel takes about 10,000, on any number of walkers. Its coverage shows
-// the count: one walker's hits left out would take it to about half, a 4 %
-// dimmer coverage.
-TEST(DensityWalkers, AllCountTowardsTheTone)
+// A hundred constant maps, one of them at (1, 0) and one outside the
+// drawing square: of 1,000,000 points the first's pixel takes about 10,000,
+// on any number of walkers and either kind of grid, and the outside one
+// counts nowhere. One walker's hits left out would take it to about half, a
+// 4 % dimmer coverage.
+TEST(DensityWalkers, AllCountTowardsTheToneAndPointsOutsideNowhere)
 {
-    std::vector<MapSpec> maps(99, MapSpec{.scale = {0, 0}, .translation = {-1, 0}});
+    std::vector<MapSpec> maps(98, MapSpec{.scale = {0, 0}, .translation = {-1, 0}});
+    maps.push_back({.scale = {0, 0}, .translation = {3, 3}});
     maps.push_back({.scale = {0, 0}, .translation = {1, 0}});
     const FracPtr fractal = makeFractal(maps, 1001001, {0, 0, 0, 0});
-    const double expected = std::pow(std::log1p(1e4) / std::log1p(9.9e5), 1 / 2.2);
+    const double expected = std::pow(std::log1p(1e4) / std::log1p(9.8e5), 1 / 2.2);
     for (const int threads : {1, 2, 3})
-        for (const int side : {4, 1600})
-            EXPECT_NEAR(pixelAt(density(fractal, {side, side}, {}, threads), side * 3 / 4, side / 2 - 1).alpha() / 65535.0,
-                        expected, 3e-3)
+        for (const int side : {4, 1600}) {
+            const QImage image = density(fractal, {side, side}, {}, threads);
+            EXPECT_NEAR(pixelAt(image, side * 3 / 4, side / 2 - 1).alpha() / 65535.0, expected, 3e-3)
                 << threads << " walkers, " << side;
+            EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
+        }
 }
 
 // The canvas's 8-bit density picture is the 16-bit one rounded, the
-// background included.
+// background included; one walker, so the same seed gives the same game.
 TEST(DensityEightBits, AreTheSixteenBitPictureRounded)
 {
     FracPtr fractal = QvFrac::defaultFractal();
     fractal->setBgColor({0.3f, 0.6f, 0.9f, 1});
-    // One walker: the same seed then gives the same game.
-    const QImage wide = density(fractal, {90, 70}, {});
+    const QImage rounded = density(fractal, {90, 70}, {}).convertToFormat(QImage::Format_RGBA8888);
     QImage narrow(90, 70, QImage::Format_RGBA8888);
     DrawObserver observer;
     observer.seed = 8;
     ASSERT_TRUE(drawDensity(narrow, QRectF(0, 0, 90, 70), buildChaosTables(*fractal), fractal->iterations(), {},
                             observer));
-    const QImage rounded = wide.convertToFormat(QImage::Format_RGBA8888);
-    int lit = 0;
+    EXPECT_EQ(narrow.pixel(0, 0), qRgb(77, 153, 230));
+    EXPECT_GT(pixelsOtherThan(narrow, pixelAt(narrow, 0, 0)).size(), 500u);
     for (int y = 0; y < 70; ++y)
         for (int x = 0; x < 90; ++x) {
             const QRgb a = narrow.pixel(x, y), b = rounded.pixel(x, y);
-            lit += a != rounded.pixel(0, 0);
-            ASSERT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)), 2)
-                << x << ", " << y;
-            ASSERT_EQ(qAlpha(a), qAlpha(b));
+            ASSERT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b))
+                          + 3 * std::abs(qAlpha(a) - qAlpha(b)), 2) << x << ", " << y;
         }
-    EXPECT_GT(lit, 500);
-    EXPECT_EQ(narrow.pixel(0, 0), qRgb(77, 153, 230));
-}
-
-// Points beyond the drawing square count nowhere, on either kind of grid.
-TEST(DensityOutside, LightsNothing)
-{
-    const FracPtr fractal = makeFractal({{.scale = {0, 0}, .translation = {3, 3}}}, 5000, {0, 0, 0, 1});
-    for (const int side : {4, 1600})
-        EXPECT_TRUE(pixelsOtherThan(density(fractal, {side, side}, {}), rgba16({0, 0, 0, 1})).empty()) << side;
 }
 
 // 16 bytes a sample, shared by the walkers, and two bytes a sample of
