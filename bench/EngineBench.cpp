@@ -90,22 +90,21 @@ BENCHMARK(BM_BareGame)->Unit(benchmark::kMillisecond);
 // and cancel as an export has them), walkers offered.
 void BM_Raster(benchmark::State &state)
 {
-    const ChaosTables tables = buildChaosTables(*fractalFor(static_cast<int>(state.range(0))));
-    const QRectF rect(0, 0, static_cast<double>(state.range(1)), static_cast<double>(state.range(2)));
+    const RenderRequest request{.tables = buildChaosTables(*fractalFor(static_cast<int>(state.range(0)))),
+                                .size = QSize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2))),
+                                .iterations = kIterations,
+                                .threads = static_cast<int>(state.range(4))};
     // The bitmap the exports draw into, on huge pages where offered.
-    QImage image = largeImage(rect.size().toSize(), QImage::Format_RGBA64);
+    QImage image = largeImage(request.size, QImage::Format_RGBA64);
     std::atomic<bool> cancel{false};
     int increments = 0;
     DrawObserver observer;
     observer.cancel = &cancel;
     observer.progressIncrement = [&increments] { ++increments; };
-    observer.threads = static_cast<int>(state.range(4));
-    DrawObserver plain;
-    plain.threads = observer.threads;
     const bool observed = state.range(3) != 0;
     std::srand(1);
     for (auto _ : state) {
-        drawRectWithQuartz(image, rect, tables, kIterations, observed ? &observer : &plain);
+        drawRectWithQuartz(image, request, observed ? &observer : nullptr);
         benchmark::ClobberMemory();
     }
     benchmark::DoNotOptimize(increments);
@@ -126,11 +125,12 @@ BENCHMARK(BM_Raster)
 // The whole export path: allocate, draw, no encoding.
 void BM_HiResBitmap(benchmark::State &state)
 {
-    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
-    const QRectF rect(0, 0, static_cast<double>(state.range(0)), static_cast<double>(state.range(1)));
+    const RenderRequest request{.tables = buildChaosTables(*QvFrac::defaultFractal()),
+                                .size = QSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))),
+                                .iterations = kIterations};
     std::srand(1);
     for (auto _ : state) {
-        QImage image = hiResBitmapInsideRect(tables, kIterations, rect);
+        QImage image = hiResBitmapInsideRect(request);
         benchmark::DoNotOptimize(image.constBits());
     }
     state.SetItemsProcessed(state.iterations() * kIterations);
@@ -143,11 +143,11 @@ BENCHMARK(BM_HiResBitmap)->Args({1000, 500})->Args({4000, 4000})->Unit(benchmark
 void BM_Encode(benchmark::State &state)
 {
     static const QImage picture = [] {
-        DrawObserver observer;
-        observer.threads = 2;
-        observer.seed = 1;
-        return hiResBitmapInsideRect(buildChaosTables(*QvFrac::defaultFractal()), 100'000'000,
-                                     QRectF(0, 0, 4000, 4000), &observer);
+        return hiResBitmapInsideRect({.tables = buildChaosTables(*QvFrac::defaultFractal()),
+                                      .size = {4000, 4000},
+                                      .iterations = 100'000'000,
+                                      .threads = 2,
+                                      .seed = 1});
     }();
     const int method = static_cast<int>(state.range(0));
     qsizetype bytes = 0;

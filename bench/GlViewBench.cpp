@@ -85,11 +85,12 @@ BENCHMARK(BM_CanvasRedraw)
 // the full redraw. Arguments: the iterations, the walkers offered.
 void BM_PlotGlPoints(benchmark::State &state)
 {
-    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
-    CanvasDraw draw;
-    draw.threads = static_cast<int>(state.range(1));
+    const RenderRequest request{.tables = buildChaosTables(*QvFrac::defaultFractal()),
+                                .size = {600, 600},
+                                .iterations = static_cast<int32_t>(state.range(0)),
+                                .threads = static_cast<int>(state.range(1))};
     for (auto _ : state)
-        benchmark::DoNotOptimize(plotGlPoints(tables, static_cast<int32_t>(state.range(0)), QSize(600, 600), 0.0f, draw));
+        benchmark::DoNotOptimize(plotGlPoints(request, 0.0f));
 }
 // The preview's count and a full redraw's, on one walker and on two.
 void plotArgs(benchmark::internal::Benchmark *b)
@@ -102,12 +103,12 @@ BENCHMARK(BM_PlotGlPoints)->Apply(plotArgs);
 // to the canvas's 8 bits included.
 void BM_PlotDensityPreview(benchmark::State &state)
 {
-    ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
-    tables.iterations = static_cast<int32_t>(state.range(0));
-    CanvasDraw draw;
-    draw.threads = static_cast<int>(state.range(1));
+    const RenderRequest request{.tables = buildChaosTables(*QvFrac::defaultFractal()),
+                                .size = {600, 600},
+                                .iterations = static_cast<int32_t>(state.range(0)),
+                                .threads = static_cast<int>(state.range(1))};
     for (auto _ : state)
-        benchmark::DoNotOptimize(plotDensityPreview(tables, QSize(600, 600), draw));
+        benchmark::DoNotOptimize(plotDensityPreview(request));
 }
 BENCHMARK(BM_PlotDensityPreview)->Apply(plotArgs);
 

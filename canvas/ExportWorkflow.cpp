@@ -352,7 +352,14 @@ void ExportWorkflow::startExport()
     setExportProgress(0);
     setExportStatus(QStringLiteral("Drawing fractal..."));
     // The worker draws from a copy, so edits made meanwhile cannot reach it.
-    ExportJob job{buildChaosTables(*fractal), static_cast<int32_t>(count), rect, _exportFileName, density};
+    RenderRequest request;
+    request.tables = buildChaosTables(*fractal);
+    request.size = imageSizeOf(rect);
+    request.iterations = static_cast<int32_t>(count);
+    request.density = density;
+    // One walker per core.
+    request.threads = 0;
+    ExportJob job{std::move(request), _exportFileName};
     _exportThread = std::thread([shared = _shared, job = std::move(job)] { doExportWithOptions(shared, job); });
 }
 
@@ -380,11 +387,13 @@ ExportCallbacks sheetCallbacks(const std::shared_ptr<ExportWorkflow::Shared> &sh
 
 } // namespace
 
-QByteArray ExportWorkflow::hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect)
+QByteArray ExportWorkflow::hiResData(int code, const RenderRequest &request)
 {
     int progress = 0;
     const std::shared_ptr<Shared> shared = _shared;
-    return hiResImageData(code, tables, iterations, rect,
+    RenderRequest everyCore = request;
+    everyCore.threads = 0;
+    return hiResImageData(code, everyCore,
                           sheetCallbacks(shared, progress, [shared](auto call) { postToOwner(shared, std::move(call)); }));
 }
 
@@ -393,9 +402,7 @@ void ExportWorkflow::doExportWithOptions(const std::shared_ptr<Shared> &shared, 
     int progress = 0;
     const auto post = [shared](std::function<void(ExportWorkflow &)> call) { postToOwner(shared, std::move(call)); };
     QString error;
-    ExportCallbacks callbacks = sheetCallbacks(shared, progress, post);
-    callbacks.density = job.density;
-    const QByteArray data = hiResImageData(kImageFormatPNG, job.tables, job.iterations, job.rect, callbacks, &error);
+    const QByteArray data = hiResImageData(kImageFormatPNG, job.request, sheetCallbacks(shared, progress, post), &error);
     QString failure;
     // A cancel that came while encoding still leaves no file behind.
     const bool cancelled = shared->cancel.load();

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/ChaosGame.h"
-#include "engine/DensityImage.h"
+#include "engine/RenderRequest.h"
 
 #include <QObject>
 #include <QPointer>
@@ -81,7 +80,7 @@ public:
     QString exportFileName() const { return _exportFileName; }
     // Encoded high-resolution data drawn on the calling thread; progress,
     // status and the cancel button reach the sheet on the main thread.
-    QByteArray hiResData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect);
+    QByteArray hiResData(int code, const RenderRequest &request);
 
     // What the export thread shares with this object; the thread keeps it
     // alive, so the workflow may go while the thread still encodes.
@@ -97,11 +96,8 @@ public:
 
 private:
     struct ExportJob {
-        ChaosTables tables;
-        int32_t iterations = 0;
-        QRectF rect;
+        RenderRequest request;
         QString path;
-        std::optional<DensityOptions> density;
     };
 
     QString proposedExportName() const;

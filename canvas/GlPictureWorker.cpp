@@ -51,15 +51,15 @@ std::shared_ptr<std::atomic<bool>> GlPictureWorker::replaceDraw()
     return _cancel;
 }
 
-quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density, int32_t preview)
+quint64 GlPictureWorker::request(RenderRequest request, int32_t preview)
 {
     const quint64 generation = ++_generation;
     std::shared_ptr<std::atomic<bool>> cancel = replaceDraw();
     ++_running;
-    _pool.start([this, tables = std::move(tables), size, density, preview, generation, cancel] {
+    _pool.start([this, request = std::move(request), preview, generation, cancel] {
         lowerThisThreadsPriority();
+        const bool density = request.density.has_value();
         CanvasDraw draw;
-        draw.threads = QThread::idealThreadCount();
         draw.cancel = cancel.get();
         draw.pausedSince = &_pausedSince;
         draw.partial = [this, generation](const QImage &growing, double done) {
@@ -74,17 +74,16 @@ quint64 GlPictureWorker::request(ChaosTables tables, QSize size, bool density, i
         // Nor are its buffers made while the window draws a frame: the
         // walkers would only stand aside right after.
         chaosStandAside(&_pausedSince, cancel.get());
-        if (density && preview > 0 && preview < tables.iterations && !cancel->load()) {
-            ChaosTables first = tables;
+        if (density && preview > 0 && preview < request.iterations && !cancel->load()) {
+            RenderRequest first = request;
             first.iterations = preview;
-            const QImage glimpse = plotDensityPreview(first, size, draw);
+            const QImage glimpse = plotDensityPreview(first, draw);
             if (!glimpse.isNull() && !cancel->load())
-                draw.partial(glimpse, double(preview) / tables.iterations);
+                draw.partial(glimpse, double(preview) / request.iterations);
         }
         QImage picture;
         if (!cancel->load())
-            picture = density ? plotDensityPreview(tables, size, draw)
-                              : plotGlPoints(tables, tables.iterations, size, 0.0f, draw);
+            picture = density ? plotDensityPreview(request, draw) : plotGlPoints(request, 0.0f, draw);
         if (!picture.isNull() && !cancel->load()) {
             // Queued: the receiver lives on the main thread. Posted events die
             // with this object, and the destructor waits for the pool first.

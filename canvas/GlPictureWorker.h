@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ChaosGame.h"
+#include "engine/RenderRequest.h"
 
 #include <QImage>
 #include <QObject>
@@ -24,11 +24,11 @@ public:
     // Abandons any draw and waits for it to stop.
     ~GlPictureWorker() override;
 
-    // Starts drawing from the given snapshot, as points or as the density
-    // picture; returns the request's generation. With `preview` iterations
-    // (fewer than the game's), a density draw first delivers the picture of
-    // that many as a partial one.
-    quint64 request(ChaosTables tables, QSize size, bool density = false, int32_t preview = 0);
+    // Starts drawing the request, as points or as the density picture;
+    // returns the request's generation. With `preview` iterations (fewer than
+    // the game's), a density draw first delivers the picture of that many as
+    // a partial one.
+    quint64 request(RenderRequest request, int32_t preview = 0);
     // Makes every running or queued draw stop at once, delivering nothing;
     // returns a generation that no draw of this worker carries.
     quint64 abandon();

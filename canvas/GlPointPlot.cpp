@@ -69,22 +69,22 @@ QImage snapshot(const QImage &image)
 
 } // namespace
 
-QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, float backgroundAlpha,
-                    const CanvasDraw &draw)
+QImage plotGlPoints(const RenderRequest &request, float backgroundAlpha, const CanvasDraw &draw)
 {
+    const QSize size = request.size;
     if (size.isEmpty())
         return {};
     QImage image(size, QImage::Format_RGBA8888);
     if (image.isNull())
         return {};
-    const _rgb_color bg = tables.bgColor;
+    const _rgb_color bg = request.tables.bgColor;
     const quint32 background = packRgba8(bg.r, bg.g, bg.b, backgroundAlpha);
     for (int row = 0; row < size.height(); ++row) {
         auto *line = reinterpret_cast<quint32 *>(image.scanLine(row));
         std::fill(line, line + size.width(), background);
     }
 
-    const int walkers = chaosWorkerCount(iterations, draw.threads);
+    const int walkers = chaosWorkerCount(request.iterations, request.threads);
     // One scratch pixel per walker, a cache line apart.
     std::vector<quint32> scratch(static_cast<size_t>(walkers) * 16);
     std::vector<CanvasPlot> plots;
@@ -93,7 +93,7 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
     for (int w = 0; w < walkers; ++w)
         plots.emplace_back(image, frame, &scratch[static_cast<size_t>(w) * 16]);
     ChaosRun run;
-    run.seed = drawSeed();
+    run.seed = request.seed ? *request.seed : drawSeed();
     run.cancel = draw.cancel;
     run.pausedSince = draw.pausedSince;
     QElapsedTimer clock;
@@ -109,27 +109,24 @@ QImage plotGlPoints(const ChaosTables &tables, int32_t iterations, QSize size, f
     };
     if (draw.partial)
         run.progressIncrement = &step;
-    return runChaosGame(tables, iterations, run, std::span<CanvasPlot>(plots)) ? image : QImage();
+    return runChaosGame(request.tables, request.iterations, run, std::span<CanvasPlot>(plots)) ? image : QImage();
 }
 
-QImage plotDensityPreview(const ChaosTables &tables, QSize size, const CanvasDraw &draw)
+QImage plotDensityPreview(const RenderRequest &request, const CanvasDraw &draw)
 {
-    if (size.isEmpty())
+    if (request.size.isEmpty())
         return {};
-    QImage image(size, QImage::Format_RGBA8888);
+    QImage image(request.size, QImage::Format_RGBA8888);
     if (image.isNull())
         return {};
     // Over a transparent background the tone mapping would live in alpha
     // alone, which the screen does not show.
-    ChaosTables opaque = tables;
-    opaque.bgColor.a = 1.0f;
+    RenderRequest opaque = request;
+    opaque.tables.bgColor.a = 1.0f;
     DrawObserver observer;
-    observer.threads = draw.threads;
     observer.cancel = draw.cancel;
     observer.pausedSince = draw.pausedSince;
-    const DensityOptions options;
-    observer.density = options;
-    if (!drawDensity(image, QRectF(QPointF(0, 0), size), opaque, opaque.iterations, options, observer))
+    if (!drawDensity(image, opaque, observer))
         return {};
     return image;
 }

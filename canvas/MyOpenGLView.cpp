@@ -226,9 +226,9 @@ void MyOpenGLView::requestRedraw()
 
 bool MyOpenGLView::requestFollowsFractal() const
 {
-    return shownFractal() && _hasRequest && _requestedSize == pictureSquare().size()
-        && (_pointPath == PointPath::GlPoints || _requestedDensity == _densityPreview)
-        && samePicture(buildChaosTables(*shownFractal()), _requested);
+    return shownFractal() && _hasRequest && _requested.size == pictureSquare().size()
+        && _requested.density.has_value() == _densityPreview
+        && samePicture(buildChaosTables(*shownFractal()), _requested.tables);
 }
 
 bool MyOpenGLView::pictureIsCurrent() const
@@ -353,17 +353,21 @@ void MyOpenGLView::paintGL()
         return;
     }
 
-    ChaosTables tables = buildChaosTables(*shownFractal());
-    const QSize square = pictureSquare().size();
+    RenderRequest request;
+    request.tables = buildChaosTables(*shownFractal());
+    request.size = pictureSquare().size();
+    request.iterations = request.tables.iterations;
+    request.threads = QThread::idealThreadCount();
+    if (_densityPreview)
+        request.density = DensityOptions{};
     if (_pointPath == PointPath::GlPoints) {
         // Drawn here and now, in full, at every redisplay.
         _worker->abandon();
         drawBackground(0.0f, false, false);
         useSquareViewport();
-        drawPoints(tables, tables.iterations);
+        drawPoints(request.tables, request.iterations);
         _gl->glFlush();
-        _requested = std::move(tables);
-        _requestedSize = square;
+        _requested = std::move(request);
         _hasRequest = true;
         _pictureGeneration = ++_requestGeneration;
         _picture = QImage();
@@ -373,33 +377,31 @@ void MyOpenGLView::paintGL()
 
     // Only a picture that would differ is drawn again: a repaint for any other
     // reason (an expose, a finished picture arriving) shows the one there is.
-    if (!_hasRequest || _requestedSize != square || _requestedDensity != _densityPreview
-        || !samePicture(tables, _requested)) {
-        _requested = tables;
-        _requestedSize = square;
-        _requestedDensity = _densityPreview;
+    if (!_hasRequest || _requested.size != request.size || _requested.density.has_value() != _densityPreview
+        || !samePicture(request.tables, _requested.tables)) {
+        _requested = request;
         _hasRequest = true;
-        if (tables.iterations <= kDirectDrawIterations) {
+        if (request.iterations <= kDirectDrawIterations) {
             // A short game is drawn here and now: the new picture is on screen
             // in this frame, so redrawing keeps up with a drag on the editor.
             _requestGeneration = _worker->abandon();
-            _picture = directPicture(tables, square);
+            _picture = directPicture(request);
             _pictureGeneration = _requestGeneration;
             _pictureOf = _requestGeneration;
             _drawDone = -1.0;
-        } else if (_densityPreview && tables.iterations >= kDensityPreviewOnWorkerFrom) {
+        } else if (_densityPreview && request.iterations >= kDensityPreviewOnWorkerFrom) {
             // The worker delivers the first part moments later; this frame
             // still shows the picture before the edit.
-            _requestGeneration = _worker->request(std::move(tables), square, true, kDirectDrawIterations);
+            _requestGeneration = _worker->request(std::move(request), kDirectDrawIterations);
             _drawDone = 0.0;
             _drawClock.start();
         } else {
             // The first part of the iterations is on screen at once, so the
             // canvas follows every edit; the worker refines it to the full count.
-            ChaosTables preview = tables;
+            RenderRequest preview = request;
             preview.iterations = _densityPreview ? kDensityPreviewIterations : kDirectDrawIterations;
-            _requestGeneration = _worker->request(std::move(tables), square, _densityPreview);
-            _picture = directPicture(preview, square);
+            _requestGeneration = _worker->request(std::move(request));
+            _picture = directPicture(preview);
             _pictureOf = _requestGeneration;
             _drawDone = double(preview.iterations) / _requested.iterations;
             _drawClock.start();
@@ -417,12 +419,9 @@ void MyOpenGLView::paintGL()
         emit pictureShown();
 }
 
-QImage MyOpenGLView::directPicture(const ChaosTables &tables, QSize square) const
+QImage MyOpenGLView::directPicture(const RenderRequest &request) const
 {
-    CanvasDraw draw;
-    draw.threads = QThread::idealThreadCount();
-    return _densityPreview ? plotDensityPreview(tables, square, draw)
-                           : plotGlPoints(tables, tables.iterations, square, 0.0f, draw);
+    return request.density ? plotDensityPreview(request) : plotGlPoints(request, 0.0f);
 }
 
 void MyOpenGLView::showPicture(const QImage &picture, quint64 generation)

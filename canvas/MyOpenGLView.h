@@ -2,7 +2,7 @@
 
 #include "edit/EditableFractal.h"
 #include "model/QvFrac.h"
-#include "engine/ChaosGame.h"
+#include "engine/RenderRequest.h"
 #include "canvas/ExportWorkflow.h"
 
 #include <QElapsedTimer>
@@ -136,7 +136,9 @@ private:
     bool requestFollowsFractal() const;
 
     // A picture drawn here and now, on every core, as points or density.
-    QImage directPicture(const ChaosTables &tables, QSize square) const;
+    QImage directPicture(const RenderRequest &request) const;
+    // The raster back end's request for the fractal shown, at the rectangle's size.
+    RenderRequest rasterRequest(const QRectF &rect) const;
     void showPicture(const QImage &picture, quint64 generation);
     void showPartialPicture(const QImage &picture, double done, quint64 generation);
     void drawProgress(double done);
@@ -157,12 +159,10 @@ private:
     QOpenGLFunctions_2_0 *_gl = nullptr;
     GlPictureWorker *_worker = nullptr;
     ExportWorkflow *_export = nullptr;
-    // What was last asked of the worker (or drawn directly) and at which size.
-    ChaosTables _requested;
-    QSize _requestedSize;
+    // What was last asked of the worker, or drawn directly.
+    RenderRequest _requested;
     bool _hasRequest = false;
     bool _densityPreview = false;
-    bool _requestedDensity = false;
     quint64 _requestGeneration = 0;
     // The newest finished picture and the request it answers; the request the
     // picture on screen (finished or not) comes from.

@@ -18,11 +18,20 @@ namespace attractor {
 
 // ---------------------------------------------------------------- Off-screen images
 
+RenderRequest MyOpenGLView::rasterRequest(const QRectF &rect) const
+{
+    RenderRequest request;
+    request.tables = buildChaosTables(*shownFractal());
+    request.iterations = iterations();
+    request.size = imageSizeOf(rect);
+    return request;
+}
+
 QImage MyOpenGLView::hiResBitmapInsideRect(const QRectF &rect)
 {
     if (!shownFractal())
         return {};
-    return attractor::hiResBitmapInsideRect(buildChaosTables(*shownFractal()), iterations(), rect);
+    return attractor::hiResBitmapInsideRect(rasterRequest(rect));
 }
 
 QImage MyOpenGLView::openGLBitmapInsideRect(const QRectF &rect)
@@ -52,7 +61,11 @@ QImage MyOpenGLView::openGLBitmapInsideRect(const QRectF &rect)
                 drawBackground(0.0f, true, true);
                 drawPoints(tables, tables.iterations);
             } else {
-                const QImage picture = plotGlPoints(tables, tables.iterations, QSize(width, height), 1.0f);
+                RenderRequest request;
+                request.tables = tables;
+                request.size = QSize(width, height);
+                request.iterations = tables.iterations;
+                const QImage picture = plotGlPoints(request, 1.0f);
                 drawBackground(0.0f, true, true);
                 drawImageQuad(picture, true);
             }
@@ -75,7 +88,7 @@ QByteArray MyOpenGLView::dataOfFormat(int code, bool hiRes, const QRectF &rect)
     if (hiRes) {
         if (!shownFractal())
             return {};
-        return _export->hiResData(code, buildChaosTables(*shownFractal()), iterations(), rect);
+        return _export->hiResData(code, rasterRequest(rect));
     }
     return encodeImage(openGLBitmapInsideRect(rect), code);
 }

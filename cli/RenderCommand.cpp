@@ -277,9 +277,12 @@ int runRenderCommand(const QStringList &args)
         printError(error);
         return ExitFailure;
     }
-    const ChaosTables tables = buildChaosTables(*fractal);
-    const int32_t iterations = arguments.iterations.value_or(fractal->iterations());
-    const QRectF rect(0, 0, arguments.width, arguments.height);
+    RenderRequest request;
+    request.tables = buildChaosTables(*fractal);
+    request.size = QSize(arguments.width, arguments.height);
+    request.iterations = arguments.iterations.value_or(fractal->iterations());
+    request.density = arguments.density;
+    request.threads = arguments.threads;
 
     InterruptGuard guard;
     StatusLine line;
@@ -287,11 +290,9 @@ int runRenderCommand(const QStringList &args)
     callbacks.status = [&line](const QString &text) { line.status(text); };
     callbacks.progressIncrement = [&line] { line.step(); };
     callbacks.cancel = &interrupted;
-    callbacks.threads = arguments.threads;
-    callbacks.density = arguments.density;
 
     line.status(QStringLiteral("Drawing fractal..."));
-    const QByteArray data = hiResImageData(arguments.format, tables, iterations, rect, callbacks, &error);
+    const QByteArray data = hiResImageData(arguments.format, request, callbacks, &error);
     if (interrupted.load()) {
         // A Ctrl-C during encoding still stops before anything is written.
         if (!line.cancelShown())

@@ -23,9 +23,9 @@ namespace attractor {
 namespace {
 
 // The frame on the grid of samples: S x S a pixel.
-PixelMapping sampleFrame(const QRectF &rect, int supersample)
+PixelMapping sampleFrame(QSizeF size, int supersample)
 {
-    PixelMapping frame = stretchedFrame(rect.size());
+    PixelMapping frame = stretchedFrame(size);
     frame.scaleX *= supersample;
     frame.scaleY *= supersample;
     return frame;
@@ -106,11 +106,11 @@ struct DensityGrid {
 class DensityPlot
 {
 public:
-    DensityPlot(DensityGrid &grid, Hit *buckets, const QRectF &rect, int supersample)
+    DensityPlot(DensityGrid &grid, Hit *buckets, const PixelMapping &frame)
         : _grid(&grid)
         , _buckets(buckets)
         , _filled(static_cast<size_t>(grid.bands) + 1, 0)
-        , _frame(sampleFrame(rect, supersample))
+        , _frame(frame)
         , _width(static_cast<double>(grid.columns))
         , _height(static_cast<double>(grid.rows))
     {
@@ -188,12 +188,12 @@ private:
 class alignas(64) OwnGridPlot
 {
 public:
-    OwnGridPlot(Cell *cells, qsizetype columns, qsizetype rows, const QRectF &rect, int supersample)
+    OwnGridPlot(Cell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame)
         : _cells(cells)
         , _spare(cells + columns * rows)
         , _columns(columns)
         , _rows(rows)
-        , _frame(sampleFrame(rect, supersample))
+        , _frame(frame)
         , _width(static_cast<double>(columns))
         , _height(static_cast<double>(rows))
     {
@@ -335,9 +335,11 @@ QString densitySizeError(const QRectF &rect, int supersample)
 namespace {
 
 template <typename Out>
-bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
-                   const DensityOptions &options, const DrawObserver &observer)
+bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserver &observer)
 {
+    const ChaosTables &tables = request.tables;
+    const int32_t iterations = request.iterations;
+    const DensityOptions options = request.density.value_or(DensityOptions{});
     using Pixel = typename Out::Pixel;
     const _rgb_color bg = tables.bgColor;
     const Pixel background = Out::pack(bg.r, bg.g, bg.b, bg.a);
@@ -356,18 +358,19 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
     const qsizetype columns = qsizetype(image.width()) * s;
     const qsizetype rows = qsizetype(image.height()) * s;
     const int walkers =
-        std::min(chaosWorkerCount(iterations, observer.threads), densityWalkers(image.size(), s, observer.threads));
+        std::min(chaosWorkerCount(iterations, request.threads), densityWalkers(image.size(), s, request.threads));
     if (walkers == 0) {
         fill();
         return false;
     }
     ChaosRun run;
-    run.seed = observer.seed ? *observer.seed : drawSeed();
+    run.seed = request.seed ? *request.seed : drawSeed();
     run.cancel = observer.cancel;
     run.pausedSince = observer.pausedSince;
     run.progressIncrement = observer.progressIncrement ? &observer.progressIncrement : nullptr;
-    const int threads = std::max(1, observer.threads);
+    const int threads = std::max(1, request.threads);
     const qsizetype cellCount = columns * rows;
+    const PixelMapping frame = sampleFrame(request.size, s);
 
     // Zero pages come from the system untouched until hit.
     std::vector<LargeBuffer> grids;
@@ -379,7 +382,7 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
             LargeBuffer own(static_cast<size_t>(cellCount + 1) * sizeof(Cell));
             if (!own)
                 break;
-            plots.emplace_back(static_cast<Cell *>(own.data()), columns, rows, rect, s);
+            plots.emplace_back(static_cast<Cell *>(own.data()), columns, rows, frame);
             grids.push_back(std::move(own));
         }
         if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<OwnGridPlot>(plots))) {
@@ -407,7 +410,7 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
             LargeBuffer bucket(static_cast<size_t>(densityBucketBytes(image.size(), s)));
             if (!bucket)
                 break;
-            plots.emplace_back(grid, static_cast<Hit *>(bucket.data()), rect, s);
+            plots.emplace_back(grid, static_cast<Hit *>(bucket.data()), frame);
             buckets.push_back(std::move(bucket));
         }
         if (plots.empty() || !runChaosGame(tables, iterations, run, std::span<DensityPlot>(plots))) {
@@ -487,15 +490,14 @@ bool drawDensityAs(QImage &image, const QRectF &rect, const ChaosTables &tables,
 
 } // namespace
 
-bool drawDensity(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
-                 const DensityOptions &options, const DrawObserver &observer)
+bool drawDensity(QImage &image, const RenderRequest &request, const DrawObserver &observer)
 {
-    if (image.isNull())
+    if (image.isNull() || image.size() != request.size)
         return false;
     if (image.format() == QImage::Format_RGBA64)
-        return drawDensityAs<Rgba16>(image, rect, tables, iterations, options, observer);
+        return drawDensityAs<Rgba16>(image, request, observer);
     if (image.format() == QImage::Format_RGBA8888)
-        return drawDensityAs<Rgba8>(image, rect, tables, iterations, options, observer);
+        return drawDensityAs<Rgba8>(image, request, observer);
     return false;
 }
 

@@ -87,6 +87,13 @@ QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds)
     return stretchedFrame(bounds.size()).toPixels(point);
 }
 
+QSize imageSizeOf(const QRectF &rect)
+{
+    if (!imageSizeError(rect).isEmpty())
+        return {};
+    return {static_cast<int>(rect.width()), static_cast<int>(rect.height())};
+}
+
 QString imageSizeError(const QRectF &rect)
 {
     const double w = std::trunc(rect.width());
@@ -111,49 +118,51 @@ using RasterPlot = BitmapPlot<quint64, Pack16>;
 
 } // namespace
 
-bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
-                        const DrawObserver *observer)
+bool drawRectWithQuartz(QImage &image, const RenderRequest &request, const DrawObserver *observer)
 {
-    if (image.format() != QImage::Format_RGBA64 || image.isNull())
+    if (image.format() != QImage::Format_RGBA64 || image.isNull() || image.size() != request.size)
         return false;
-    const _rgb_color bg = tables.bgColor;
-    fillImage(image, packRgba16(bg.r, bg.g, bg.b, bg.a), observer ? observer->threads : 1);
+    const _rgb_color bg = request.tables.bgColor;
+    fillImage(image, packRgba16(bg.r, bg.g, bg.b, bg.a), request.threads);
 
     ChaosRun run;
-    run.seed = observer && observer->seed ? *observer->seed : drawSeed();
+    run.seed = request.seed ? *request.seed : drawSeed();
     run.cancel = observer ? observer->cancel : nullptr;
     run.progressIncrement = observer && observer->progressIncrement ? &observer->progressIncrement : nullptr;
-    const int workers = chaosWorkerCount(iterations, observer ? observer->threads : 1);
+    const int workers = chaosWorkerCount(request.iterations, request.threads);
     // One scratch pixel per walker, a cache line apart.
     std::vector<quint64> scratch(static_cast<size_t>(workers) * 8);
     std::vector<RasterPlot> plots;
     plots.reserve(static_cast<size_t>(workers));
-    const PixelMapping frame = stretchedFrame(rect.size());
+    const PixelMapping frame = stretchedFrame(request.size);
     for (int w = 0; w < workers; ++w)
         plots.emplace_back(image, frame, &scratch[static_cast<size_t>(w) * 8]);
-    runChaosGame(tables, iterations, run, std::span<RasterPlot>(plots));
+    runChaosGame(request.tables, request.iterations, run, std::span<RasterPlot>(plots));
     return true;
 }
 
-QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
-                             const DrawObserver *observer)
+QString renderSizeError(const RenderRequest &request)
 {
-    const std::optional<DensityOptions> density = observer ? observer->density : std::nullopt;
-    if (!(density ? densitySizeError(rect, density->supersample) : imageSizeError(rect)).isEmpty())
+    const QRectF rect(QPointF(0, 0), request.size);
+    return request.density ? densitySizeError(rect, request.density->supersample) : imageSizeError(rect);
+}
+
+QImage hiResBitmapInsideRect(const RenderRequest &request, const DrawObserver *observer)
+{
+    if (!renderSizeError(request).isEmpty())
         return {};
-    QImage image = largeImage(QSize(static_cast<int>(rect.width()), static_cast<int>(rect.height())),
-                              QImage::Format_RGBA64);
+    QImage image = largeImage(request.size, QImage::Format_RGBA64);
     // A null image here means the allocation failed.
     if (image.isNull())
         return {};
-    if (!density) {
-        drawRectWithQuartz(image, rect, tables, iterations, observer);
+    if (!request.density) {
+        drawRectWithQuartz(image, request, observer);
         return image;
     }
     // A cancelled density draw keeps the background; failing otherwise means
     // its counts found no memory.
-    const bool drawn = drawDensity(image, rect, tables, iterations, *density, *observer);
-    return drawn || (observer->cancel && observer->cancel->load()) ? image : QImage();
+    const bool drawn = drawDensity(image, request, observer ? *observer : DrawObserver{});
+    return drawn || (observer && observer->cancel && observer->cancel->load()) ? image : QImage();
 }
 
 QByteArray encodeImage(const QImage &image, int code)
@@ -162,8 +171,7 @@ QByteArray encodeImage(const QImage &image, int code)
     return encode(image, code, QThread::idealThreadCount(), &ignored);
 }
 
-QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
-                          const ExportCallbacks &callbacks, QString *error)
+QByteArray hiResImageData(int code, const RenderRequest &asked, const ExportCallbacks &callbacks, QString *error)
 {
     QString ignored;
     if (!error)
@@ -171,18 +179,17 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     error->clear();
     // The size is checked before anything is drawn: a refused size leaves no
     // cancelled state to report.
-    const QString sizeError =
-        callbacks.density ? densitySizeError(rect, callbacks.density->supersample) : imageSizeError(rect);
-    if (!sizeError.isEmpty()) {
+    if (const QString sizeError = renderSizeError(asked); !sizeError.isEmpty()) {
         *error = sizeError;
         return {};
     }
+    RenderRequest request = asked;
+    if (request.threads <= 0)
+        request.threads = QThread::idealThreadCount();
     DrawObserver observer;
     observer.progressIncrement = callbacks.progressIncrement;
     observer.cancel = callbacks.cancel;
-    observer.threads = callbacks.threads > 0 ? callbacks.threads : QThread::idealThreadCount();
-    observer.density = callbacks.density;
-    const QImage image = hiResBitmapInsideRect(tables, iterations, rect, &observer);
+    const QImage image = hiResBitmapInsideRect(request, &observer);
     if (callbacks.cancel && callbacks.cancel->load()) {
         if (callbacks.status)
             callbacks.status(QStringLiteral("Cancelling..."));
@@ -190,21 +197,15 @@ QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iteration
     }
     if (image.isNull()) {
         *error = QStringLiteral("there is not enough memory for an image of %1 \u00d7 %2 pixels")
-                     .arg(static_cast<int>(rect.width()))
-                     .arg(static_cast<int>(rect.height()));
+                     .arg(request.size.width())
+                     .arg(request.size.height());
         return {};
     }
     if (callbacks.status)
         callbacks.status(QStringLiteral("Writing image file..."));
     if (callbacks.disableCancel)
         callbacks.disableCancel();
-    return encode(image, code, observer.threads, error);
-}
-
-QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
-                          const ExportCallbacks &callbacks)
-{
-    return hiResImageData(code, tables, iterations, rect, callbacks, nullptr);
+    return encode(image, code, request.threads, error);
 }
 
 } // namespace attractor

@@ -135,38 +135,25 @@ QPointF convertPointInBoundsToViewport(QPointF point, const QRectF &bounds);
 // Why an image of this rectangle's size (width and height truncated) cannot be
 // made, or an empty string when it can.
 QString imageSizeError(const QRectF &rect);
+// The rectangle's size in whole pixels (truncated), or an empty size where
+// imageSizeError refuses it.
+QSize imageSizeOf(const QRectF &rect);
 
-// Observes and steers a long raster draw: a progress step every
-// (iterations / 95) iterations (none when that is 0), summed over the
-// walkers and reported on the calling thread; a cancel flag polled between
-// chunks of iterations (a cancelled draw stops within a chunk and keeps what
-// it has plotted); the number of walkers offered (see chaosWorkerCount); the
-// seed (taken from rand() when not given); the density rendering instead of
-// points when given.
-struct DrawObserver {
-    std::function<void()> progressIncrement;
-    const std::atomic<bool> *cancel = nullptr;
-    int threads = 1;
-    std::optional<uint32_t> seed;
-    std::optional<DensityOptions> density;
-    // See ChaosRun::pausedSince.
-    const std::atomic<int64_t> *pausedSince = nullptr;
-};
-
-// The raster back end: a 16-bit RGBA image of the rectangle's size, filled with
+// The raster back end: a 16-bit RGBA image of the request's size, filled with
 // the background (alpha included), each plotted point filling the pixel that
 // contains it with its colour at alpha 1, upright (first row is the top); or
-// the density picture when the observer asks for it. A null image when the
+// the density picture when the request asks for it. A null image when the
 // size is refused (see imageSizeError, densitySizeError) or memory is short.
-QImage hiResBitmapInsideRect(const ChaosTables &tables, int32_t iterations, const QRectF &rect,
-                             const DrawObserver *observer = nullptr);
+QImage hiResBitmapInsideRect(const RenderRequest &request, const DrawObserver *observer = nullptr);
 
-// The raster back end into an existing Format_RGBA64 image (any other format is
-// left alone and gives false): fills the whole image with the background and
-// plots with the square mapped onto the rectangle's size, y up from the bottom
-// row. Lets a caller reuse one bitmap for several draws.
-bool drawRectWithQuartz(QImage &image, const QRectF &rect, const ChaosTables &tables, int32_t iterations,
-                        const DrawObserver *observer = nullptr);
+// The raster back end into an existing Format_RGBA64 image of the request's
+// size (anything else is left alone and gives false): fills it with the
+// background and plots, y up from the bottom row. Lets a caller reuse one
+// bitmap for several draws.
+bool drawRectWithQuartz(QImage &image, const RenderRequest &request, const DrawObserver *observer = nullptr);
+
+// Why the request's picture cannot be made at its size, or empty.
+QString renderSizeError(const RenderRequest &request);
 
 // Encodes by code: 2 JPEG at full quality (8-bit, opaque), 3 PNG (16-bit RGBA,
 // not interlaced). Any other code gives no data.
@@ -180,17 +167,12 @@ struct ExportCallbacks {
     std::function<void()> progressIncrement;
     std::function<void()> disableCancel;
     const std::atomic<bool> *cancel = nullptr;
-    // Walkers offered to the draw; 0 means one per core.
-    int threads = 0;
-    // Draws the density picture instead of points (see DensityImage.h).
-    std::optional<DensityOptions> density;
 };
-QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
-                          const ExportCallbacks &callbacks);
-// The same, saying why no data came back: empty when cancelled, otherwise the
-// refused size, the bitmap that could not be allocated, the unknown format
-// code or the encoder's complaint.
-QByteArray hiResImageData(int code, const ChaosTables &tables, int32_t iterations, const QRectF &rect,
-                          const ExportCallbacks &callbacks, QString *error);
+// Draws on one walker per core when the request offers 0. Says why no data
+// came back: empty when cancelled, otherwise the refused size, the bitmap
+// that could not be allocated, the unknown format code or the encoder's
+// complaint.
+QByteArray hiResImageData(int code, const RenderRequest &request, const ExportCallbacks &callbacks,
+                          QString *error = nullptr);
 
 } // namespace attractor

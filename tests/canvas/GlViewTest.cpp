@@ -236,9 +236,7 @@ TEST(GlPointPlot, ColoursAreStoredAsOpenGLStoresThem)
                               {_rgb_color{nan, 2.0f, -1.0f, 1}, 0, 255, 0},
                               {_rgb_color{0.4f / 255, 100.4f / 255, 1.0f, 1}, 0, 100, 255}}) {
         const FracPtr fractal = makeFractal({{.scale = {0, 0}, .colour = c}}, 5000);
-        CanvasDraw draw;
-        draw.threads = 2;
-        const QImage image = plotGlPoints(buildChaosTables(*fractal), 5000, {8, 8}, 0.0f, draw);
+        const QImage image = plotGlPoints(requestFor(fractal, {8, 8}, {.threads = 2}), 0.0f);
         ASSERT_FALSE(image.isNull());
         // The fixed point (0, 0) lights the pixel up and right of the centre.
         EXPECT_EQ(image.pixel(4, 3), qRgba(r, g, b, 255)) << r << " " << g << " " << b;
@@ -271,7 +269,7 @@ TEST(GlPictureWorker, LongDrawsGrowAndAbandonedOnesAreNeverDelivered)
     });
     const QSize size(120, 120);
     const quint64 longDraw =
-        worker.request(buildChaosTables(*makeFractal({{}, {.translation = {1, 1}}}, 2000000000)), size);
+        worker.request(requestFor(makeFractal({{}, {.translation = {1, 1}}}, 2000000000), size));
     ASSERT_TRUE(QTest::qWaitFor([&] { return partial.size() >= 3; }, 60000));
     for (size_t i = 1; i < partial.size(); ++i) {
         EXPECT_EQ(partial[i].generation, longDraw);
@@ -280,7 +278,7 @@ TEST(GlPictureWorker, LongDrawsGrowAndAbandonedOnesAreNeverDelivered)
         EXPECT_GE(partial[i].lit, partial[i - 1].lit);
     }
     // One map that lights one pixel: nothing of the long draw's picture is in it.
-    const quint64 shortDraw = worker.request(buildChaosTables(*makeFractal({{.scale = {0, 0}}}, 20000)), size);
+    const quint64 shortDraw = worker.request(requestFor(makeFractal({{.scale = {0, 0}}}, 20000), size));
     const size_t partialsBefore = partial.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !ready.empty(); }, 20000));
     QTest::qWait(300);
@@ -293,7 +291,7 @@ TEST(GlPictureWorker, LongDrawsGrowAndAbandonedOnesAreNeverDelivered)
 
     // A frame that never reaches the screen holds the walkers back a moment only.
     worker.standAside(true);
-    const quint64 held = worker.request(buildChaosTables(*makeFractal({{.scale = {0, 0}}}, 2000000)), size);
+    const quint64 held = worker.request(requestFor(makeFractal({{.scale = {0, 0}}}, 2000000), size));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.size() == 2; }, 20000));
     EXPECT_EQ(ready[1].generation, held);
 }

@@ -92,9 +92,8 @@ TEST(Walkers, SeveralLightThePixelsThatOneLightsAndCountTheSameProgress)
         int increments = 0;
         DrawObserver observer;
         observer.progressIncrement = [&] { ++increments; };
-        observer.threads = threads;
-        observer.seed = 99;
-        for (const QPoint &p : pixelsOtherThan(draw(fractal, {200, 200}, &observer), rgba16(fractal->bgColor())))
+        const QImage image = draw(fractal, {200, 200}, {.threads = threads, .seed = 99}, &observer);
+        for (const QPoint &p : pixelsOtherThan(image, rgba16(fractal->bgColor())))
             lit[threads / 3].emplace(p.x(), p.y());
         EXPECT_EQ(increments, 95) << threads;
     }

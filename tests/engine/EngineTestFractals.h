@@ -31,10 +31,18 @@ inline FracPtr makeFractal(const std::vector<MapSpec> &maps, int32_t iterations 
     return std::make_shared<QvFrac>(list, iterations, background);
 }
 
-inline QImage draw(const FracPtr &fractal, QSize size, const DrawObserver *observer = nullptr)
+// The fractal's own game at this size; the rest of the request as given.
+inline RenderRequest requestFor(const FracPtr &fractal, QSize size, RenderRequest request = {})
 {
-    return hiResBitmapInsideRect(buildChaosTables(*fractal), fractal->iterations(), QRectF(QPointF(0, 0), size),
-                                 observer);
+    request.tables = buildChaosTables(*fractal);
+    request.size = size;
+    request.iterations = fractal->iterations();
+    return request;
+}
+
+inline QImage draw(const FracPtr &fractal, QSize size, RenderRequest request = {}, const DrawObserver *observer = nullptr)
+{
+    return hiResBitmapInsideRect(requestFor(fractal, size, std::move(request)), observer);
 }
 
 inline QRgba64 rgba16(_rgb_color c)

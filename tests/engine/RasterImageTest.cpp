@@ -18,12 +18,12 @@ struct ExportLog {
     int increments = 0, cancelDisabled = 0, cancelAtIncrement = 0;
     std::atomic<bool> cancel{false};
     QString error;
-    QByteArray run(const ChaosTables &tables, int32_t iterations, const QRectF &rect)
+    QByteArray run(const ChaosTables &tables, int32_t iterations, QSize size)
     {
         const ExportCallbacks c{.status = [this](const QString &s) { statuses << s; },
                                 .progressIncrement = [this] { cancel = ++increments == cancelAtIncrement || cancel; },
-                                .disableCancel = [this] { ++cancelDisabled; }, .cancel = &cancel, .threads = 1, .density = {}};
-        return hiResImageData(kImageFormatPNG, tables, iterations, rect, c, &error);
+                                .disableCancel = [this] { ++cancelDisabled; }, .cancel = &cancel};
+        return hiResImageData(kImageFormatPNG, {.tables = tables, .size = size, .iterations = iterations}, c, &error);
     }
 };
 
@@ -52,19 +52,21 @@ TEST(RasterBackEnd, PlotsPastTheWarmUpOpaqueOverTheBackgroundIncludingAlpha)
 TEST(ImageSize, IsTheTruncatedRectangleOrRefusedWithAReason)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
     for (auto [rect, size] : {std::pair{QRectF(0, 0, 1.9, 1.2), QSize(1, 1)}, {QRectF(0, 0, 0.9, 10), QSize()},
                               {QRectF(0, 0, nan, 10), QSize()}, {QRectF(0, 0, 3e9, 1), QSize()},
                               {QRectF(0, 0, 40000, 20000), QSize()}}) {
-        const QImage image = hiResBitmapInsideRect(tables, 5000, rect);
-        EXPECT_EQ(image.isNull() ? QSize() : image.size(), size) << rect.width();
+        EXPECT_EQ(imageSizeOf(rect), size) << rect.width();
         EXPECT_EQ(imageSizeError(rect).isEmpty(), !size.isEmpty());
-        if (size.isEmpty()) {
-            ExportLog log;
-            EXPECT_TRUE(log.run(tables, 5000, rect).isEmpty());
-            EXPECT_FALSE(log.error.isEmpty());
-            EXPECT_TRUE(log.statuses.isEmpty());
-        }
+    }
+    // The engine refuses such sizes itself, before drawing anything.
+    const ChaosTables tables = buildChaosTables(*QvFrac::defaultFractal());
+    for (const QSize size : {QSize(1, 1), QSize(0, 10), QSize(40000, 20000)}) {
+        const bool refused = size != QSize(1, 1);
+        EXPECT_EQ(hiResBitmapInsideRect({.tables = tables, .size = size, .iterations = 5000}).isNull(), refused);
+        ExportLog log;
+        EXPECT_EQ(log.run(tables, 5000, size).isEmpty(), refused);
+        EXPECT_EQ(log.error.isEmpty(), !refused);
+        EXPECT_EQ(log.statuses.isEmpty(), refused);
     }
 }
 
@@ -72,7 +74,7 @@ TEST(Export, ProgressIsOneIncrementPerNinetyFifthOfTheIterations)
 {
     for (auto [iterations, expected] : {std::pair(94, 0), {95, 94}, {1000000, 95}}) {
         ExportLog log;
-        log.run(buildChaosTables(*QvFrac::defaultFractal()), iterations, QRectF(0, 0, 40, 40));
+        log.run(buildChaosTables(*QvFrac::defaultFractal()), iterations, {40, 40});
         EXPECT_EQ(log.increments, expected) << iterations;
     }
 }
@@ -85,7 +87,7 @@ TEST(Export, CancelAtTheFirstIncrementGivesNoDataAndTakesOneSeed)
     std::srand(4);
     ExportLog log;
     log.cancelAtIncrement = 1;
-    EXPECT_TRUE(log.run(buildChaosTables(*QvFrac::defaultFractal()), 1000000, QRectF(0, 0, 200, 200)).isEmpty());
+    EXPECT_TRUE(log.run(buildChaosTables(*QvFrac::defaultFractal()), 1000000, {200, 200}).isEmpty());
     EXPECT_EQ(std::rand(), next);
     EXPECT_EQ(log.statuses, QStringList{QStringLiteral("Cancelling...")});
     EXPECT_EQ(log.increments, 1);
@@ -100,14 +102,14 @@ TEST(Export, PngIsTheLosslessSixteenBitBitmap)
     const ChaosTables tables = buildChaosTables(*fractal);
     ExportLog log;
     std::srand(6);
-    const QByteArray png = log.run(tables, 200000, QRectF(0, 0, 800, 600));
+    const QByteArray png = log.run(tables, 200000, {800, 600});
     EXPECT_EQ(log.statuses, QStringList{QStringLiteral("Writing image file...")});
     EXPECT_EQ(log.cancelDisabled, 1);
     // IHDR: bit depth 16, colour type 6 (RGBA), not interlaced.
     ASSERT_GT(png.size(), 29) << log.error.toStdString();
     EXPECT_EQ(png.mid(24, 5), QByteArray("\x10\x06\0\0\0", 5));
     std::srand(6);
-    EXPECT_EQ(QImage::fromData(png, "PNG"), hiResBitmapInsideRect(tables, 200000, QRectF(0, 0, 800, 600)));
+    EXPECT_EQ(QImage::fromData(png, "PNG"), hiResBitmapInsideRect({.tables = tables, .size = {800, 600}, .iterations = 200000}));
 }
 
 // Noise in every sample with runs of one colour between (what the filter
@@ -131,11 +133,7 @@ TEST(PngEncoder, DecodesToTheSameSixteenBitPixels)
 
 QImage density(const FracPtr &fractal, QSize size, DensityOptions options, int threads = 1)
 {
-    DrawObserver observer;
-    observer.threads = threads;
-    observer.seed = 8;
-    observer.density = options;
-    return draw(fractal, size, &observer);
+    return draw(fractal, size, {.density = options, .threads = threads, .seed = 8});
 }
 
 // Fixed point (1.005, -0.505): column 150, row 74 from the bottom of 200 x 200
@@ -218,10 +216,7 @@ TEST(DensityEightBits, AreTheSixteenBitPictureRounded)
     fractal->setBgColor({0.3f, 0.6f, 0.9f, 1});
     const QImage rounded = density(fractal, {90, 70}, {}).convertToFormat(QImage::Format_RGBA8888);
     QImage narrow(90, 70, QImage::Format_RGBA8888);
-    DrawObserver observer;
-    observer.seed = 8;
-    ASSERT_TRUE(drawDensity(narrow, QRectF(0, 0, 90, 70), buildChaosTables(*fractal), fractal->iterations(), {},
-                            observer));
+    ASSERT_TRUE(drawDensity(narrow, requestFor(fractal, {90, 70}, {.seed = 8}), {}));
     EXPECT_EQ(narrow.pixel(0, 0), qRgb(77, 153, 230));
     EXPECT_GT(pixelsOtherThan(narrow, pixelAt(narrow, 0, 0)).size(), 500u);
     for (int y = 0; y < 70; ++y)

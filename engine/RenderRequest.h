@@ -1,0 +1,59 @@
+#pragma once
+
+#include "engine/ChaosGame.h"
+
+#include <QSize>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace attractor {
+
+// The density rendering: every pixel of a grid supersampled S x S counts its
+// hits and sums the walker's colour at each. Afterwards a pixel's colour is
+// the mean colour of its hits, its coverage log(1 + count) / log(1 + most)
+// raised to 1 / gamma and scaled by the brightness, composed over the
+// background; supersampled pixels are averaged down. A pixel never hit is
+// the background exactly.
+struct DensityOptions {
+    int supersample = 1;
+    double gamma = 2.2;
+    // Above 1 it acts as 1.
+    double brightness = 1.0;
+};
+
+inline constexpr int kMinSupersample = 1;
+inline constexpr int kMaxSupersample = 4;
+inline constexpr double kMinGamma = 1.0;
+inline constexpr double kMaxGamma = 4.0;
+
+// One picture asked of the engine: the canvas, the exports and the command
+// line each describe what they want in one of these.
+struct RenderRequest {
+    // The fractal as it was when the picture was asked for.
+    ChaosTables tables;
+    // In pixels; the standard frame is spread over it.
+    QSize size;
+    int32_t iterations = 0;
+    // The density picture with these options; points when none.
+    std::optional<DensityOptions> density;
+    // Walkers offered (see chaosWorkerCount); the exports take 0 as one per core.
+    int threads = 1;
+    // Taken from rand() when not given.
+    std::optional<uint32_t> seed;
+};
+
+// Observes and steers a long draw: a progress step every (iterations / 95)
+// iterations (none when that is 0), summed over the walkers and reported on
+// the calling thread; a cancel flag polled between chunks of iterations (a
+// cancelled draw stops within a chunk and keeps what it has plotted).
+struct DrawObserver {
+    std::function<void()> progressIncrement;
+    const std::atomic<bool> *cancel = nullptr;
+    // See ChaosRun::pausedSince.
+    const std::atomic<int64_t> *pausedSince = nullptr;
+};
+
+} // namespace attractor
