@@ -2,7 +2,6 @@
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
 #include "persistence/Report.h"
-#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -165,24 +164,6 @@ TEST_F(Cli, UnreadableInputOrUnwritableOutputExitsWith1NamingTheFile)
         EXPECT_TRUE(r.err.contains("attractor-cli: " + args(named, dir)[0].toUtf8() + ": ")) << r.err.toStdString();
     }
     EXPECT_EQ(files(), (QStringList{QStringLiteral("garbage.frac"), QStringLiteral("in.frac")}));
-}
-
-// A write the disk cuts short, under a file-size limit the child inherits with
-// SIGXFSZ ignored, keeps the old file and leaves no temporary one.
-TEST_F(Cli, ShortWriteKeepsTheOldFileAndExitsWithFailure)
-{
-    ASSERT_EQ(render("-o @full.png --width 400 --height 400").exitCode, 0);
-    ASSERT_GT(QFileInfo(file("full.png")).size(), 32 * 1024) << "larger than the write buffer: one write that the limit cuts";
-    writeFile(file("out.png"), "the previous picture");
-    CliRun r;
-    {
-        const FileSizeLimit limit(16 * 1024);
-        r = render("-o @out.png --width 400 --height 400");
-    }
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("attractor-cli: " + file("out.png").toUtf8())) << r.err.toStdString();
-    EXPECT_EQ(readFile(file("out.png")), QByteArray("the previous picture"));
-    EXPECT_EQ(files().size(), 3);
 }
 
 TEST_F(Cli, CtrlCCancelsLeavesNoFileAndExits130)

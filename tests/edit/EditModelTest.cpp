@@ -242,28 +242,6 @@ TEST_F(EditModel, ReplaceTakesACopyAndUndoBringsBackTheOldFractalAndSelection)
     EXPECT_EQ(stateOf(model), after);
 }
 
-// Undo and redo back to the saved state make it clean again, and an edit
-// after saving never merges into the saved step.
-TEST_F(EditModel, TheSavedStateStaysReachable)
-{
-    ASSERT_TRUE(model.setMap(1, edited(1), MapEdit::Move));
-    model.setIterations(31);
-    stack().setClean();
-    const State saved = stateOf(model);
-    ASSERT_TRUE(model.setMap(1, edited(1, 2), MapEdit::Move));
-    model.setIterations(32);
-    EXPECT_EQ(stack().count(), 4);
-    EXPECT_FALSE(stack().isClean());
-    stack().undo();
-    stack().undo();
-    EXPECT_TRUE(stack().isClean());
-    EXPECT_EQ(stateOf(model), saved);
-    stack().undo();
-    EXPECT_FALSE(stack().isClean());
-    stack().redo();
-    EXPECT_TRUE(stack().isClean());
-}
-
 TEST_F(EditModel, ResetTakesTheFractalAsItIsAndClearsTheHistory)
 {
     model.select(2);
