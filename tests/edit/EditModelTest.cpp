@@ -1,13 +1,13 @@
 #include "edit/EditableFractal.h"
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
+#include "persistence/DocumentFormat.h"
 
 #include <QUndoStack>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <climits>
 #include <functional>
 #include <limits>
@@ -21,36 +21,16 @@ using testing::IsEmpty;
 
 namespace {
 
-// Every value of the document as bits: an undo must give back exactly what
-// was there, a negative zero or a NaN included, which == cannot tell.
+// The document as its text, which writes every value exactly (a negative
+// zero too), and the selection: an undo must give back exactly what was there.
 struct State {
-    std::vector<uint64_t> bits;
+    QString text;
     int selected;
     bool operator==(const State &) const = default;
 };
 
-std::vector<uint64_t> bitsOf(const QvTransform &m)
-{
-    const _rgb_color c = m.rgb();
-    std::vector<uint64_t> b;
-    for (double v : {m.scale().x(), m.scale().y(), m.translation().x(), m.translation().y()})
-        b.push_back(std::bit_cast<uint64_t>(v));
-    for (float v : {m.rotation(), m.probability(), c.r, c.g, c.b, c.a})
-        b.push_back(std::bit_cast<uint32_t>(v));
-    return b;
-}
-
-State stateOf(const QvFrac &fractal, int selected)
-{
-    const _rgb_color c = fractal.bgColor();
-    State s{{static_cast<uint64_t>(fractal.iterations())}, selected};
-    for (float v : {c.r, c.g, c.b, c.a})
-        s.bits.push_back(std::bit_cast<uint32_t>(v));
-    for (const TransformPtr &m : *fractal.transforms())
-        for (uint64_t b : bitsOf(*m))
-            s.bits.push_back(b);
-    return s;
-}
+State stateOf(const QvFrac &fractal, int selected) { return {jsonRepresentation(fractal), selected}; }
+QString textOf(const QvTransform &map) { return jsonRepresentation(map); }
 
 State stateOf(const EditableFractal &model) { return stateOf(model.fractal(), model.selectedIndex()); }
 
@@ -162,7 +142,7 @@ TEST_F(EditModel, InsertAndRemoveAreExactStepsThatRestoreTheSelection)
     const QvTransform value = makeMap({0.2, 0.3}, 1.0f, {-0.5, 0.25}, {0.3f, 0.3f, 0.9f, 1}, 1.5f);
     checkStep([&] { model.insertMap(1, value, QStringLiteral("Add Map")); }, "Add Map", 2);
     EXPECT_EQ(model.selectedIndex(), 1);
-    EXPECT_EQ(bitsOf(model.map(1)), bitsOf(value));
+    EXPECT_EQ(textOf(model.map(1)), textOf(value));
 
     model.select(3);
     checkStep([&] { ASSERT_TRUE(model.removeMap(0, QStringLiteral("Delete Map"))); }, "Delete Map", 0);
@@ -175,7 +155,7 @@ TEST_F(EditModel, InsertAndRemoveAreExactStepsThatRestoreTheSelection)
     model.insertMap(INT_MAX, value, QStringLiteral("Add Map"));
     model.insertMap(-7, QvTransform(), QStringLiteral("Add Map"));
     EXPECT_EQ(model.mapCount(), 6);
-    EXPECT_EQ(bitsOf(model.map(5)), bitsOf(value));
+    EXPECT_EQ(textOf(model.map(5)), textOf(value));
     stack().undo();
     stack().undo();
     EXPECT_EQ(stateOf(model), before);
