@@ -174,14 +174,11 @@ TEST_F(DocumentTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
     EXPECT_FALSE(d->isDocumentEdited());
 }
 
-// However the window is shaped, the page shows the picture square: the
-// largest square of the printable area, centred in it.
+// However the page is shaped, it shows the picture square: the largest
+// square of the printable area, centred in it.
 TEST_F(DocumentTest, PrintedPictureIsTheLargestCentredSquare)
 {
     MyDocument *d = newDocument();
-    d->window()->resize(1200, 520);
-    d->window()->show();
-    settle();
     for (const QSize area : {QSize(300, 200), QSize(160, 240)}) {
         QImage page(area, QImage::Format_RGB32);
         page.fill(Qt::white);

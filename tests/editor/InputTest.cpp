@@ -184,17 +184,6 @@ TEST_F(EditorTest, ButtonsSlidersAndColourWellEditTheSelection)
     EXPECT_EQ(*fractal->transforms(), TransformList{a});
 }
 
-TEST_F(EditorTest, ReplacingTheFractalClearsSelectionAndCountsOnce)
-{
-    selectNewMap({0, 0});
-    move({200, 200}, Qt::NoButton); // the hover, too, must not outlive its fractal
-    view->setFractal(fractal);
-    EXPECT_EQ(changes.count(), 0) << "the same fractal again is no change";
-    view->setFractal(QvFrac::defaultFractal());
-    EXPECT_TRUE(!view->selection() && !view->halfSelection() && !rotationSlider->isEnabled());
-    EXPECT_EQ(changes.count(), 1);
-}
-
 TEST_F(EditorTest, AnEditRedrawsTheRenderer)
 {
     auto *renderer = new MyOpenGLView(window.get());

@@ -1,7 +1,5 @@
 #include "EngineTestFractals.h"
 
-#include "engine/GlibcRandom.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -69,28 +67,6 @@ TEST(ManyMapsShare, EachMapGetsDrawsInProportionToItsWeight)
             const double share = double(t.bound[i]) - (i > 0 ? double(t.bound[i - 1]) : 0.0);
             EXPECT_NEAR(share, expected[i] / sum * kDraws, 1.0 + 1e-5 * expected[i] / sum * kDraws) << i;
         }
-    }
-}
-
-// Map 0 of 101 lifts the walker by 1000; map i > 0 is constant at (i, 0). The
-// first plotted point's draw is put on map 0's bound, then just below it.
-TEST(ManyMapsShare, ADrawOnABoundGoesToTheNextMap)
-{
-    std::vector<MapSpec> maps{{.scale = {1, 1}, .translation = {0, 1000}}};
-    for (int i = 1; i <= 100; ++i)
-        maps.push_back({.scale = {0, 0}, .translation = {double(i), 0}, .probability = 0});
-    ChaosTables t = buildChaosTables(*makeFractal(maps));
-    uint32_t seed = 0, draw = t.bound[1];
-    while (draw >= t.bound[1]) {
-        GlibcRandom random(++seed);
-        for (int k = 0; k <= kWarmUpIterations; ++k)
-            draw = static_cast<uint32_t>(random.next());
-    }
-    for (const bool onBound : {true, false}) {
-        t.bound[0] = onBound ? draw : draw + 1;
-        float x = 0, y = -1;
-        runChaosGame(t, kWarmUpIterations + 2, seed, [&](float px, float py, float, float, float) { x = px, y = py; });
-        EXPECT_TRUE(onBound ? x == 1.0f && y == 0.0f : y >= 1000.0f) << "draw " << draw << ", on bound " << onBound;
     }
 }
 
