@@ -42,11 +42,40 @@ _t_matrix QvTransform::transformMatrix() const
     _t_matrix m;
     m.a = static_cast<float>(sx * cosT);
     m.b = static_cast<float>(sx * -sinT);
+    if (_shear != 0.0f) {
+        const double h = _shear;
+        m.a = static_cast<float>(sx * cosT + h * sinT);
+        m.b = static_cast<float>(sx * -sinT + h * cosT);
+    }
     m.c = static_cast<float>(sy * sinT);
     m.d = static_cast<float>(sy * cosT);
     m.tx = static_cast<float>(_translation.x());
     m.ty = static_cast<float>(_translation.y());
     return m;
+}
+
+QvTransform QvTransform::fromMatrix(const _t_matrix &m)
+{
+    QvTransform t;
+    t.setLinearPart(m);
+    t.setTranslation(QPointF(m.tx, m.ty));
+    return t;
+}
+
+void QvTransform::setLinearPart(const _t_matrix &m)
+{
+    // The second row (c, d) is sy times (sin, cos) of the angle; the first
+    // row then splits onto the turned axes. A zero second row leaves the
+    // angle free: none is taken.
+    const double a = m.a, b = m.b, c = m.c, d = m.d;
+    const double theta = (c == 0.0 && d == 0.0) ? 0.0 : std::atan2(c, d);
+    // The angle is stored narrowed; the rest is solved against that one.
+    const float stored = static_cast<float>(theta);
+    const double cosT = std::cos(static_cast<double>(stored));
+    const double sinT = std::sin(static_cast<double>(stored));
+    _rotation = stored;
+    _scale = QPointF(a * cosT - b * sinT, c * sinT + d * cosT);
+    _shear = static_cast<float>(a * sinT + b * cosT);
 }
 
 } // namespace attractor

@@ -25,6 +25,11 @@ inline constexpr float kMaxProbability = 2.0f;
 
 // One map of the fractal, kept as the parameters the user edits. Setters store
 // what they get: no validation, no clamping, no notification.
+//
+// The linear part is [[sx, shear], [0, sy]] times the rotation by the angle:
+// a point is turned, sheared along x in proportion to its turned y, then
+// scaled along the fixed axes. Every real 2x2 matrix, mirrored or singular,
+// has such a form; without shear it is the scale-after-turn of old documents.
 class QvTransform
 {
 public:
@@ -40,6 +45,8 @@ public:
     void setTranslation(QPointF translation) { _translation = translation; }
     _rgb_color rgb() const { return _rgb; }
     void setRgb(_rgb_color rgb) { _rgb = rgb; }
+    float shear() const { return _shear; }
+    void setShear(float shear) { _shear = shear; }
     float probability() const { return _probability; }
     void setProbability(float probability) { _probability = probability; }
 
@@ -47,11 +54,17 @@ public:
     void setColor(const QColor &color);
 
     _t_matrix transformMatrix() const;
+    // The map whose matrix is m, to the float width of its parameters; its
+    // colour and probability are the defaults.
+    static QvTransform fromMatrix(const _t_matrix &m);
+    // The linear part replaced by m's, keeping translation, colour and probability.
+    void setLinearPart(const _t_matrix &m);
     bool autoProbability() const { return _probability == 1.0f; }
 
 private:
     QPointF _scale;
     float _rotation = 0.0f;
+    float _shear = 0.0f;
     QPointF _translation;
     _rgb_color _rgb;
     float _probability = 0.0f;

@@ -158,7 +158,7 @@ QString operatingSystemVersionString()
 
 QString jsonRepresentation(const QvTransform &transform)
 {
-    const QStringList entries{
+    QStringList entries{
         floatToJSON(QStringLiteral("tx"), transform.translation().x()),
         floatToJSON(QStringLiteral("ty"), transform.translation().y()),
         floatToJSON(QStringLiteral("sx"), transform.scale().x()),
@@ -167,6 +167,9 @@ QString jsonRepresentation(const QvTransform &transform)
         floatToJSON(QStringLiteral("p"), transform.probability()),
         rgbToJSON(QStringLiteral("c"), transform.rgb()),
     };
+    // Only where it is set, so documents without shear keep their bytes.
+    if (transform.shear() != 0.0f)
+        entries.insert(5, floatToJSON(QStringLiteral("sh"), transform.shear()));
     return QLatin1Char('{') + entries.join(QStringLiteral(", ")) + QLatin1Char('}');
 }
 
@@ -226,6 +229,7 @@ TransformPtr transformFromDictionary(const JsonValue *table)
         QPointF(floatForKey(QStringLiteral("tx"), table), floatForKey(QStringLiteral("ty"), table)),
         rgbForKey(QStringLiteral("c"), table));
     transform->setProbability(narrowToFloat(floatForKey(QStringLiteral("p"), table)));
+    transform->setShear(narrowToFloat(floatForKey(QStringLiteral("sh"), table)));
     return transform;
 }
 

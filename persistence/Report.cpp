@@ -31,6 +31,8 @@ QString textReport(const QvFrac &fractal)
         out += QStringLiteral("\tTranslation: (%1, %2)\n").arg(fixed(t->translation().x()), fixed(t->translation().y()));
         out += QStringLiteral("\tRotation: %1 radians\n").arg(fixed(t->rotation()));
         out += QStringLiteral("\tScale: (%1, %2)\n").arg(fixed(t->scale().x()), fixed(t->scale().y()));
+        if (t->shear() != 0.0f)
+            out += QStringLiteral("\tShear: %1\n").arg(fixed(t->shear()));
         out += QStringLiteral("\tMatrix:\t%1 \t%2 \n\t\t%3 \t%4\n\n").arg(fixed(m.a), fixed(m.b), fixed(m.c), fixed(m.d));
     }
     return out;

@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <vector>
 #include <numbers>
 
 using namespace attractor;
@@ -75,6 +77,44 @@ TEST(QvTransform, MatrixNarrowsToFloatAndKeepsTheAngleError)
     EXPECT_EQ(n.d, -0.5f);
     EXPECT_TRUE(n.b == 0.0f && std::signbit(n.b));
     EXPECT_EQ(n.tx, 0.1f);
+}
+
+// Every linear part, mirrored and singular ones too, comes back from the
+// parameters to within a few float steps of its largest entry.
+TEST(QvTransform, EveryMatrixRoundTripsThroughItsParameters)
+{
+    std::vector<_t_matrix> cases{
+        {0, 0, 0, 0, 0, 0},        {0, 1, 0, 0, 1, 2},     {1, 2, 2, 4, 0, 0},      {0, 0, 3, -4, 0, 0},
+        {-1, 0, 0, 1, 0.5f, 0},    {0.85f, 0.04f, -0.04f, 0.85f, 0, 1.6f},          {0, 0, 0, 0.16f, 0, 0},
+        {0.2f, -0.26f, 0.23f, 0.22f, 0, 1.6f}, {-0.15f, 0.28f, 0.26f, 0.24f, 0, 0.44f}, {1e-30f, 0, 0, 1e30f, 0, 0},
+    };
+    std::srand(7);
+    const auto draw = [] { return static_cast<float>(std::rand()) / RAND_MAX * 4.0f - 2.0f; };
+    for (int i = 0; i < 2000; ++i) {
+        _t_matrix m{draw(), draw(), draw(), draw(), draw(), draw()};
+        if (i % 4 == 1) // rank one: the second row a multiple of the first
+            m.c = m.a * 0.5f, m.d = m.b * 0.5f;
+        cases.push_back(m);
+    }
+    for (const _t_matrix &m : cases) {
+        const QvTransform t = QvTransform::fromMatrix(m);
+        const _t_matrix n = t.transformMatrix();
+        const float size = std::max({std::abs(m.a), std::abs(m.b), std::abs(m.c), std::abs(m.d)});
+        const float tolerance = 4 * std::numeric_limits<float>::epsilon() * size;
+        SCOPED_TRACE(testing::Message() << m.a << ' ' << m.b << ' ' << m.c << ' ' << m.d);
+        EXPECT_NEAR(n.a, m.a, tolerance);
+        EXPECT_NEAR(n.b, m.b, tolerance);
+        EXPECT_NEAR(n.c, m.c, tolerance);
+        EXPECT_NEAR(n.d, m.d, tolerance);
+        EXPECT_TRUE(n.tx == m.tx && n.ty == m.ty);
+    }
+    // A shear without a turn is the upper right entry; a turned map keeps its
+    // old matrix until sheared.
+    QvTransform t(QPointF(0.5, 0.25), 0.0f, QPointF(), {});
+    t.setShear(0.75f);
+    const _t_matrix s = t.transformMatrix();
+    EXPECT_TRUE(s.a == 0.5f && s.b == 0.75f && s.c == 0.0f && s.d == 0.25f);
+    EXPECT_EQ(QvTransform::fromMatrix(s).shear(), 0.75f);
 }
 
 TEST(RandomFractal, MapCountFollowsTheFirstDrawAndSeedTheClock)

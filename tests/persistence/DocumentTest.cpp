@@ -126,8 +126,13 @@ TEST(DocumentFormat, WriteReadWriteReproducesTheText)
                                  map({1e-20f, 3e30f}, {0.15f, 1e-7f}, 6.2831855f, 0.33f, {0, 0, 0, 0}),
                                  map({3e9f, -1e12f}, {1e10f, 1}, -0.001f, 0.0f, {1, 1, 1, 1})},
                                 123456, {0.1f, 0.2f, 0.3f, 1});
+    f->transforms()->back()->setShear(-0.25f);
     const QString text = jsonRepresentation(*f);
     EXPECT_EQ(jsonRepresentation(*read(text)).toStdString(), text.toStdString());
+    // The shear is written only where it is set.
+    EXPECT_EQ(text.count(QStringLiteral("'sh':")), 1);
+    EXPECT_TRUE(text.contains(QStringLiteral("'r':-0.00100000004749745, 'sh':-0.25, 'p':0")));
+    EXPECT_EQ(read(text)->transforms()->back()->shear(), -0.25f);
     const FracPtr third = fractalOf({map({1.0 / 3.0, inf}, {nan, 1}, -inf, nan, {nan, inf, 1, 1})}, 1, {});
     const FracPtr reread = read(jsonRepresentation(*third));
     const QvTransform &t = *reread->transforms()->front();
@@ -166,6 +171,11 @@ TEST(Report, MapsAreNumberedInListOrderWithTheirMatrix)
     EXPECT_TRUE(textReport(QvFrac()).isEmpty());
     // cos 1 and sin 1 times 0.5 for the rotated map's matrix.
     const FracPtr f = fractalOf({std::make_shared<QvTransform>(), map({1, -1}, {0.5, 0.5}, 1.0f, 1, {})}, 0, {});
+    const FracPtr sheared = fractalOf({std::make_shared<QvTransform>()}, 0, {});
+    sheared->transforms()->front()->setShear(0.25f);
+    EXPECT_EQ(textReport(*sheared).toStdString(),
+              "Transform 1:\n\tTranslation: (0.000000, 0.000000)\n\tRotation: 0.000000 radians\n"
+              "\tScale: (0.500000, 0.500000)\n\tShear: 0.250000\n\tMatrix:\t0.500000 \t0.250000 \n\t\t0.000000 \t0.500000\n\n");
     EXPECT_EQ(textReport(*f).toStdString(),
               "Transform 1:\n\tTranslation: (0.000000, 0.000000)\n\tRotation: 0.000000 radians\n"
               "\tScale: (0.500000, 0.500000)\n\tMatrix:\t0.500000 \t-0.000000 \n\t\t0.000000 \t0.500000\n\n"
