@@ -41,7 +41,41 @@ std::vector<uint32_t> cumulativeBounds(const std::vector<float> &weight)
     return bound;
 }
 
+float mapArea(const QvTransform &map)
+{
+    const QPointF scale = map.scale();
+    float area = static_cast<float>(scale.x() * scale.y());
+    if (area < 0)
+        area = -area;
+    return area;
+}
+
 } // namespace
+
+float selectionWeight(const QvTransform &map)
+{
+    float w = powf(mapArea(map), map.probability());
+    // Zero-area maps keep a small chance of being picked, or their part of
+    // the attractor would vanish.
+    if (static_cast<double>(w) < 0.01)
+        w = 0.01f;
+    return w;
+}
+
+float probabilityForWeight(const QvTransform &map, double weight)
+{
+    const double area = mapArea(map);
+    const double wanted = weight > 0.01 ? weight : 0.01;
+    // Whichever of 0.01 and 1 is nearer by ratio.
+    if (area == 0.0)
+        return wanted < 0.1 ? 1.0f : 0.0f;
+    const double p = std::log(wanted) / std::log(area);
+    // Near area 1 the power may pass the float range; there the weight
+    // hardly depends on it anyway.
+    if (!std::isfinite(p) || std::fabs(p) > 1e30)
+        return 1.0f;
+    return static_cast<float>(p);
+}
 
 ChaosTables buildChaosTables(const QvFrac &fractal)
 {
@@ -60,15 +94,7 @@ ChaosTables buildChaosTables(const QvFrac &fractal)
         t.matrix.push_back(map->transformMatrix());
         const _rgb_color rgb = map->rgb();
         t.colour.push_back({rgb.r, rgb.g, rgb.b});
-        const QPointF scale = map->scale();
-        float area = static_cast<float>(scale.x() * scale.y());
-        if (area < 0)
-            area = -area;
-        float w = powf(area, map->probability());
-        // Zero-area maps keep a small chance of being picked, or their part of
-        // the attractor would vanish.
-        if (static_cast<double>(w) < 0.01)
-            w = 0.01f;
+        const float w = selectionWeight(*map);
         t.weight.push_back(w);
         sum += w;
     }

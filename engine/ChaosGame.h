@@ -47,6 +47,16 @@ struct ChaosTables {
     bool empty() const { return matrix.empty(); }
 };
 
+// How heavily the chaos game favours a map: its area |sx sy| raised to its
+// probability, and at least 0.01 so that a map of no area still shows. Maps
+// are drawn in proportion to these weights.
+float selectionWeight(const QvTransform &map);
+// The probability whose selectionWeight for this map's area comes nearest
+// to weight: weights below 0.01 act as 0.01; a map of area 1 (or not a
+// number) weighs the same at every probability and gets 1; one of no area
+// only weighs 0.01 (probability 1) or 1 (probability 0).
+float probabilityForWeight(const QvTransform &map, double weight);
+
 // Builds the per-map tables and the selection: the 100-slot table for up to
 // 100 maps, the cumulative bounds beyond. The background and the fractal's
 // own iteration count come along.
