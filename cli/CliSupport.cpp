@@ -2,6 +2,7 @@
 
 #include "persistence/AtomicWrite.h"
 #include "persistence/DocumentReader.h"
+#include "persistence/IfsFormat.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -21,7 +22,12 @@ QString displayName(const QString &path)
 
 } // namespace
 
-bool readFractalFile(const QString &path, FracPtr &out, QString &error)
+bool isIfsPath(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QStringLiteral("ifs"), Qt::CaseInsensitive) == 0;
+}
+
+bool readFractalFile(const QString &path, FracPtr &out, QString &error, const QString &entry, QString *name)
 {
     if (QFileInfo(path).isDir()) {
         error = QStringLiteral("%1: Is a directory").arg(displayName(path));
@@ -37,12 +43,27 @@ bool readFractalFile(const QString &path, FracPtr &out, QString &error)
         error = QStringLiteral("%1: %2").arg(displayName(path), file.errorString());
         return false;
     }
-    const DocumentReadResult result = readDocument(bytes);
+    DocumentReadResult result;
+    QString title = QFileInfo(path).completeBaseName();
+    if (isIfsPath(path)) {
+        const IfsReadResult read = readIfs(bytes);
+        const IfsEntry *found = read.ok() ? findIfsEntry(read.entries, entry) : nullptr;
+        if (found)
+            result = fractalFromIfsEntry(*found), title = found->name;
+        else if (read.ok())
+            result.error = entry.isEmpty() ? QStringLiteral("no 2D entry") : QStringLiteral("no entry “%1”").arg(entry);
+        else
+            result.error = read.error;
+    } else {
+        result = readDocument(bytes);
+    }
     if (!result.ok()) {
         error = QStringLiteral("%1: %2").arg(displayName(path), result.error);
         return false;
     }
     out = result.fractal;
+    if (name)
+        *name = title;
     return true;
 }
 
@@ -79,6 +100,13 @@ void printError(const QString &message)
     std::fflush(stderr);
 }
 
+QString entryOptionError(const QString &input, const QString &entry)
+{
+    if (entry.isNull() || isIfsPath(input))
+        return {};
+    return QStringLiteral("--entry needs an .ifs input file, not %1").arg(displayName(input));
+}
+
 bool parseInputOutput(const QStringList &args, const QString &usage, InputOutputArguments &out)
 {
     QString failure;
@@ -86,7 +114,12 @@ bool parseInputOutput(const QStringList &args, const QString &usage, InputOutput
     bool outputGiven = false;
     for (qsizetype k = 0; k < args.size() && failure.isEmpty(); ++k) {
         const QString &arg = args.at(k);
-        if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
+        if (arg == QStringLiteral("--entry")) {
+            if (k + 1 >= args.size())
+                failure = QStringLiteral("--entry needs a name");
+            else
+                parsed.entry = args.at(++k);
+        } else if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
             if (k + 1 >= args.size())
                 failure = QStringLiteral("%1 needs a file name").arg(arg);
             else if (outputGiven)
@@ -106,6 +139,8 @@ bool parseInputOutput(const QStringList &args, const QString &usage, InputOutput
         failure = QStringLiteral("no input file given");
     if (failure.isEmpty() && outputGiven && parsed.output.isEmpty())
         failure = QStringLiteral("empty output file name");
+    if (failure.isEmpty())
+        failure = entryOptionError(parsed.input, parsed.entry);
     if (!failure.isEmpty()) {
         printError(failure);
         std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usage)), stderr);

@@ -43,6 +43,7 @@ extern "C" void onInterrupt(int)
 
 struct RenderArguments {
     QString input;
+    QString entry;
     QString output;
     int width = kDefaultSize;
     int height = kDefaultSize;
@@ -55,7 +56,7 @@ struct RenderArguments {
 const QString &usageLine()
 {
     static const QString usage =
-        QStringLiteral("attractor-cli render IN -o OUT [--width W] [--height H] [--iterations N] [--threads T] "
+        QStringLiteral("attractor-cli render IN [--entry NAME] -o OUT [--width W] [--height H] [--iterations N] [--threads T] "
                        "[--mode points|density] [--supersample S] [--gamma G] [--brightness B]");
     return usage;
 }
@@ -109,7 +110,8 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
                                 || arg == QStringLiteral("--width") || arg == QStringLiteral("--height")
                                 || arg == QStringLiteral("--iterations") || arg == QStringLiteral("--threads")
                                 || arg == QStringLiteral("--mode") || arg == QStringLiteral("--supersample")
-                                || arg == QStringLiteral("--gamma") || arg == QStringLiteral("--brightness");
+                                || arg == QStringLiteral("--gamma") || arg == QStringLiteral("--brightness")
+                                || arg == QStringLiteral("--entry");
         if (takesValue && k + 1 >= args.size()) {
             failure = QStringLiteral("%1 needs a value").arg(arg);
         } else if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
@@ -117,6 +119,8 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
                 failure = QStringLiteral("more than one output file");
             out.output = args.at(++k);
             outputGiven = true;
+        } else if (arg == QStringLiteral("--entry")) {
+            out.entry = args.at(++k);
         } else if (arg == QStringLiteral("--width")) {
             if (const auto w = parseNumber(arg, args.at(++k), 1, failure))
                 out.width = *w;
@@ -163,6 +167,8 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
         return failure;
     if (out.input.isEmpty())
         return QStringLiteral("no input file given");
+    if (const QString entryError = entryOptionError(out.input, out.entry); !entryError.isEmpty())
+        return entryError;
     if (!outputGiven)
         return QStringLiteral("no output file given (-o OUT)");
     if (out.output.isEmpty())
@@ -248,8 +254,9 @@ int runRenderCommand(const QStringList &args)
 {
     if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {
         writeStandardOutput(QStringLiteral("usage: %1\n"
-                                           "Draws the attractor of a document into an image: a 16-bit PNG or a "
-                                           "JPEG, by the extension of OUT.\n"
+                                           "Draws the attractor of a document, or of an entry of a Fractint .ifs "
+                                           "file (NAME, by default the first 2D one), into an image: a 16-bit PNG "
+                                           "or a JPEG, by the extension of OUT.\n"
                                            "The size is %2 x %2 pixels unless given; the iteration count is the "
                                            "document's own unless given. The drawing runs on T threads, by "
                                            "default one per core.\n"
@@ -273,7 +280,7 @@ int runRenderCommand(const QStringList &args)
 
     FracPtr fractal;
     QString error;
-    if (!readFractalFile(arguments.input, fractal, error)) {
+    if (!readFractalFile(arguments.input, fractal, error, arguments.entry)) {
         printError(error);
         return ExitFailure;
     }

@@ -3,9 +3,12 @@
 #include "cli/CliSupport.h"
 #include "model/QvFrac.h"
 #include "persistence/DocumentFormat.h"
+#include "persistence/FlameFormat.h"
+#include "persistence/IfsFormat.h"
 #include "persistence/Report.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 
 #include <functional>
 
@@ -13,9 +16,10 @@ namespace attractor::cli {
 
 namespace {
 
-// Reads IN and writes a text made from its fractal to OUT or standard output.
+// Reads IN and writes a text made from its fractal, its name and OUT's name
+// to OUT or standard output.
 int runTextCommand(const QStringList &args, const QString &usage, const QString &description,
-                   const std::function<QString(const QvFrac &)> &textOf)
+                   const std::function<QByteArray(const QvFrac &, const QString &, const QString &)> &textOf)
 {
     if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {
         writeStandardOutput(QStringLiteral("usage: %1\n%2\nWithout -o the result goes to standard output.\n")
@@ -28,12 +32,12 @@ int runTextCommand(const QStringList &args, const QString &usage, const QString 
         return ExitUsage;
 
     FracPtr fractal;
-    QString error;
-    if (!readFractalFile(io.input, fractal, error)) {
+    QString error, name;
+    if (!readFractalFile(io.input, fractal, error, io.entry, &name)) {
         printError(error);
         return ExitFailure;
     }
-    const QByteArray bytes = textOf(*fractal).toUtf8();
+    const QByteArray bytes = textOf(*fractal, name, io.output);
     if (io.output.isEmpty()) {
         if (!writeStandardOutput(bytes)) {
             printError(QStringLiteral("cannot write to standard output"));
@@ -50,16 +54,28 @@ int runTextCommand(const QStringList &args, const QString &usage, const QString 
 
 int runConvertCommand(const QStringList &args)
 {
-    return runTextCommand(args, QStringLiteral("attractor-cli convert IN [-o OUT]"),
-                          QStringLiteral("Reads a document (JSON text or legacy archive) and writes its document text."),
-                          [](const QvFrac &fractal) { return jsonRepresentation(fractal); });
+    return runTextCommand(args, QStringLiteral("attractor-cli convert IN [--entry NAME] [-o OUT]"),
+                          QStringLiteral("Reads a document (JSON text or legacy archive) or an entry of a Fractint "
+                                         ".ifs file (NAME, by default the first 2D one) and writes it in the format of "
+                                         "OUT's extension: .ifs, .flame, or otherwise document text."),
+                          [](const QvFrac &fractal, const QString &name, const QString &output) {
+                              const QString suffix = QFileInfo(output).suffix().toLower();
+                              if (suffix == QStringLiteral("ifs"))
+                                  return ifsText(fractal, name);
+                              if (suffix == QStringLiteral("flame"))
+                                  return flameText(fractal, name);
+                              return jsonRepresentation(fractal).toUtf8();
+                          });
 }
 
 int runReportCommand(const QStringList &args)
 {
-    return runTextCommand(args, QStringLiteral("attractor-cli report IN [-o OUT]"),
-                          QStringLiteral("Writes the plain-text report of the maps of a document."),
-                          [](const QvFrac &fractal) { return textReport(fractal); });
+    return runTextCommand(args, QStringLiteral("attractor-cli report IN [--entry NAME] [-o OUT]"),
+                          QStringLiteral("Writes the plain-text report of the maps of a document or of an entry "
+                                         "of a Fractint .ifs file."),
+                          [](const QvFrac &fractal, const QString &, const QString &) {
+                              return textReport(fractal).toUtf8();
+                          });
 }
 
 } // namespace attractor::cli

@@ -14,14 +14,19 @@ const char usage[] =
     "usage: attractor-cli COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
-    "  render IN -o OUT [--width W] [--height H] [--iterations N] [--threads T]\n"
+    "  render IN [--entry NAME] -o OUT [--width W] [--height H] [--iterations N] [--threads T]\n"
     "         [--mode points|density] [--supersample S] [--gamma G] [--brightness B]\n"
     "                               draw the attractor of a document into an image\n"
-    "  convert IN [-o OUT]          write a document (JSON text or legacy archive) as document text\n"
-    "  report IN [-o OUT]           write the plain-text report of a document's maps\n"
+    "  convert IN [--entry NAME] [-o OUT]\n"
+    "                               write a document as .ifs or .flame by OUT's extension,\n"
+    "                               otherwise as document text\n"
+    "  report IN [--entry NAME] [-o OUT]\n"
+    "                               write the plain-text report of a document's maps\n"
     "  new [--random] [-o OUT]      write a new document: the default fractal or a random one\n"
     "\n"
-    "IN may be /dev/stdin. Without -o the result goes to standard output.\n"
+    "IN is a document (JSON text or legacy archive) or a Fractint .ifs file, whose entry NAME\n"
+    "(by default the first 2D one) is read, fitted into the frame. IN may be /dev/stdin.\n"
+    "Without -o the result goes to standard output.\n"
     "attractor-cli COMMAND --help describes one command.\n";
 
 } // namespace

@@ -128,7 +128,8 @@ void appendNumber(QByteArray &out, float value)
 {
     if (std::isnan(value))
         value = 0.0f;
-    value = std::clamp(value, -FLT_MAX, FLT_MAX);
+    // Adding 0 turns -0 into 0, which reads the same and looks less odd.
+    value = std::clamp(value, -FLT_MAX, FLT_MAX) + 0.0f;
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr - buffer);

@@ -1,6 +1,8 @@
 #include "model/QvFrac.h"
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
+#include "persistence/FlameFormat.h"
+#include "persistence/IfsFormat.h"
 #include "persistence/Report.h"
 
 #include <gtest/gtest.h>
@@ -140,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, Usage,
     ::testing::Values(std::pair{"-h", nullptr}, std::pair{"convert --help", nullptr}, std::pair{"", "no command given"}, std::pair{"frob", "unknown command frob"},
                       std::pair{"convert", ""}, std::pair{"convert a b", ""}, std::pair{"convert a -o", ""}, std::pair{"convert a -o x -o y", ""},
-                      std::pair{"report --bogus a", ""}, std::pair{"new extra", ""}, std::pair{"render @in.frac", "no output file"},
+                      std::pair{"report --bogus a", ""}, std::pair{"convert @in.frac --entry fern", "--entry needs an .ifs input file"},
+                      std::pair{"render @in.frac --entry fern -o @out.png", "--entry needs an .ifs input file"}, std::pair{"convert a.ifs --entry", "--entry needs a name"}, std::pair{"new extra", ""}, std::pair{"render @in.frac", "no output file"},
                       std::pair{"render -o @out.png", "no input file"}, std::pair{"render @in.frac -o", "-o needs a value"},
                       std::pair{OUT "--depth 8", "unknown option --depth"}, std::pair{"render @in.frac @in.frac -o @out.png", "unexpected argument"},
                       std::pair{OUT "--width 0", "--width needs a whole number"}, std::pair{OUT "--width wide", "'wide'"},
@@ -234,6 +237,52 @@ TEST_P(UnreadableDocument, FailsWithReasonAndLeavesOutputAlone)
     }
     EXPECT_EQ(readFile(file("existing.frac")), QByteArray("precious"));
     EXPECT_FALSE(QFile::exists(file("absent.frac")));
+}
+
+const char fernIfs[] = "; Barnsley\r\nfern {\r\n 0 0 0 .16 0 0 .01\r\n .85 .04 -.04 .85 0 1.6 .85\r\n .2 -.26 .23 .22 0 1.6 .07\r\n"
+                       " -.15 .28 .26 .24 0 .44 .07\r\n}\r\ncube (3D) { 1 0 0 0 1 0 0 0 1 0 0 0 1 }\r\ndot { 0 0 0 0 1 1 1 }\r\n";
+
+FracPtr ifsEntry(const char *name)
+{
+    return fractalFromIfsEntry(*findIfsEntry(readIfs(fernIfs).entries, QString::fromLatin1(name))).fractal;
+}
+
+// An .ifs entry (the first 2D one unless --entry names one) converts and draws; OUT's extension picks what convert writes.
+TEST_F(Cli, ConvertsAndDrawsAnIfsEntryWritingTheFormatOfTheExtension)
+{
+    writeFile(file("in.IFS"), fernIfs);
+    const FracPtr sierpinski = QvFrac::defaultFractal();
+    for (const auto &[line, out, expected] :
+         {std::tuple{"convert @in.IFS -o @a.frac", "a.frac", jsonRepresentation(*ifsEntry("")).toUtf8()},
+          {"convert @in.IFS --entry fern -o @b.Ifs", "b.Ifs", ifsText(*ifsEntry("fern"), QStringLiteral("fern"))},
+          {"convert --entry dot @in.IFS -o @c.ifs", "c.ifs", ifsText(*ifsEntry("dot"), QStringLiteral("dot"))},
+          {"convert @in.frac -o @d.ifs", "d.ifs", ifsText(*sierpinski, QStringLiteral("in"))},
+          {"convert @in.frac -o @e.flame", "e.flame", flameText(*sierpinski, QStringLiteral("in"))},
+          {"convert @in.frac -o @f.txt", "f.txt", jsonRepresentation(*sierpinski).toUtf8()}}) {
+        const CliRun r = cli(args(line, dir));
+        EXPECT_TRUE(r.exitCode == 0 && r.err.isEmpty()) << line << r.err.toStdString();
+        EXPECT_EQ(readFile(file(out)), expected) << line;
+    }
+    EXPECT_EQ(cli(args("report @in.IFS --entry dot", dir)).out, textReport(*ifsEntry("dot")).toUtf8());
+    const CliRun r = cli(args("render @in.IFS --entry FERN -o @fern.png --width 40 --height 30", dir));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QImage(file("fern.png")).size(), QSize(40, 30));
+}
+
+// A 3D entry, a name the file lacks, a file that does not read: exit 1 naming the file and the entry, nothing written.
+TEST_F(Cli, AnIfsEntryThatCannotBeDrawnFailsAndWritesNothing)
+{
+    writeFile(file("in.ifs"), fernIfs);
+    writeFile(file("bad.ifs"), "\na { 1 2 3 }");
+    for (const auto &[line, message] : {std::pair{"convert @in.ifs --entry cube -o @out.frac", "@in.ifs: cube: 3D entries cannot be drawn"},
+                                        {"render @in.ifs --entry nope -o @out.png", "@in.ifs: no entry “nope”"},
+                                        {"report @bad.ifs -o @out.txt", "@bad.ifs: line 2: the entry “a” has 3 numbers, not 7 for each map"}}) {
+        const CliRun r = cli(args(line, dir));
+        EXPECT_EQ(r.exitCode, 1) << line;
+        EXPECT_EQ(r.err, "attractor-cli: " + args(message, dir).join(u' ').toUtf8() + '\n');
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_EQ(files(), (QStringList{QStringLiteral("bad.ifs"), QStringLiteral("in.frac"), QStringLiteral("in.ifs")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, UnreadableDocument, ::testing::Values(nullptr, "{'n':", "not a document", ""));
