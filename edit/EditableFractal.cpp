@@ -51,6 +51,8 @@ QString EditableFractal::stepName(MapEdit kind)
     case MapEdit::SetScaleY: name = QT_TRANSLATE_NOOP("EditableFractal", "Set Scale Y"); break;
     case MapEdit::SetRotation: name = QT_TRANSLATE_NOOP("EditableFractal", "Set Rotation"); break;
     case MapEdit::SetProbability: name = QT_TRANSLATE_NOOP("EditableFractal", "Set Probability"); break;
+    case MapEdit::Shear: name = QT_TRANSLATE_NOOP("EditableFractal", "Shear Map"); break;
+    case MapEdit::SetShear: name = QT_TRANSLATE_NOOP("EditableFractal", "Set Shear"); break;
     }
     return QCoreApplication::translate("EditableFractal", name);
 }

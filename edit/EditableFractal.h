@@ -29,6 +29,8 @@ enum class MapEdit {
     SetScaleY,
     SetRotation,
     SetProbability,
+    Shear,
+    SetShear,
 };
 
 // The document's fractal, its selection and its undo history. Every change of

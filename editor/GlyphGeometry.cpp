@@ -3,113 +3,195 @@
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
 
+#include <QTransform>
+
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace attractor::glyph {
 
 namespace {
 
-constexpr float kMinHalfSize = 0.05f;
+constexpr double kMinHalfSize = 0.05;
 constexpr double kCorner = 3.0;
-constexpr double kCrosshairHalf = 0.05f;
+constexpr double kCrosshairHalf = 0.05;
 constexpr double kHandleHalf = 5.0;
 
-// A tiny map keeps a glyph large enough to grab.
-float minimumHalfSize(float v)
+// The box's centre and the images of its half axes, in document units.
+struct Box {
+    QPointF centre, e1, e2;
+};
+
+double length(QPointF v)
 {
-    if (v >= 0.0f && v < kMinHalfSize)
-        return kMinHalfSize;
-    if (v < 0.0f && v > -kMinHalfSize)
-        return -kMinHalfSize;
-    return v;
+    return std::hypot(v.x(), v.y());
+}
+
+Box imageOfBox(const QvTransform &t)
+{
+    const _t_matrix m = t.transformMatrix();
+    return {t.translation(), QPointF(m.a, m.c) * kBoxHalf, QPointF(m.b, m.d) * kBoxHalf};
+}
+
+// A tiny or flat map keeps a glyph large enough to grab: each half axis at
+// least the minimum long, the second at least the minimum off the first's
+// line, on the side that keeps the mirroring.
+Box grabbable(Box box)
+{
+    const auto atLeast = [](QPointF v, QPointF fallback) {
+        const double l = length(v);
+        if (l >= kMinHalfSize)
+            return v;
+        return l > 0 ? v * (kMinHalfSize / l) : fallback * kMinHalfSize;
+    };
+    box.e1 = atLeast(box.e1, {1, 0});
+    box.e2 = atLeast(box.e2, {0, 1});
+    const double l1 = length(box.e1);
+    const QPointF normal(-box.e1.y() / l1, box.e1.x() / l1);
+    const double height = box.e2.x() * normal.x() + box.e2.y() * normal.y();
+    if (std::abs(height) < kMinHalfSize)
+        box.e2 += normal * ((height < 0 ? -kMinHalfSize : kMinHalfSize) - height);
+    return box;
+}
+
+QPointF unit(QPointF v)
+{
+    const double l = length(v);
+    return l > 0 ? v / l : QPointF();
+}
+
+QPainterPath handleBox(QPointF at, double turn, bool round)
+{
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    const QRectF box(-kHandleHalf, -kHandleHalf, 2 * kHandleHalf, 2 * kHandleHalf);
+    if (round)
+        path.addEllipse(box);
+    else
+        path.addRect(box);
+    QTransform place;
+    place.translate(at.x(), at.y());
+    place.rotateRadians(turn);
+    path = place.map(path);
+    path.setFillRule(Qt::WindingFill);
+    return path;
 }
 
 } // namespace
 
-std::optional<QTransform> unturning(const QvTransform *map)
-{
-    if (!map)
-        return std::nullopt;
-    if (map->rotation() == 0.0f)
-        return QTransform();
-    const QPointF c = map->translation();
-    QTransform transform;
-    transform.translate(c.x(), c.y());
-    transform.rotateRadians(-static_cast<double>(map->rotation()));
-    transform.translate(-c.x(), -c.y());
-    return transform;
-}
-
-void rotatePath(QPainterPath &path, QPointF center, float radians)
-{
-    if (radians == 0.0f)
-        return;
-    QTransform transform;
-    transform.translate(center.x(), center.y());
-    transform.rotateRadians(radians);
-    transform.translate(-center.x(), -center.y());
-    const Qt::FillRule rule = path.fillRule();
-    path = transform.map(path);
-    path.setFillRule(rule);
-}
-
 QPainterPath mapPath(const QvTransform &t, const PixelMapping &frame)
 {
-    const QPointF tr = t.translation();
-    const QPointF s = t.scale();
-    const double hx = minimumHalfSize(static_cast<float>(kBoxHalf * s.x()));
-    const double hy = minimumHalfSize(static_cast<float>(kBoxHalf * s.y()));
-    const double sigmaX = static_cast<float>(std::abs(hx) / hx);
-    const double sigmaY = static_cast<float>(std::abs(hy) / hy);
-
-    const QPointF a = frame.toPixels({tr.x() - hx, tr.y() - hy});
-    const QPointF b = frame.toPixels({tr.x() - hx, tr.y() + hy});
-    const QPointF c = frame.toPixels({tr.x() + hx, tr.y() + hy});
-    const QPointF d = frame.toPixels({tr.x() + hx, tr.y() - hy});
+    const Box box = grabbable(imageOfBox(t));
+    const QPointF a = frame.toPixels(box.centre - box.e1 - box.e2);
+    const QPointF b = frame.toPixels(box.centre - box.e1 + box.e2);
+    const QPointF c = frame.toPixels(box.centre + box.e1 + box.e2);
+    const QPointF d = frame.toPixels(box.centre + box.e1 - box.e2);
+    // The rounding runs along the two edges that meet at the corner.
+    const QPointF alongTop = unit(c - b) * kCorner;
+    const QPointF alongSide = unit(c - d) * kCorner;
 
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     path.moveTo(a);
     path.lineTo(b);
-    path.lineTo(c.x() - 2 * kCorner * sigmaX, c.y());
-    path.cubicTo(QPointF(c.x() - kCorner * sigmaX, c.y()), QPointF(c.x(), c.y() - kCorner * sigmaY),
-                 QPointF(c.x(), c.y() - 2 * kCorner * sigmaY));
+    path.lineTo(c - 2 * alongTop);
+    path.cubicTo(c - alongTop, c - alongSide, c - 2 * alongSide);
     path.lineTo(d);
     path.closeSubpath();
-    rotatePath(path, frame.toPixels(tr), t.rotation());
     return path;
 }
 
 QPainterPath crosshairs(const QvTransform &t, const PixelMapping &frame)
 {
-    const QPointF tr = t.translation();
+    const Box box = grabbable(imageOfBox(t));
+    const QPointF x = unit(box.e1) * kCrosshairHalf;
+    const QPointF y = unit(box.e2) * kCrosshairHalf;
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
-    path.moveTo(frame.toPixels({tr.x() - kCrosshairHalf, tr.y()}));
-    path.lineTo(frame.toPixels({tr.x() + kCrosshairHalf, tr.y()}));
-    path.moveTo(frame.toPixels({tr.x(), tr.y() + kCrosshairHalf}));
-    path.lineTo(frame.toPixels({tr.x(), tr.y() - kCrosshairHalf}));
-    rotatePath(path, frame.toPixels(tr), t.rotation());
+    path.moveTo(frame.toPixels(box.centre - x));
+    path.lineTo(frame.toPixels(box.centre + x));
+    path.moveTo(frame.toPixels(box.centre + y));
+    path.lineTo(frame.toPixels(box.centre - y));
     return path;
 }
 
 QPainterPath handle(const QvTransform &t, const PixelMapping &frame, bool round)
 {
-    const QPointF tr = t.translation();
-    const QPointF s = t.scale();
-    // No minimum size here: a tiny map's handle sits where its scale says.
-    const double hx = static_cast<float>(kBoxHalf * s.x());
-    const double hy = static_cast<float>(kBoxHalf * s.y());
-    const QPointF p = frame.toPixels({tr.x() + hx, tr.y() + hy});
-    const QRectF box(p.x() - kHandleHalf, p.y() - kHandleHalf, 2 * kHandleHalf, 2 * kHandleHalf);
-    QPainterPath path;
-    path.setFillRule(Qt::WindingFill);
-    if (round)
-        path.addEllipse(box);
-    else
-        path.addRect(box);
-    rotatePath(path, frame.toPixels(tr), t.rotation());
-    return path;
+    // No minimum size here: a tiny map's handle sits where the map sends the corner.
+    const Box box = imageOfBox(t);
+    const QPointF along = frame.toPixels(box.centre + box.e1) - frame.toPixels(box.centre);
+    const double turn = along.isNull() ? 0.0 : std::atan2(along.y(), along.x());
+    return handleBox(frame.toPixels(box.centre + box.e1 + box.e2), turn, round);
+}
+
+QPainterPath shearHandle(const QvTransform &t, const PixelMapping &frame)
+{
+    const Box box = imageOfBox(t);
+    const QPointF along = frame.toPixels(box.centre + box.e1) - frame.toPixels(box.centre);
+    const double turn = along.isNull() ? 0.0 : std::atan2(along.y(), along.x());
+    return handleBox(frame.toPixels(box.centre + box.e2), turn + std::atan(1.0), false);
+}
+
+QvTransform stretchedTo(const QvTransform &map, QPointF to)
+{
+    const _t_matrix m = map.transformMatrix();
+    const QPointF d = (to - map.translation()) / kBoxHalf;
+    QvTransform next = map;
+    const double det = static_cast<double>(m.a) * m.d - static_cast<double>(m.b) * m.c;
+    const double size = std::max({std::abs(m.a), std::abs(m.b), std::abs(m.c), std::abs(m.d)});
+    if (!(std::abs(det) > 1e-9 * size * size)) {
+        next.setScale(d);
+        next.setRotation(0.0f);
+        next.setShear(0.0f);
+        return next;
+    }
+    // How far along each edge the corner must go: m (alpha, beta) = d.
+    const double alpha = (m.d * d.x() - m.b * d.y()) / det;
+    const double beta = (m.a * d.y() - m.c * d.x()) / det;
+    _t_matrix n = m;
+    n.a = static_cast<float>(m.a * alpha);
+    n.c = static_cast<float>(m.c * alpha);
+    n.b = static_cast<float>(m.b * beta);
+    n.d = static_cast<float>(m.d * beta);
+    next.setLinearPart(n);
+    return next;
+}
+
+QvTransform turnedTowards(const QvTransform &map, QPointF to)
+{
+    const _t_matrix m = map.transformMatrix();
+    const QPointF corner(static_cast<double>(m.a) + m.b, static_cast<double>(m.c) + m.d);
+    const QPointF d = to - map.translation();
+    // A pointer on the centre, or a corner on it, gives no direction.
+    if (corner.isNull() || d.isNull())
+        return map;
+    const double turn = std::atan2(d.y(), d.x()) - std::atan2(corner.y(), corner.x());
+    const double c = std::cos(turn), s = std::sin(turn);
+    _t_matrix n = m;
+    n.a = static_cast<float>(c * m.a - s * m.c);
+    n.b = static_cast<float>(c * m.b - s * m.d);
+    n.c = static_cast<float>(s * m.a + c * m.c);
+    n.d = static_cast<float>(s * m.b + c * m.d);
+    QvTransform next = map;
+    next.setLinearPart(n, static_cast<double>(map.rotation()) + std::remainder(turn, 2 * std::numbers::pi));
+    return next;
+}
+
+QvTransform shearedTowards(const QvTransform &map, QPointF to)
+{
+    const _t_matrix m = map.transformMatrix();
+    const QPointF e1(m.a, m.c), e2(m.b, m.d);
+    const double l2 = QPointF::dotProduct(e1, e1);
+    if (!(l2 > 0.0))
+        return map;
+    const double lambda = QPointF::dotProduct((to - map.translation()) / kBoxHalf - e2, e1) / l2;
+    _t_matrix n = m;
+    n.b = static_cast<float>(m.b + lambda * m.a);
+    n.d = static_cast<float>(m.d + lambda * m.c);
+    QvTransform next = map;
+    next.setLinearPart(n);
+    return next;
 }
 
 int mapUnder(const QvFrac &fractal, const PixelMapping &frame, QPointF viewPoint)

@@ -70,6 +70,7 @@ InfoPanel::InfoPanel(QWidget *owner)
     _fields.sx = editable(tr("Scale X:"));
     _fields.sy = editable(tr("Scale Y:"));
     _fields.degrees = editable(tr("Rotation (°):"));
+    _fields.shear = editable(tr("Shear:"));
     _fields.probability = editable(tr("Probability:"));
     hide();
     refresh();
@@ -111,7 +112,8 @@ void InfoPanel::refresh()
                              _fields.d})
             f->setText(QString());
     }
-    for (QLineEdit *f : {_fields.tx, _fields.ty, _fields.sx, _fields.sy, _fields.degrees, _fields.probability}) {
+    for (QLineEdit *f : {_fields.tx, _fields.ty, _fields.sx, _fields.sy, _fields.degrees, _fields.shear,
+                         _fields.probability}) {
         f->setEnabled(s != nullptr);
         // What the user is typing stays until it is applied.
         if (f != _pending)
@@ -139,6 +141,8 @@ QString InfoPanel::fieldText(const QLineEdit *field, const QvTransform &t) const
         }
         return shortest(degrees);
     }
+    if (field == _fields.shear)
+        return shortest(t.shear());
     return shortest(t.probability());
 }
 
@@ -181,7 +185,7 @@ void InfoPanel::applyField(QLineEdit *field)
         return;
     bool ok = false;
     const double v = QLocale::c().toDouble(text, &ok);
-    const bool narrow = field == _fields.degrees || field == _fields.probability;
+    const bool narrow = field == _fields.degrees || field == _fields.shear || field == _fields.probability;
     QString reason;
     if (!ok || !std::isfinite(narrow ? static_cast<double>(static_cast<float>(v)) : v))
         reason = tr("“%1” is not a number").arg(text);
@@ -209,6 +213,8 @@ void InfoPanel::applyField(QLineEdit *field)
         next.setScale({s.x(), v}), kind = MapEdit::SetScaleY;
     else if (field == _fields.degrees)
         next.setRotation(static_cast<float>(v * std::numbers::pi / 180.0)), kind = MapEdit::SetRotation;
+    else if (field == _fields.shear)
+        next.setShear(static_cast<float>(v)), kind = MapEdit::SetShear;
     else
         next.setProbability(static_cast<float>(v));
     // A typed value is a step of its own.

@@ -32,6 +32,7 @@ public:
         QLineEdit *sx = nullptr;
         QLineEdit *sy = nullptr;
         QLineEdit *degrees = nullptr;
+        QLineEdit *shear = nullptr;
         QLineEdit *probability = nullptr;
     };
 

@@ -239,6 +239,11 @@ QPainterPath QvIFSView::selectionBoxFromTransform(const QvTransform &t) const
     return glyph::handle(t, frame(), _optionKeyDown);
 }
 
+QPainterPath QvIFSView::shearBoxFromTransform(const QvTransform &t) const
+{
+    return glyph::shearHandle(t, frame());
+}
+
 const QvTransform *QvIFSView::transformUnderPoint(QPointF viewPoint) const
 {
     if (!_model || !hasArea())
@@ -292,9 +297,10 @@ void QvIFSView::drawRect(QPainter &painter, const QRectF &) const
     }
 
     if (selected) {
-        const QPainterPath box = selectionBoxFromTransform(*selected);
-        painter.fillPath(box, Qt::white);
-        painter.strokePath(box, strokePen(Qt::black, 2.0));
+        for (const QPainterPath &box : {shearBoxFromTransform(*selected), selectionBoxFromTransform(*selected)}) {
+            painter.fillPath(box, Qt::white);
+            painter.strokePath(box, strokePen(Qt::black, 2.0));
+        }
     }
 }
 

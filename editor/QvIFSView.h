@@ -32,7 +32,8 @@ class QvTransform;
 // Keys: arrows nudge the selection by one view unit; Shift+arrows change its
 // x or y scale by 0.01; Alt+Left (or Ctrl+Left, Ctrl+Up, Ctrl+B) turns it one
 // degree counter-clockwise, Alt+Right (or Ctrl+Right, Ctrl+Down, Ctrl+F) one
-// degree clockwise; Delete and Backspace delete it.
+// degree clockwise; Alt+Shift+Left and Right (or Ctrl+Shift+) change its
+// shear by -0.01 and 0.01; Delete and Backspace delete it.
 class QvIFSView : public QWidget
 {
     Q_OBJECT
@@ -77,6 +78,7 @@ public:
     QPainterPath pathFromTransform(const QvTransform &t) const;
     QPainterPath crosshairsFromTransform(const QvTransform &t) const;
     QPainterPath selectionBoxFromTransform(const QvTransform &t) const;
+    QPainterPath shearBoxFromTransform(const QvTransform &t) const;
     // The topmost map whose glyph contains the point.
     const QvTransform *transformUnderPoint(QPointF viewPoint) const;
 
@@ -87,6 +89,7 @@ public:
     const QvTransform *halfSelection() const;
     bool optionKeyDown() const { return _optionKeyDown; }
     bool scalingSelection() const { return _scalingSelection; }
+    bool shearingSelection() const { return _shearingSelection; }
 
     // Drawing; the painter is in view coordinates (y up).
     void drawRect(QPainter &painter, const QRectF &rect) const;
@@ -122,6 +125,8 @@ public:
     void moveRightAndModifySelection();
     void moveDownAndModifySelection();
     void moveUpAndModifySelection();
+    void shearLeft();
+    void shearRight();
     void deleteBackward() { deleteTransform(); }
     void deleteForward() { deleteTransform(); }
     void moveSelectionXBy(float dx);
@@ -181,6 +186,7 @@ private:
     void moveSelectionBy(double dx, double dy);
     void rotateSelectionBy(double step);
     void changeSelectionScaleBy(double dx, double dy);
+    void shearSelectionBy(double step);
     void showControls();
     bool hasArea() const { return width() > 0 && height() > 0; }
     // Qt widget position to view coordinates.
@@ -200,8 +206,8 @@ private:
     QPointF _mouseDownPoint;
     QPointF _offset;
     QPointF _mouseDraggedPoint;
-    QPointF _mouseDownScale;
     bool _scalingSelection = false;
+    bool _shearingSelection = false;
     bool _optionKeyDown = false;
     bool _mouseExited = false;
 

@@ -15,6 +15,7 @@ namespace {
 
 constexpr double kRotationStep = 0.017453292519944444;
 constexpr double kScaleStep = 0.01;
+constexpr double kShearStep = 0.01;
 // Keys pressed further apart than this start a new undo step.
 constexpr qint64 kKeyPauseMs = 1000;
 
@@ -123,6 +124,26 @@ void QvIFSView::changeSelectionScaleBy(double dx, double dy)
     QvTransform next = *selected;
     next.setScale({dx != 0 ? s.x() + dx : s.x(), dy != 0 ? s.y() + dy : s.y()});
     commitKeyEdit(MapEdit::Scale, next);
+}
+
+void QvIFSView::shearLeft()
+{
+    shearSelectionBy(-kShearStep);
+}
+
+void QvIFSView::shearRight()
+{
+    shearSelectionBy(kShearStep);
+}
+
+void QvIFSView::shearSelectionBy(double step)
+{
+    const QvTransform *selected = selection();
+    if (!selected)
+        return;
+    QvTransform next = *selected;
+    next.setShear(static_cast<float>(static_cast<double>(selected->shear()) + step));
+    commitKeyEdit(MapEdit::Shear, next);
 }
 
 void QvIFSView::newTransform()

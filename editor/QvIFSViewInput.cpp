@@ -47,10 +47,13 @@ void QvIFSView::mouseDown(QPointF viewPoint)
     mouseEntered();
     _mouseDownPoint = viewPoint;
     if (const QvTransform *selected = selection()) {
-        _mouseDownScale = selected->scale();
-        // The handle wins over any glyph drawn above it.
+        // The handles win over any glyph drawn above them; the corner over the edge.
         if (selectionBoxFromTransform(*selected).contains(viewPoint)) {
             _scalingSelection = true;
+            return;
+        }
+        if (shearBoxFromTransform(*selected).contains(viewPoint)) {
+            _shearingSelection = true;
             return;
         }
     }
@@ -58,10 +61,8 @@ void QvIFSView::mouseDown(QPointF viewPoint)
     _model->select(under);
     if (under < 0)
         return;
-    const QvTransform &t = _model->map(under);
-    _mouseDownScale = t.scale();
     // Keeps the grabbed point of the glyph under the pointer while moving.
-    _offset = convertToUserCoords(viewPoint) - t.translation();
+    _offset = convertToUserCoords(viewPoint) - _model->map(under).translation();
 }
 
 void QvIFSView::mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers, bool rightButton)
@@ -72,45 +73,28 @@ void QvIFSView::mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers,
     if (!selected || !hasArea())
         return;
 
-    QvTransform next = *selected;
-    MapEdit kind = MapEdit::Move;
-    if (!_scalingSelection) {
-        QPointF p = convertToUserCoords(viewPoint) - _offset;
+    const QPointF to = convertToUserCoords(viewPoint);
+    if (_shearingSelection) {
+        commitMapEdit(MapEdit::Shear, glyph::shearedTowards(*selected, to));
+    } else if (_scalingSelection && _optionKeyDown) {
+        commitMapEdit(MapEdit::Rotate, glyph::turnedTowards(*selected, to));
+    } else if (_scalingSelection) {
+        commitMapEdit(MapEdit::Scale, glyph::stretchedTo(*selected, to));
+    } else {
+        QPointF p = to - _offset;
         // The centre stays inside the visible square so the map can always be grabbed again.
         p.setX(std::clamp(p.x(), kFrameMin, kFrameMax));
         p.setY(std::clamp(p.y(), kFrameMin, kFrameMax));
+        QvTransform next = *selected;
         next.setTranslation(p);
-    } else {
-        kind = MapEdit::Scale;
-        if (_optionKeyDown) {
-            kind = MapEdit::Rotate;
-            const QPointF d = convertToUserCoords(viewPoint) - next.translation();
-            const QPointF s = _mouseDownScale;
-            float c = static_cast<float>((s.x() * d.x() + s.y() * d.y())
-                                         / (std::sqrt(s.x() * s.x() + s.y() * s.y())
-                                            * std::sqrt(d.x() * d.x() + d.y() * d.y())));
-            // A pointer on the centre or a zero scale has no direction: keep
-            // the rotation. Rounding can push a parallel pair just past 1.
-            if (!std::isnan(c)) {
-                c = std::clamp(c, -1.0f, 1.0f);
-                float phi = std::acos(c);
-                const float z = static_cast<float>(s.x() * d.y() - s.y() * d.x());
-                if (z < 0.0f)
-                    phi = -phi;
-                next.setRotation(phi);
-            }
-        }
-        const QTransform a = glyph::unturning(&next).value_or(QTransform());
-        const QPointF pa = convertToUserCoords(a.map(viewPoint));
-        const QPointF pb = convertToUserCoords(a.map(convertFromUserCoords(next.translation())));
-        next.setScale(pa - pb);
+        commitMapEdit(MapEdit::Move, next);
     }
-    commitMapEdit(kind, next);
 }
 
 void QvIFSView::mouseUp(int clickCount)
 {
     _scalingSelection = false;
+    _shearingSelection = false;
     if (_model)
         _model->beginGesture();
     if (clickCount == 2)
@@ -263,6 +247,16 @@ bool QvIFSView::interpretKeyEvent(const QKeyEvent *event)
         default: moveRightAndModifySelection(); break;
         }
         return true;
+    }
+    if (mods == (Qt::AltModifier | Qt::ShiftModifier) || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (key == Qt::Key_Left) {
+            shearLeft();
+            return true;
+        }
+        if (key == Qt::Key_Right) {
+            shearRight();
+            return true;
+        }
     }
     if (mods == Qt::AltModifier || mods == Qt::ControlModifier) {
         if (key == Qt::Key_Left) {

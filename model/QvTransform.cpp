@@ -2,7 +2,10 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numbers>
 
 namespace attractor {
 
@@ -57,25 +60,37 @@ _t_matrix QvTransform::transformMatrix() const
 QvTransform QvTransform::fromMatrix(const _t_matrix &m)
 {
     QvTransform t;
-    t.setLinearPart(m);
+    t.setLinearPart(m, 0.0);
     t.setTranslation(QPointF(m.tx, m.ty));
     return t;
 }
 
 void QvTransform::setLinearPart(const _t_matrix &m)
 {
+    setLinearPart(m, _rotation);
+}
+
+void QvTransform::setLinearPart(const _t_matrix &m, double angleNear)
+{
     // The second row (c, d) is sy times (sin, cos) of the angle; the first
     // row then splits onto the turned axes. A zero second row leaves the
-    // angle free: none is taken.
+    // angle free: the nearest multiple of half a turn is taken.
     const double a = m.a, b = m.b, c = m.c, d = m.d;
-    const double theta = (c == 0.0 && d == 0.0) ? 0.0 : std::atan2(c, d);
+    double theta = (c == 0.0 && d == 0.0) ? 0.0 : std::atan2(c, d);
+    if (std::isfinite(angleNear))
+        theta += std::numbers::pi * std::round((angleNear - theta) / std::numbers::pi);
     // The angle is stored narrowed; the rest is solved against that one.
     const float stored = static_cast<float>(theta);
     const double cosT = std::cos(static_cast<double>(stored));
     const double sinT = std::sin(static_cast<double>(stored));
     _rotation = stored;
     _scale = QPointF(a * cosT - b * sinT, c * sinT + d * cosT);
-    _shear = static_cast<float>(a * sinT + b * cosT);
+    double h = a * sinT + b * cosT;
+    // What is left of a shear by the angle's rounding is no shear.
+    const double size = std::max({std::abs(a), std::abs(b), std::abs(c), std::abs(d)});
+    if (std::abs(h) <= 2 * std::numeric_limits<float>::epsilon() * size)
+        h = 0.0;
+    _shear = static_cast<float>(h);
 }
 
 } // namespace attractor

@@ -57,8 +57,12 @@ public:
     // The map whose matrix is m, to the float width of its parameters; its
     // colour and probability are the defaults.
     static QvTransform fromMatrix(const _t_matrix &m);
-    // The linear part replaced by m's, keeping translation, colour and probability.
+    // The linear part replaced by m's, keeping translation, colour and
+    // probability. Of the two angles that fit m, half a turn apart, the one
+    // nearest angleNear is taken (the map's present angle by default), so an
+    // edit does not flip the map's numbers.
     void setLinearPart(const _t_matrix &m);
+    void setLinearPart(const _t_matrix &m, double angleNear);
     bool autoProbability() const { return _probability == 1.0f; }
 
 private:

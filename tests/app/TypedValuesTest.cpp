@@ -45,6 +45,7 @@ TEST_F(TypedValues, RefusedInputSaysWhyAndChangesNothing)
         {typed(&QvIFSView::InfoFields::probability, "2.5"), probability},
         {typed(&QvIFSView::InfoFields::probability, "1e39"), "“1e39” is not a number"}, // beyond 32-bit floats
         {typed(&QvIFSView::InfoFields::sy, "nan"), "“nan” is not a number"},
+        {typed(&QvIFSView::InfoFields::shear, "1e39"), "“1e39” is not a number"},
         {typed(&QvIFSView::InfoFields::tx, "2.5"), centre},
         {typed(&QvIFSView::InfoFields::ty, "-2.01"), centre},
         {[d] { type(iterField(d), "-5"); }, count},
@@ -75,13 +76,15 @@ TEST_F(TypedValues, EachFieldIsAStepOfItsOwnName)
                                         {&QvIFSView::InfoFields::sx, "0.3", "Set Scale X"},
                                         {&QvIFSView::InfoFields::sy, "-0.4", "Set Scale Y"},
                                         {&QvIFSView::InfoFields::degrees, "30", "Set Rotation"},
+                                        {&QvIFSView::InfoFields::shear, "-1.25", "Set Shear"},
                                         {&QvIFSView::InfoFields::probability, "0", "Set Probability"}}) {
         type(field(d, f), text);
         EXPECT_EQ(d->undoStack()->undoText(), QLatin1String(name));
     }
-    EXPECT_EQ(d->undoStack()->count(), 6);
+    EXPECT_EQ(d->undoStack()->count(), 7);
     const QvTransform &m = d->model()->map(1);
     EXPECT_TRUE(m.translation() == QPointF(0.25, -0.75) && m.scale() == QPointF(0.3, -0.4) && m.probability() == 0.0f);
+    EXPECT_EQ(m.shear(), -1.25f);
     EXPECT_FLOAT_EQ(m.rotation(), static_cast<float>(30 * 3.14159265358979 / 180));
     type(iterField(d), "2000000000");
     EXPECT_EQ(d->fractal()->iterations(), 2000000000);

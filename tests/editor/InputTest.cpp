@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 #include <cmath>
 #include <numbers>
@@ -52,23 +53,65 @@ TEST_F(EditorTest, DragScalesTurnsAndMovesTheSelectedMap)
     }
 }
 
-// Alt-drags of a handle where the angle has no value (pointer on the centre,
-// zero scale) or rounds past the cosine's range leave no NaN behind.
-TEST_F(EditorTest, TurningWithoutAnAngleNeverStoresNaN)
+// The handles of a turned, sheared, unevenly scaled map: the corner follows
+// the pointer along the glyph's own edges, Alt turns the glyph as a whole,
+// the edge's diamond shears it; each drag is one undo step.
+TEST_F(EditorTest, HandlesStretchTurnAndShearTheTrueGlyph)
 {
-    for (const auto &[scale, to, rotation] : {std::tuple{QPointF(0.5, 0.5), QPointF(0, 0), 0.3f},
-                                              std::tuple{QPointF(0, 0), QPointF(0.5, 0.5), 0.3f},
-                                              std::tuple{QPointF(0.3, 0.7), QPointF(0.87, 2.03), 0.0f}}) {
-        const TransformPtr t = addMap({0, 0}, scale, 0.3f);
-        view->setSelection(t.get());
-        const QPointF handle = view->selectionBoxFromTransform(*t).boundingRect().center();
-        press(handle, Qt::LeftButton, Qt::AltModifier);
-        move(view->convertFromUserCoords(to), Qt::LeftButton, Qt::AltModifier);
-        EXPECT_NEAR(t->rotation(), rotation, 1e-3) << scale.x();
-        EXPECT_FALSE(std::isnan(t->scale().x()) || std::isnan(t->scale().y()));
-        release(handle, Qt::LeftButton, Qt::AltModifier);
-        view->setSelection(nullptr);
+    const auto edges = [](const QvTransform &t) {
+        const _t_matrix m = t.transformMatrix();
+        return std::pair{QPointF(m.a, m.c), QPointF(m.b, m.d)};
+    };
+    const auto cross = [](QPointF u, QPointF v) { return u.x() * v.y() - u.y() * v.x(); };
+    const TransformPtr t = selectNewMap({0.2, -0.1}, {0.6, 0.3}, 0.5f);
+    t->setShear(0.2f);
+    const QvTransform before = *t;
+    const auto [e1, e2] = edges(before);
+    const QPointF corner = view->selectionBoxFromTransform(before).boundingRect().center();
+    const QPointF diamond = view->shearBoxFromTransform(before).boundingRect().center();
+    expectNear(corner, view->convertFromUserCoords(before.translation() + e1 + e2), 1e-6);
+    expectNear(diamond, view->convertFromUserCoords(before.translation() + e2), 1e-6);
+
+    drag(corner, corner + QPointF(30, -12));
+    const auto [s1, s2] = edges(*t);
+    expectNear(view->selectionBoxFromTransform(*t).boundingRect().center(), corner + QPointF(30, -12), 1e-3);
+    EXPECT_NEAR(cross(s1, e1), 0, 1e-6);
+    EXPECT_NEAR(cross(s2, e2), 0, 1e-6);
+    EXPECT_EQ(t->translation(), before.translation());
+    view->model()->undoStack()->undo();
+    EXPECT_EQ(t->transformMatrix().a, before.transformMatrix().a);
+
+    const QPointF centre = view->convertFromUserCoords(before.translation());
+    drag(corner, centre + QPointF(0, 40), Qt::LeftButton, Qt::AltModifier);
+    const auto [r1, r2] = edges(*t);
+    const QPointF turned = view->selectionBoxFromTransform(*t).boundingRect().center() - centre;
+    EXPECT_NEAR(turned.x(), 0, 1e-3);
+    EXPECT_GT(turned.y(), 0);
+    EXPECT_NEAR(std::hypot(r1.x(), r1.y()), std::hypot(e1.x(), e1.y()), 1e-6);
+    EXPECT_NEAR(cross(r1, r2), cross(e1, e2), 1e-6);
+    view->model()->undoStack()->undo();
+
+    drag(diamond, diamond + QPointF(25, 25));
+    const auto [h1, h2] = edges(*t);
+    EXPECT_NEAR(h1.x(), e1.x(), 1e-6);
+    EXPECT_NEAR(h1.y(), e1.y(), 1e-6);
+    EXPECT_NEAR(cross(h1, h2), cross(e1, e2), 1e-6); // a shear keeps the area
+    EXPECT_GT(QPointF::dotProduct(h2 - e2, e1), 0);
+    EXPECT_EQ(view->model()->undoStack()->undoText(), QStringLiteral("Shear Map"));
+    EXPECT_EQ(changes.count(), 5) << "three drags, two undos";
+
+    // A pointer on the centre, or a map without size, gives no direction:
+    // nothing turns and nothing becomes NaN; a flat map stretches into a rectangle.
+    for (const auto &[scale, to, alt, expected] :
+         {std::tuple{QPointF(0.5, 0.5), QPointF(0, 0), true, QPointF(0.5, 0.5)},
+          std::tuple{QPointF(0, 0), QPointF(0.5, 0.5), true, QPointF(0, 0)},
+          std::tuple{QPointF(0.5, 0), QPointF(0.3, 0.4), false, QPointF(0.3, 0.4)}}) {
         fractal->transforms()->clear();
+        const TransformPtr u = selectNewMap({0, 0}, scale, 0.3f);
+        const QPointF handle = view->selectionBoxFromTransform(*u).boundingRect().center();
+        drag(handle, view->convertFromUserCoords(to), Qt::LeftButton, alt ? Qt::AltModifier : Qt::NoModifier);
+        EXPECT_NEAR(u->rotation(), alt ? 0.3f : 0.0f, 1e-6) << scale.x();
+        expectNear(u->scale(), expected, 1e-6);
     }
 }
 
@@ -102,7 +145,10 @@ TEST_F(EditorTest, KeysNudgeScaleAndTurnTheSelection)
         int presses, moves;
         float rotation, turned;
         QPointF translation = {}, translated = {}, scale = {0.5, 0.5}, scaled = {0.5, 0.5};
+        float sheared = 0;
     } cases[] = {
+        {Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier, 3, 3, 0, 0, {}, {}, {0.5, 0.5}, {0.5, 0.5}, 0.03f},
+        {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier, 1, 1, 0, 0, {}, {}, {0.5, 0.5}, {0.5, 0.5}, -0.01f},
         {Qt::Key_Right, {}, 2, 1, 0, 0, {1.99, 0}, {1.99 + step, 0}},
         {Qt::Key_Left, {}, 2, 1, 0, 0, {-1.985, 0}, {-1.985 - step, 0}},
         {Qt::Key_Down, {}, 2, 1, 0, 0, {0, -1.985}, {0, -1.985 - step}},
@@ -122,6 +168,7 @@ TEST_F(EditorTest, KeysNudgeScaleAndTurnTheSelection)
         EXPECT_EQ(t->translation(), c.translated);
         expectNear(t->scale(), c.scaled, 1e-12);
         EXPECT_NEAR(t->rotation(), c.turned, 1e-6);
+        EXPECT_NEAR(t->shear(), c.sheared, 1e-7);
         EXPECT_EQ(changes.count(), c.moves);
         EXPECT_EQ(beeps, c.presses - c.moves);
     }

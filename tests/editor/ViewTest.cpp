@@ -67,12 +67,14 @@ TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
 
 TEST_F(EditorTest, HitTestFindsTheTopmostGlyphUnderThePoint)
 {
-    // 0 at the centre, selected; 1 over it from the lower right; 2 mirrored, lower left; 3 turned, upper left.
+    // 0 at the centre, selected; 1 over it from the lower right; 2 mirrored, lower left; 3 turned, upper left;
     view->setSelection(addMap({0, 0}).get());
     addMap({0.8, -0.8});
     addMap({-1.2, -1.2}, {-0.5, 0.5});
     addMap({-1.2, 1.2}, {0.5, 0.5}, kQuarterTurn);
-    for (const auto &[point, index] : {std::pair{QPointF(245, 245), 0}, std::pair{QPointF(249.5, 249.5), -1},
+    // 4 sheared to the right: the parallelogram is hit, the rectangle it leaves is not.
+    addMap({1, 1.3})->setShear(0.5f);
+    for (const auto &[point, index] : {std::pair{QPointF(370, 375), 4}, std::pair{QPointF(255, 360), -1},std::pair{QPointF(245, 245), 0}, std::pair{QPointF(249.5, 249.5), -1},
                                        std::pair{QPointF(240, 160), 1}, std::pair{QPointF(253, 253), -1},
                                        std::pair{QPointF(129.5, 129.5), 2}, std::pair{QPointF(30.5, 129.5), -1},
                                        std::pair{QPointF(30.5, 369.5), -1}, std::pair{QPointF(129.5, 369.5), 3}})
