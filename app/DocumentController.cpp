@@ -78,6 +78,17 @@ Document *DocumentController::newDocument()
     return raw;
 }
 
+Document *DocumentController::newUntitledDocument(const std::function<void(Document &)> &fill)
+{
+    std::unique_ptr<Document> document = _factory();
+    document->setUntitledNumber(nextUntitledNumber());
+    fill(*document);
+    Document *raw = document.release();
+    adopt(raw);
+    raw->updateChangeCount(Document::ChangeDone);
+    return raw;
+}
+
 Document *DocumentController::openDocument(const QString &path)
 {
     if (Document *open = documentForPath(path)) {

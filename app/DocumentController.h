@@ -38,6 +38,10 @@ public:
     bool openAtLaunch(const QStringList &paths);
     // The document of path, or none; an error dialog names the file and the reason.
     Document *openDocument(const QString &path);
+    // A new untitled document whose content fill sets before its window
+    // opens. Content from elsewhere (an import, an example) is saved nowhere
+    // yet: the document counts as edited, so closing it asks to save it.
+    Document *newUntitledDocument(const std::function<void(Document &)> &fill);
 
     QStringList recentFiles() const;
     void noteRecentFile(const QString &path);
