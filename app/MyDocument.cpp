@@ -2,6 +2,8 @@
 
 #include "app/DocumentController.h"
 #include "app/DocumentWindow.h"
+#include "app/Examples.h"
+#include "app/Interchange.h"
 #include "app/Prompts.h"
 #include "app/Using.h"
 #include "widgets/ColorWell.h"
@@ -143,6 +145,9 @@ void MyDocument::makeMenus(DocumentWindow *window)
     QMenu *recent = file->addMenu(tr("Open &Recent"));
     if (controller())
         controller()->attachRecentMenu(recent);
+    add(file, tr("&Import…"), QKeySequence(), this,
+        withController([window](DocumentController *c) { interchange::importWithDialog(*c, window); }));
+    examples::fillMenu(file->addMenu(tr("E&xamples")), controller(), window);
     file->addSeparator();
     add(file, tr("&Close"), QKeySequence(tr("Ctrl+W")), window, &QWidget::close);
     add(file, tr("&Save"), QKeySequence(tr("Ctrl+S")), this, &Document::save);
@@ -156,6 +161,8 @@ void MyDocument::makeMenus(DocumentWindow *window)
     add(file, tr("Export as &JPEG…"), QKeySequence(tr("Ctrl+E")), this, &MyDocument::exportQuickly);
     add(file, tr("Export &High Resolution…"), QKeySequence(tr("Ctrl+Shift+E")), this, &MyDocument::exportHighResolution);
     add(file, tr("Export &Text…"), QKeySequence(), this, &MyDocument::exportText);
+    add(file, tr("Export as I&FS…"), QKeySequence(), this, &MyDocument::exportIfs);
+    add(file, tr("Export as flam3 Fla&me…"), QKeySequence(), this, &MyDocument::exportFlame);
     file->addSeparator();
     add(file, tr("Page Set&up…"), QKeySequence(tr("Ctrl+Shift+P")), this, &MyDocument::runPageLayout);
     add(file, tr("&Print…"), QKeySequence::Print, this, &MyDocument::printDocument);
@@ -229,6 +236,23 @@ void MyDocument::exportText()
 {
     if (_ifsView)
         _ifsView->exportToText();
+}
+
+void MyDocument::exportIfs()
+{
+    exportAs(interchange::Format::Ifs);
+}
+
+void MyDocument::exportFlame()
+{
+    exportAs(interchange::Format::Flame);
+}
+
+void MyDocument::exportAs(interchange::Format format)
+{
+    // Named and placed as the document would be saved, with the format's extension.
+    interchange::exportWithDialog(_model->fractal(), QFileInfo(displayName()).completeBaseName(), format,
+                                  Document::proposedSavePath(), window());
 }
 
 void MyDocument::showExportOptions()

@@ -18,6 +18,9 @@ namespace attractor {
 class MyOpenGLView;
 class QvIFSView;
 class Using;
+namespace interchange {
+enum class Format;
+}
 
 // A fractal document: its edit model, which both canvases of its window
 // observe and change, and the commands on the whole document.
@@ -54,6 +57,8 @@ public slots:
     void exportQuickly();
     void exportHighResolution();
     void exportText();
+    void exportIfs();
+    void exportFlame();
     void showExportOptions();
     void printDocument();
     void runPageLayout();
@@ -70,6 +75,7 @@ protected:
 
 private:
     void makeMenus(DocumentWindow *window);
+    void exportAs(interchange::Format format);
 
     std::unique_ptr<Ui::MyDocument> _ui;
     EditableFractal *_model;
