@@ -81,8 +81,9 @@ std::vector<double> drawOdds(const ChaosTables &tables)
 // The palette slot holding map i's colour, the maps spread evenly from first to last slot.
 int paletteSlot(size_t i, size_t n)
 {
-    return n > 1 ? static_cast<int>(std::lround(static_cast<double>(i) * (kPaletteSize - 1) / static_cast<double>(n - 1)))
-                 : 0;
+    if (n < 2)
+        return 0;
+    return static_cast<int>(std::lround(static_cast<double>(i) * (kPaletteSize - 1) / static_cast<double>(n - 1)));
 }
 
 using PaletteEntry = std::array<double, 3>;
@@ -134,12 +135,14 @@ QByteArray flameText(const QvFrac &fractal, const QString &name)
     xml.writeAttribute(QStringLiteral("center"), numbers({0, 0}));
     xml.writeAttribute(QStringLiteral("scale"), number(kFlameSide / (kFrameMax - kFrameMin)));
     xml.writeAttribute(QStringLiteral("rotate"), number(0));
-    xml.writeAttribute(QStringLiteral("quality"), number(std::max(kMinQuality, std::ceil(fractal.iterations() / pixels))));
+    xml.writeAttribute(QStringLiteral("quality"),
+                       number(std::max(kMinQuality, std::ceil(fractal.iterations() / pixels))));
     xml.writeAttribute(QStringLiteral("oversample"), number(1));
     // Our points fill the one pixel they land in, unblurred.
     xml.writeAttribute(QStringLiteral("filter"), number(0));
     xml.writeAttribute(QStringLiteral("estimator_radius"), number(0));
-    xml.writeAttribute(QStringLiteral("background"), numbers<float>({clampedUnit(bg.r), clampedUnit(bg.g), clampedUnit(bg.b)}));
+    xml.writeAttribute(QStringLiteral("background"),
+                       numbers<float>({clampedUnit(bg.r), clampedUnit(bg.g), clampedUnit(bg.b)}));
     xml.writeAttribute(QStringLiteral("brightness"), number(4));
     xml.writeAttribute(QStringLiteral("gamma"), number(4));
     xml.writeAttribute(QStringLiteral("vibrancy"), number(1));
@@ -174,7 +177,8 @@ QByteArray flameText(const QvFrac &fractal, const QString &name)
         const PaletteEntry &e = entries[static_cast<size_t>(s)];
         xml.writeEmptyElement(QStringLiteral("color"));
         xml.writeAttribute(QStringLiteral("index"), number(s));
-        xml.writeAttribute(QStringLiteral("rgb"), numbers<float>({float(e[0] * 255), float(e[1] * 255), float(e[2] * 255)}));
+        xml.writeAttribute(QStringLiteral("rgb"),
+                           numbers<float>({float(e[0] * 255), float(e[1] * 255), float(e[2] * 255)}));
     }
     xml.writeEndDocument();
     return text;
