@@ -115,6 +115,15 @@ TEST(QvTransform, EveryMatrixRoundTripsThroughItsParameters)
     const _t_matrix s = t.transformMatrix();
     EXPECT_TRUE(s.a == 0.5f && s.b == 0.75f && s.c == 0.0f && s.d == 0.25f);
     EXPECT_EQ(QvTransform::fromMatrix(s).shear(), 0.75f);
+    // Of the two angles half a turn apart, the one nearest the hint is kept;
+    // the other negates the scales.
+    const _t_matrix turned = QvTransform(QPointF(0.5, 0.25), 0.3f, QPointF(), {}).transformMatrix();
+    for (const auto &[near, angle, sign] : {std::tuple{0.2, 0.3, 1.0}, {3.0, 0.3 + std::numbers::pi, -1.0},
+                                            {-2.0, 0.3 - std::numbers::pi, -1.0}, {6.5, 0.3 + 2 * std::numbers::pi, 1.0}}) {
+        t.setLinearPart(turned, near);
+        EXPECT_NEAR(t.rotation(), angle, 1e-6) << near;
+        EXPECT_NEAR(t.scale().y(), 0.25 * sign, 1e-6) << near;
+    }
 }
 
 TEST(RandomFractal, MapCountFollowsTheFirstDrawAndSeedTheClock)
