@@ -36,6 +36,14 @@ EditableFractal::~EditableFractal()
     _undoStack->clear();
 }
 
+void EditableFractal::setView(const View &view)
+{
+    if (view == _view)
+        return;
+    _view = view;
+    emit viewChanged();
+}
+
 QString EditableFractal::stepName(MapEdit kind)
 {
     const char *name = "";

@@ -2,6 +2,7 @@
 
 #include "model/Colour.h"
 #include "model/QvFrac.h"
+#include "model/View.h"
 
 #include <QObject>
 #include <QString>
@@ -84,6 +85,11 @@ public:
     // belonged to the fractal that went; the object already held is no change.
     void resetFractal(FracPtr fractal);
 
+    // The part of the plane both canvases show. Not an edit: no undo step,
+    // no change to the document's content.
+    const View &view() const { return _view; }
+    void setView(const View &view);
+
     static QString stepName(MapEdit kind);
 
 signals:
@@ -95,6 +101,7 @@ signals:
     void selectionChanged(int index);
     // After every change of the fractal's content, whatever its kind.
     void fractalChanged();
+    void viewChanged();
 
 private:
     friend class MapValueStep;
@@ -115,6 +122,7 @@ private:
     QUndoStack *_undoStack;
     int _selected = -1;
     int _gesture = 0;
+    View _view;
 };
 
 } // namespace attractor

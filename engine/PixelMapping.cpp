@@ -21,9 +21,17 @@ QRectF centredSquare(QSizeF size)
 
 PixelMapping centredFrame(QSizeF size)
 {
+    return viewFrame(size, View());
+}
+
+PixelMapping viewFrame(QSizeF size, const View &view)
+{
     const QRectF square = centredSquare(size);
+    const double half = (kFrameMax - kFrameMin) / 2.0 / view.zoom;
     PixelMapping m;
-    m.scaleX = m.scaleY = square.width() / (kFrameMax - kFrameMin);
+    m.left = view.centre.x() - half;
+    m.bottom = view.centre.y() - half;
+    m.scaleX = m.scaleY = square.width() / (2.0 * half);
     m.originX = square.x();
     m.originY = square.y();
     return m;

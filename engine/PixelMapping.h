@@ -4,6 +4,8 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include "model/View.h"
+
 namespace attractor {
 
 // The standard frame of the document plane: the square from -2 to 2.
@@ -43,5 +45,8 @@ PixelMapping stretchedFrame(QSizeF size);
 // The standard frame on the largest centred square of the area, so that x
 // and y share one scale, as both canvases show it.
 PixelMapping centredFrame(QSizeF size);
+// The view's square on the largest centred square of the area, the rest of
+// the area showing more of the plane around it.
+PixelMapping viewFrame(QSizeF size, const View &view);
 
 } // namespace attractor

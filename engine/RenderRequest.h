@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ChaosGame.h"
+#include "model/View.h"
 
 #include <QSize>
 
@@ -34,8 +35,10 @@ inline constexpr double kMaxGamma = 4.0;
 struct RenderRequest {
     // The fractal as it was when the picture was asked for.
     ChaosTables tables;
-    // In pixels; the standard frame is spread over it.
+    // In pixels; the standard frame is spread over it, or the view's square
+    // spans its shorter side when there is a view.
     QSize size;
+    std::optional<View> view;
     int32_t iterations = 0;
     // The density picture with these options; points when none.
     std::optional<DensityOptions> density;
