@@ -38,9 +38,10 @@ EditableFractal::~EditableFractal()
 
 void EditableFractal::setView(const View &view)
 {
-    if (view == _view)
+    const View usable = clampedView(view);
+    if (usable == _view)
         return;
-    _view = view;
+    _view = usable;
     emit viewChanged();
 }
 
