@@ -102,6 +102,24 @@ double leadingDouble(const QString &text)
     return negative ? -value : value;
 }
 
+// The reader keeps numbers as 32-bit floats, too coarse for a deep zoom's
+// centre: the view's numbers go as strings of the shortest text that reads
+// back as the same double, which floatForKey reads in full.
+QString exactNumberToJSON(const QString &key, double value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QStringLiteral("'%1':'%2'").arg(key, QString::fromLatin1(buffer, static_cast<qsizetype>(result.ptr - buffer)));
+}
+
+// "'view':{'x':'..', 'y':'..', 'zoom':'..'}"
+QString viewToJSON(const View &view)
+{
+    return QStringLiteral("'view':{%1, %2, %3}")
+        .arg(exactNumberToJSON(QStringLiteral("x"), view.centre.x()), exactNumberToJSON(QStringLiteral("y"), view.centre.y()),
+             exactNumberToJSON(QStringLiteral("zoom"), view.zoom));
+}
+
 } // namespace
 
 QString floatToJSON(const QString &key, double value)
@@ -173,7 +191,7 @@ QString jsonRepresentation(const QvTransform &transform)
     return QLatin1Char('{') + entries.join(QStringLiteral(", ")) + QLatin1Char('}');
 }
 
-QString jsonRepresentation(const QvFrac &fractal)
+QString jsonRepresentation(const QvFrac &fractal, const View &view)
 {
     // Identifier and version are ours and hold no quote or backslash, so they go unescaped.
     const QStringList header{
@@ -188,11 +206,13 @@ QString jsonRepresentation(const QvFrac &fractal)
     maps.reserve(static_cast<qsizetype>(fractal.transforms()->size()));
     for (const TransformPtr &t : *fractal.transforms())
         maps.append(jsonRepresentation(*t));
-    const QStringList body{
+    QStringList body{
         floatToJSON(QStringLiteral("n"), fractal.iterations()),
         rgbToJSON(QStringLiteral("bg"), fractal.bgColor()),
         QStringLiteral("\n'transforms':\n[\n\t") + maps.join(QStringLiteral(",\n\t")) + QStringLiteral("\n]"),
     };
+    if (const View saved = clampedView(view); !saved.isStandard())
+        body.insert(2, viewToJSON(saved));
     return QStringLiteral("{'file':{") + header.join(QStringLiteral(", ")) + QStringLiteral("},\n")
         + body.join(QStringLiteral(", ")) + QLatin1Char('}');
 }
@@ -245,6 +265,16 @@ FracPtr fractalFromDictionary(const JsonValue *table)
     }
     return std::make_shared<QvFrac>(list, truncateToInt(floatForKey(QStringLiteral("n"), table)),
                                     rgbForKey(QStringLiteral("bg"), table));
+}
+
+View viewFromDictionary(const JsonValue *table)
+{
+    const JsonValue *view = table ? table->value(QStringLiteral("view")) : nullptr;
+    if (!view || !view->isTable())
+        return {};
+    // A missing zoom reads as 0, which clamping takes as the standard zoom.
+    return clampedView({QPointF(floatForKey(QStringLiteral("x"), view), floatForKey(QStringLiteral("y"), view)),
+                        floatForKey(QStringLiteral("zoom"), view)});
 }
 
 TransformPtr transformFromText(const QString &text)

@@ -2,6 +2,7 @@
 
 #include "model/Colour.h"
 #include "model/QvFrac.h"
+#include "model/View.h"
 
 #include <QString>
 
@@ -23,8 +24,10 @@ QString operatingSystemVersionString();
 
 // A map as one transform table of the document text.
 QString jsonRepresentation(const QvTransform &transform);
-// The whole document text, byte for byte the same for the same fractal.
-QString jsonRepresentation(const QvFrac &fractal);
+// The whole document text, byte for byte the same for the same fractal and
+// view. The view is saved (clamped) only when it is not the standard frame,
+// so documents never zoomed keep their bytes.
+QString jsonRepresentation(const QvFrac &fractal, const View &view = {});
 
 // The number under key of a table as a 64-bit float; 0 when the table, the
 // key or a number there is missing. Strings count by the number they begin with.
@@ -37,6 +40,9 @@ _rgb_color rgbForKey(const QString &key, const JsonValue *table);
 // with what it has rather than not at all.
 TransformPtr transformFromDictionary(const JsonValue *table);
 FracPtr fractalFromDictionary(const JsonValue *table);
+// The view saved in a document table, clamped; the standard frame when there
+// is none or it is no table.
+View viewFromDictionary(const JsonValue *table);
 
 // A map from the text of one transform table as a document holds it (white
 // space and a trailing comma around it allowed, as copied from a file); none

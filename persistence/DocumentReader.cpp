@@ -72,7 +72,7 @@ DocumentReadResult readDocument(const QByteArray &bytes)
         return {nullptr, syntaxErrorMessage(text, parser)};
     if (!root->isTable())
         return {nullptr, QStringLiteral("The document is not a JSON table.")};
-    return {fractalFromDictionary(&*root), QString()};
+    return {fractalFromDictionary(&*root), QString(), viewFromDictionary(&*root)};
 }
 
 } // namespace attractor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/QvFrac.h"
+#include "model/View.h"
 
 #include <QString>
 
@@ -8,10 +9,13 @@ class QByteArray;
 
 namespace attractor {
 
-// The outcome of reading document bytes: a fractal, or a reason a person can read.
+// The outcome of reading document bytes: a fractal, or a reason a person
+// can read; with the view the document was saved with (the standard frame
+// for documents without one and for other formats).
 struct DocumentReadResult {
     FracPtr fractal;
     QString error;
+    View view;
 
     bool ok() const { return fractal != nullptr; }
 };

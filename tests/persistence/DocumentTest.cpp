@@ -140,6 +140,29 @@ TEST(DocumentFormat, WriteReadWriteReproducesTheText)
     EXPECT_EQ(t.rgb(), (_rgb_color{0, FLT_MAX, 1, 1}));
 }
 
+// The view goes after the background, as exact strings, and only when it is
+// not the standard frame; it reads back as the same doubles, clamped.
+TEST(DocumentFormat, SavesTheViewExactlyAndOnlyWhenNotStandard)
+{
+    const FracPtr f = fractalOf({map({0, 0}, {0.5, 0.5}, 0, 1, {1, 1, 1, 1})}, 10, {0, 0, 0, 1});
+    const QString plain = jsonRepresentation(*f);
+    EXPECT_EQ(jsonRepresentation(*f, View()), plain);
+    EXPECT_EQ(jsonRepresentation(*f, View{{0, 0}, std::nan("")}), plain);
+    const QString zoomed = jsonRepresentation(*f, View{{0.1, -1.0 / 3.0}, 1e6});
+    EXPECT_EQ(zoomed, QString(plain).replace(QStringLiteral("'a':1}, \n"),
+                                             QStringLiteral("'a':1}, 'view':{'x':'0.1', 'y':'-0.3333333333333333', 'zoom':'1e+06'}, \n")));
+    for (const View &v : {View(), View{{0.1, -1.0 / 3.0}, 1e6}, View{{-123.456789012345678, 2e-9}, kZoomStep * kZoomStep * kZoomStep}}) {
+        const DocumentReadResult r = readDocument(jsonRepresentation(*f, v).toUtf8());
+        EXPECT_EQ(r.view, v) << v.zoom;
+        EXPECT_EQ(jsonRepresentation(*r.fractal, r.view), jsonRepresentation(*f, v));
+    }
+    const std::pair<const char *, View> rows[] = {
+        {"{'view':{'x':1.5, 'y':'-2', 'zoom':4}}", {{1.5, -2}, 4}}, {"{'view':{'x':'1e9', 'zoom':'1e9'}}", {{kMaxViewCentre, 0}, kMaxZoom}},
+        {"{'view':[1, 2, 3]}", {}}, {"{'view':{'x':'abc', 'y':true, 'zoom':-3}}", {{0, 1}, 1}}, {"{'n':1}", {}}};
+    for (const auto &[text, view] : rows)
+        EXPECT_EQ(readDocument(text).view, view) << text;
+}
+
 // Document text is UTF-8 beginning with "{", after a byte-order mark some
 // editors write; other bytes go to the archive reader.
 TEST(DocumentReader, RefusalNamesWhatTheBytesAreNotOrWhereTheTextBreaks)
