@@ -22,12 +22,13 @@ namespace attractor {
 
 namespace {
 
-// The frame on the grid of samples: S x S a pixel.
-PixelMapping sampleFrame(QSizeF size, int supersample)
+// The picture's frame on the grid of samples: S x S a pixel.
+PixelMapping sampleFrame(PixelMapping frame, int supersample)
 {
-    PixelMapping frame = stretchedFrame(size);
     frame.scaleX *= supersample;
     frame.scaleY *= supersample;
+    frame.originX *= supersample;
+    frame.originY *= supersample;
     return frame;
 }
 
@@ -370,7 +371,7 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
     run.progressIncrement = observer.progressIncrement ? &observer.progressIncrement : nullptr;
     const int threads = std::max(1, request.threads);
     const qsizetype cellCount = columns * rows;
-    const PixelMapping frame = sampleFrame(request.size, s);
+    const PixelMapping frame = sampleFrame(requestFrame(request), s);
 
     // Zero pages come from the system untouched until hit.
     std::vector<LargeBuffer> grids;

@@ -1,5 +1,7 @@
 #include "engine/PixelMapping.h"
 
+#include "engine/RenderRequest.h"
+
 #include <algorithm>
 
 namespace attractor {
@@ -35,6 +37,12 @@ PixelMapping viewFrame(QSizeF size, const View &view)
     m.originX = square.x();
     m.originY = square.y();
     return m;
+}
+
+PixelMapping requestFrame(const RenderRequest &request)
+{
+    const QSizeF size(request.size);
+    return request.view ? viewFrame(size, clampedView(*request.view)) : stretchedFrame(size);
 }
 
 } // namespace attractor

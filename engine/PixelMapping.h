@@ -8,6 +8,8 @@
 
 namespace attractor {
 
+struct RenderRequest;
+
 // The standard frame of the document plane: the square from -2 to 2.
 inline constexpr double kFrameMin = -2.0;
 inline constexpr double kFrameMax = 2.0;
@@ -48,5 +50,9 @@ PixelMapping centredFrame(QSizeF size);
 // The view's square on the largest centred square of the area, the rest of
 // the area showing more of the plane around it.
 PixelMapping viewFrame(QSizeF size, const View &view);
+// The mapping a rendered picture uses: the request's view (clamped) on its
+// size, or without one the standard frame stretched as the exports have
+// always drawn it.
+PixelMapping requestFrame(const RenderRequest &request);
 
 } // namespace attractor

@@ -134,7 +134,7 @@ bool drawRectWithQuartz(QImage &image, const RenderRequest &request, const DrawO
     std::vector<quint64> scratch(static_cast<size_t>(workers) * 8);
     std::vector<RasterPlot> plots;
     plots.reserve(static_cast<size_t>(workers));
-    const PixelMapping frame = stretchedFrame(request.size);
+    const PixelMapping frame = requestFrame(request);
     for (int w = 0; w < workers; ++w)
         plots.emplace_back(image, frame, &scratch[static_cast<size_t>(w) * 8]);
     runChaosGame(request.tables, request.iterations, run, std::span<RasterPlot>(plots));

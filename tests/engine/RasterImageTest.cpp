@@ -240,4 +240,39 @@ TEST(DensityBuffers, FitWithinFourGibibytesWithFewerWalkersOrAreRefused)
     }
 }
 
+// --- Views ----------------------------------------------------------------------
+
+// At zoom 2 a view shows 100 pixels a unit, as 400 x 400 standard does: the
+// same game (one walker, one seed) lights the same pixels as a crop of it,
+// the non-square picture showing more around the view's square. Only points
+// on a pixel edge may round the other way.
+TEST(ViewPicture, IsACropOfTheStandardPictureAtTheSameScale)
+{
+    FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setBgColor({0, 0, 0, 0});
+    for (const std::optional<DensityOptions> density : {std::optional<DensityOptions>(), std::optional(DensityOptions{.supersample = 2})}) {
+        const QImage whole = draw(fractal, {400, 400}, {.density = density, .seed = 5});
+        for (const auto &[size, centre, crop] : {std::tuple{QSize(200, 200), QPointF(1, 1), QPoint(200, 0)},
+                                                 {QSize(300, 200), QPointF(0.5, 1), QPoint(100, 0)},
+                                                 {QSize(200, 300), QPointF(1, 0.5), QPoint(200, 0)}}) {
+            const QImage part = draw(fractal, size, {.view = View{centre, 2}, .density = density, .seed = 5});
+            const std::vector<QPoint> lit = pixelsOtherThan(part, QRgba64::fromRgba64(0, 0, 0, 0));
+            EXPECT_GT(lit.size(), 2000u);
+            int differ = 0;
+            for (const QPoint &p : lit)
+                differ += !density ? pixelAt(part, p.x(), p.y()) != pixelAt(whole, p.x() + crop.x(), p.y() + crop.y())
+                                   : pixelAt(whole, p.x() + crop.x(), p.y() + crop.y()).alpha() == 0;
+            EXPECT_LE(differ, 10) << size.width() << "x" << size.height() << (density ? " density" : "");
+            EXPECT_NEAR(double(lit.size()), double(pixelsOtherThan(whole.copy(QRect(crop, size)), QRgba64::fromRgba64(0, 0, 0, 0)).size()), 10);
+        }
+    }
+    // The brightest pixel in the view sets the tone: of two pixels, the
+    // dimmer one alone in the view is at full coverage.
+    const MapSpec twice{.scale = {0, 0}, .translation = {-1, 0}};
+    const FracPtr two = makeFractal({twice, twice, {.scale = {0, 0}, .translation = {1, 0}}}, 301001, {0, 0, 0, 0});
+    const QImage viewed = draw(two, {4, 4}, {.view = View{{1, 0}, 4}, .density = DensityOptions(), .seed = 8});
+    EXPECT_EQ(pixelsOtherThan(viewed, QRgba64::fromRgba64(0, 0, 0, 0)), std::vector{QPoint(2, 1)});
+    EXPECT_EQ(pixelAt(viewed, 2, 1).alpha(), 65535);
+}
+
 } // namespace
