@@ -27,7 +27,7 @@ bool isIfsPath(const QString &path)
     return QFileInfo(path).suffix().compare(QStringLiteral("ifs"), Qt::CaseInsensitive) == 0;
 }
 
-bool readFractalFile(const QString &path, FracPtr &out, QString &error, const QString &entry, QString *name)
+bool readFractalFile(const QString &path, FracPtr &out, QString &error, const QString &entry, QString *name, View *view)
 {
     if (QFileInfo(path).isDir()) {
         error = QStringLiteral("%1: Is a directory").arg(displayName(path));
@@ -64,6 +64,8 @@ bool readFractalFile(const QString &path, FracPtr &out, QString &error, const QS
     out = result.fractal;
     if (name)
         *name = title;
+    if (view)
+        *view = result.view;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/QvFrac.h"
+#include "model/View.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,11 +19,12 @@ bool isIfsPath(const QString &path);
 // Reads the fractal at path (a file, or a stream such as /dev/stdin) into
 // out: a document, or from an .ifs file (see isIfsPath) the entry called
 // entry, by default the first 2D one, fitted into the frame. name, when
-// given, receives the entry's name or else the file's base name. On failure
-// out is left alone and error holds "<path>: <reason>"; a document text that
-// does not parse has also written its log line.
+// given, receives the entry's name or else the file's base name; view, when
+// given, the view saved in a document (the standard frame for others). On
+// failure out is left alone and error holds "<path>: <reason>"; a document
+// text that does not parse has also written its log line.
 bool readFractalFile(const QString &path, FracPtr &out, QString &error, const QString &entry = {},
-                     QString *name = nullptr);
+                     QString *name = nullptr, View *view = nullptr);
 
 // Replaces the file at path with bytes all at once: readers never see half a
 // file, and a failed write leaves the old contents. Devices and pipes (an

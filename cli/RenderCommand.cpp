@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -51,13 +52,16 @@ struct RenderArguments {
     int threads = QThread::idealThreadCount();
     std::optional<DensityOptions> density;
     int format = 0;
+    // What is given of the view; the rest comes from the document's saved view.
+    std::optional<QPointF> centre;
+    std::optional<double> zoom;
 };
 
 const QString &usageLine()
 {
     static const QString usage =
         QStringLiteral("attractor-cli render IN [--entry NAME] -o OUT [--width W] [--height H] [--iterations N] [--threads T] "
-                       "[--mode points|density] [--supersample S] [--gamma G] [--brightness B]");
+                       "[--mode points|density] [--supersample S] [--gamma G] [--brightness B] [--center X,Y] [--zoom Z]");
     return usage;
 }
 
@@ -80,10 +84,30 @@ std::optional<double> parseReal(const QString &option, const QString &text, doub
     bool ok = false;
     const double value = text.toDouble(&ok);
     if (!ok || !(value >= low && value <= high)) {
-        failure = QStringLiteral("%1 needs a number from %2 to %3, not '%4'").arg(option).arg(low).arg(high).arg(text);
+        failure = QStringLiteral("%1 needs a number from %2 to %3, not '%4'")
+                      .arg(option)
+                      .arg(low, 0, 'g', 10)
+                      .arg(high, 0, 'g', 10)
+                      .arg(text);
         return std::nullopt;
     }
     return value;
+}
+
+// "X,Y": two finite numbers within the range of a view's centre.
+std::optional<QPointF> parseCentre(const QString &text, QString &failure)
+{
+    const QStringList parts = text.split(u',');
+    bool okX = false, okY = false;
+    const double x = parts.size() == 2 ? parts[0].toDouble(&okX) : 0.0;
+    const double y = parts.size() == 2 ? parts[1].toDouble(&okY) : 0.0;
+    const auto inRange = [](double v) { return std::abs(v) <= kMaxViewCentre; }; // false for NaN
+    if (!okX || !okY || !inRange(x) || !inRange(y)) {
+        failure = QStringLiteral("--center needs two numbers X,Y from %1 to %2, not '%3'")
+                      .arg(-kMaxViewCentre, 0, 'g', 10).arg(kMaxViewCentre, 0, 'g', 10).arg(text);
+        return std::nullopt;
+    }
+    return QPointF(x, y);
 }
 
 int formatOf(const QString &path)
@@ -111,7 +135,8 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
                                 || arg == QStringLiteral("--iterations") || arg == QStringLiteral("--threads")
                                 || arg == QStringLiteral("--mode") || arg == QStringLiteral("--supersample")
                                 || arg == QStringLiteral("--gamma") || arg == QStringLiteral("--brightness")
-                                || arg == QStringLiteral("--entry");
+                                || arg == QStringLiteral("--entry") || arg == QStringLiteral("--center")
+                                || arg == QStringLiteral("--zoom");
         if (takesValue && k + 1 >= args.size()) {
             failure = QStringLiteral("%1 needs a value").arg(arg);
         } else if (arg == QStringLiteral("-o") || arg == QStringLiteral("--output")) {
@@ -155,6 +180,10 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
             if (const auto b = parseReal(arg, args.at(++k), 0.0, 1.0, failure))
                 density.brightness = *b;
             densityGiven = true;
+        } else if (arg == QStringLiteral("--center")) {
+            out.centre = parseCentre(args.at(++k), failure);
+        } else if (arg == QStringLiteral("--zoom")) {
+            out.zoom = parseReal(arg, args.at(++k), kMinZoom, kMaxZoom, failure);
         } else if (arg.startsWith(u'-') && arg.size() > 1) {
             failure = QStringLiteral("unknown option %1").arg(arg);
         } else if (out.input.isEmpty()) {
@@ -264,9 +293,16 @@ int runRenderCommand(const QStringList &args)
                                            "supersampled S x S, S 1 to 4) and shows dense regions bright: "
                                            "coverage log(1 + hits) / log(1 + most hits) to the power 1/G "
                                            "(G 1 to 4, default 2.2), times B (0 to 1, default 1).\n"
+                                           "--center X,Y and --zoom Z (%3 to %4) show the square of side 4/Z "
+                                           "centred on (X, Y), the shorter side of the image spanning it; either "
+                                           "one not given is the document's saved view's (0,0 and 1 when it has "
+                                           "none). With neither, a document without a saved view is drawn from -2 "
+                                           "to 2 stretched over the whole image.\n"
                                            "Ctrl-C stops the drawing and writes nothing.\n")
                                 .arg(usageLine())
                                 .arg(kDefaultSize)
+                                .arg(kMinZoom, 0, 'g', 10)
+                                .arg(kMaxZoom, 0, 'g', 10)
                                 .toUtf8());
         return ExitOk;
     }
@@ -280,7 +316,8 @@ int runRenderCommand(const QStringList &args)
 
     FracPtr fractal;
     QString error;
-    if (!readFractalFile(arguments.input, fractal, error, arguments.entry)) {
+    View saved;
+    if (!readFractalFile(arguments.input, fractal, error, arguments.entry, nullptr, &saved)) {
         printError(error);
         return ExitFailure;
     }
@@ -290,6 +327,8 @@ int runRenderCommand(const QStringList &args)
     request.iterations = arguments.iterations.value_or(fractal->iterations());
     request.density = arguments.density;
     request.threads = arguments.threads;
+    if (arguments.centre || arguments.zoom || !saved.isStandard())
+        request.view = View{arguments.centre.value_or(saved.centre), arguments.zoom.value_or(saved.zoom)};
 
     InterruptGuard guard;
     StatusLine line;

@@ -16,10 +16,17 @@ namespace attractor::cli {
 
 namespace {
 
-// Reads IN and writes a text made from its fractal, its name and OUT's name
-// to OUT or standard output.
+// What a text is made from: the fractal read, its name, its saved view and OUT's name.
+struct TextSource {
+    const QvFrac &fractal;
+    QString name;
+    View view;
+    QString output;
+};
+
+// Reads IN and writes a text made from it to OUT or standard output.
 int runTextCommand(const QStringList &args, const QString &usage, const QString &description,
-                   const std::function<QByteArray(const QvFrac &, const QString &, const QString &)> &textOf)
+                   const std::function<QByteArray(const TextSource &)> &textOf)
 {
     if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {
         writeStandardOutput(QStringLiteral("usage: %1\n%2\nWithout -o the result goes to standard output.\n")
@@ -33,11 +40,12 @@ int runTextCommand(const QStringList &args, const QString &usage, const QString 
 
     FracPtr fractal;
     QString error, name;
-    if (!readFractalFile(io.input, fractal, error, io.entry, &name)) {
+    View view;
+    if (!readFractalFile(io.input, fractal, error, io.entry, &name, &view)) {
         printError(error);
         return ExitFailure;
     }
-    const QByteArray bytes = textOf(*fractal, name, io.output);
+    const QByteArray bytes = textOf({*fractal, name, view, io.output});
     if (io.output.isEmpty()) {
         if (!writeStandardOutput(bytes)) {
             printError(QStringLiteral("cannot write to standard output"));
@@ -57,14 +65,15 @@ int runConvertCommand(const QStringList &args)
     return runTextCommand(args, QStringLiteral("attractor-cli convert IN [--entry NAME] [-o OUT]"),
                           QStringLiteral("Reads a document (JSON text or legacy archive) or an entry of a Fractint "
                                          ".ifs file (NAME, by default the first 2D one) and writes it in the format of "
-                                         "OUT's extension: .ifs, .flame, or otherwise document text."),
-                          [](const QvFrac &fractal, const QString &name, const QString &output) {
-                              const QString suffix = QFileInfo(output).suffix().toLower();
+                                         "OUT's extension: .ifs, .flame, or otherwise document text, which keeps "
+                                         "the document's saved view."),
+                          [](const TextSource &in) {
+                              const QString suffix = QFileInfo(in.output).suffix().toLower();
                               if (suffix == QStringLiteral("ifs"))
-                                  return ifsText(fractal, name);
+                                  return ifsText(in.fractal, in.name);
                               if (suffix == QStringLiteral("flame"))
-                                  return flameText(fractal, name);
-                              return jsonRepresentation(fractal).toUtf8();
+                                  return flameText(in.fractal, in.name);
+                              return jsonRepresentation(in.fractal, in.view).toUtf8();
                           });
 }
 
@@ -73,9 +82,7 @@ int runReportCommand(const QStringList &args)
     return runTextCommand(args, QStringLiteral("attractor-cli report IN [--entry NAME] [-o OUT]"),
                           QStringLiteral("Writes the plain-text report of the maps of a document or of an entry "
                                          "of a Fractint .ifs file."),
-                          [](const QvFrac &fractal, const QString &, const QString &) {
-                              return textReport(fractal).toUtf8();
-                          });
+                          [](const TextSource &in) { return textReport(in.fractal).toUtf8(); });
 }
 
 } // namespace attractor::cli

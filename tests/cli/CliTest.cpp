@@ -62,7 +62,7 @@ class Cli : public ::testing::Test
 {
 protected:
     void SetUp() override { ensureApplication(), writeDocument(QvFrac::defaultFractal()); }
-    void writeDocument(const FracPtr &fractal) { writeFile(file("in.frac"), jsonRepresentation(*fractal).toUtf8()); }
+    void writeDocument(const FracPtr &fractal, const View &view = {}) { writeFile(file("in.frac"), jsonRepresentation(*fractal, view).toUtf8()); }
     QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
     CliRun render(const std::string &rest) { return cli(args("render @in.frac " + rest, dir)); }
     QImage rendered(const std::string &rest)
@@ -153,8 +153,37 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{OUT "--mode density --supersample 5", "--supersample needs a whole number from 1 to 4"},
                       std::pair{OUT "--mode density --gamma 0.5", "--gamma needs a number from 1 to 4"},
                       std::pair{OUT "--mode density --brightness 1.5", "--brightness needs a number from 0 to 1"},
-                      std::pair{OUT "--mode density --supersample 3 --width 8000 --height 8000", "needs more than 4 GiB"}));
+                      std::pair{OUT "--mode density --supersample 3 --width 8000 --height 8000", "needs more than 4 GiB"},
+                      std::pair{OUT "--zoom 0", "--zoom needs a number from 0.0625 to 1000000, not '0'"}, std::pair{OUT "--zoom nan", "--zoom needs"},
+                      std::pair{OUT "--center 1", "--center needs two numbers X,Y"}, std::pair{OUT "--center 1,inf", "not '1,inf'"},
+                      std::pair{OUT "--center 2e6,0", "--center"}));
 #undef OUT
+
+// --center and --zoom draw the crop of the standard picture at their scale (2 million points light every pixel of the
+// triangle); without them the saved view is drawn, each option replacing its part of it; convert keeps it.
+TEST_F(Cli, ViewDrawsACropOfTheStandardPictureAndConvertKeepsIt)
+{
+    const auto lit = [](const QImage &image) {
+        std::vector<bool> on;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                on.push_back(image.pixelColor(x, y).value() > 20);
+        return on;
+    };
+    const std::vector<bool> corner = lit(rendered("--width 400 --height 400 --iterations 2000000").copy(200, 0, 200, 200));
+    for (const auto &[saved, options] : {std::pair{View(), "--center 1,1 --zoom 2"}, {View{{1, 1}, 2}, ""},
+                                         {View{{1, 1}, 8}, "--zoom 2"}, {View{{-1, 0.5}, 2}, "--center 1,1"}}) {
+        writeDocument(QvFrac::defaultFractal(), saved);
+        const std::vector<bool> on = lit(rendered(std::string("--width 200 --height 200 --iterations 2000000 ") + options));
+        ASSERT_EQ(on.size(), corner.size());
+        int differ = 0;
+        for (size_t i = 0; i < on.size(); ++i)
+            differ += on[i] != corner[i];
+        EXPECT_LE(differ, 50) << options << " of " << std::count(on.begin(), on.end(), true);
+    }
+    EXPECT_EQ(cli(args("convert @in.frac -o @kept.frac", dir)).exitCode, 0);
+    EXPECT_EQ(readFile(file("kept.frac")), jsonRepresentation(*QvFrac::defaultFractal(), View{{-1, 0.5}, 2}).toUtf8());
+}
 
 // Missing, not a document, a folder; then an output in no folder: exit 1 naming the file.
 TEST_F(Cli, UnreadableInputOrUnwritableOutputExitsWith1NamingTheFile)
