@@ -4,14 +4,16 @@
 
 namespace attractor {
 
-MapValueStep::MapValueStep(EditableFractal *model, MapEdit kind, int index, const QvTransform &before,
-                           const QvTransform &after)
+MapValueStep::MapValueStep(EditableFractal *model, MapEdit kind, const QList<int> &indices,
+                           const QList<QvTransform> &before, const QList<QvTransform> &after,
+                           const Selection &selection)
     : QUndoCommand(EditableFractal::stepName(kind))
     , _model(model)
     , _kind(kind)
-    , _index(index)
+    , _indices(indices)
     , _before(before)
     , _after(after)
+    , _selection(selection)
     , _gesture(model->gesture())
 {
 }
@@ -19,7 +21,7 @@ MapValueStep::MapValueStep(EditableFractal *model, MapEdit kind, int index, cons
 bool MapValueStep::mergeWith(const QUndoCommand *other)
 {
     const auto *next = static_cast<const MapValueStep *>(other);
-    if (next->_index != _index || next->_gesture != _gesture)
+    if (next->_indices != _indices || next->_gesture != _gesture)
         return false;
     _after = next->_after;
     return true;
@@ -28,22 +30,24 @@ bool MapValueStep::mergeWith(const QUndoCommand *other)
 void MapValueStep::redo()
 {
     if (_model)
-        _model->applyMap(_index, _after);
+        _model->applyMaps(_indices, _after, _selection);
 }
 
 void MapValueStep::undo()
 {
     if (_model)
-        _model->applyMap(_index, _before);
+        _model->applyMaps(_indices, _before, _selection);
 }
 
-MapListStep::MapListStep(EditableFractal *model, const QString &name, int index, const QvTransform &value,
-                         int selectionBefore, bool removes)
+MapListStep::MapListStep(EditableFractal *model, const QString &name, const QList<int> &indices,
+                         const QList<QvTransform> &values, const Selection &withMaps,
+                         const Selection &withoutMaps, bool removes)
     : QUndoCommand(name)
     , _model(model)
-    , _index(index)
-    , _value(value)
-    , _selectionBefore(selectionBefore)
+    , _indices(indices)
+    , _values(values)
+    , _withMaps(withMaps)
+    , _withoutMaps(withoutMaps)
     , _removes(removes)
 {
 }
@@ -61,13 +65,13 @@ void MapListStep::undo()
 void MapListStep::insert()
 {
     if (_model)
-        _model->applyInsert(_index, _value);
+        _model->applyInsert(_indices, _values, _withMaps);
 }
 
 void MapListStep::remove()
 {
     if (_model)
-        _model->applyRemove(_index, _removes ? -1 : _selectionBefore);
+        _model->applyRemove(_indices, _withoutMaps);
 }
 
 SettingsStep::SettingsStep(EditableFractal *model, Field field, const Settings &before, const Settings &after)
@@ -103,7 +107,7 @@ void SettingsStep::undo()
 }
 
 FractalStep::FractalStep(EditableFractal *model, const QString &name, FracPtr before, FracPtr after,
-                         int selectionBefore)
+                         const EditableFractal::Selection &selectionBefore)
     : QUndoCommand(name)
     , _model(model)
     , _before(std::move(before))
@@ -115,7 +119,7 @@ FractalStep::FractalStep(EditableFractal *model, const QString &name, FracPtr be
 void FractalStep::redo()
 {
     if (_model)
-        _model->applyFractal(*_after, -1);
+        _model->applyFractal(*_after, {});
 }
 
 void FractalStep::undo()

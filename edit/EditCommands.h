@@ -13,15 +13,17 @@ namespace attractor {
 // into the list), so it finds its map whatever happened in between, and acts
 // on the model, which sends the notifications.
 
-// One map's values replaced; undoing selects it again.
+// Maps' values replaced; undoing and redoing select those maps again.
 class MapValueStep : public QUndoCommand
 {
 public:
-    MapValueStep(EditableFractal *model, MapEdit kind, int index, const QvTransform &before,
-                 const QvTransform &after);
+    using Selection = EditableFractal::Selection;
+
+    MapValueStep(EditableFractal *model, MapEdit kind, const QList<int> &indices, const QList<QvTransform> &before,
+                 const QList<QvTransform> &after, const Selection &selection);
 
     int id() const override { return static_cast<int>(_kind); }
-    // One kind of value on one map within one gesture is one step.
+    // One kind of value on the same maps within one gesture is one step.
     bool mergeWith(const QUndoCommand *other) override;
     void redo() override;
     void undo() override;
@@ -29,19 +31,23 @@ public:
 private:
     QPointer<EditableFractal> _model;
     MapEdit _kind;
-    int _index;
-    QvTransform _before;
-    QvTransform _after;
+    QList<int> _indices;
+    QList<QvTransform> _before;
+    QList<QvTransform> _after;
+    Selection _selection;
     int _gesture;
 };
 
-// A map added at index or, inverted, taken out. Undoing an addition selects
-// what was selected before it; undoing a removal selects the map again.
+// Maps added at sorted places or, inverted, taken out from them. Each side
+// has its selection: with the maps in the list, and without them.
 class MapListStep : public QUndoCommand
 {
 public:
-    MapListStep(EditableFractal *model, const QString &name, int index, const QvTransform &value,
-                int selectionBefore, bool removes);
+    using Selection = EditableFractal::Selection;
+
+    MapListStep(EditableFractal *model, const QString &name, const QList<int> &indices,
+                const QList<QvTransform> &values, const Selection &withMaps, const Selection &withoutMaps,
+                bool removes);
 
     void redo() override;
     void undo() override;
@@ -51,9 +57,10 @@ private:
     void remove();
 
     QPointer<EditableFractal> _model;
-    int _index;
-    QvTransform _value;
-    int _selectionBefore;
+    QList<int> _indices;
+    QList<QvTransform> _values;
+    Selection _withMaps;
+    Selection _withoutMaps;
     bool _removes;
 };
 
@@ -87,7 +94,8 @@ private:
 class FractalStep : public QUndoCommand
 {
 public:
-    FractalStep(EditableFractal *model, const QString &name, FracPtr before, FracPtr after, int selectionBefore);
+    FractalStep(EditableFractal *model, const QString &name, FracPtr before, FracPtr after,
+                const EditableFractal::Selection &selectionBefore);
 
     void redo() override;
     void undo() override;
@@ -96,7 +104,7 @@ private:
     QPointer<EditableFractal> _model;
     FracPtr _before;
     FracPtr _after;
-    int _selectionBefore;
+    EditableFractal::Selection _selectionBefore;
 };
 
 } // namespace attractor

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace attractor {
 
@@ -78,49 +79,124 @@ const QvTransform &EditableFractal::map(int index) const
 
 const QvTransform *EditableFractal::selectedMap() const
 {
-    return _selected >= 0 ? &map(_selected) : nullptr;
+    return _selection.current >= 0 ? &map(_selection.current) : nullptr;
+}
+
+bool EditableFractal::isSelected(int index) const
+{
+    return std::binary_search(_selection.indices.begin(), _selection.indices.end(), index);
 }
 
 void EditableFractal::select(int index)
 {
-    setSelected(index >= 0 && index < mapCount() ? index : -1);
+    setSelection({index}, index);
 }
 
-void EditableFractal::setSelected(int index)
+void EditableFractal::setSelection(const QList<int> &indices, int current)
 {
-    if (index == _selected)
+    setSelectionState(usable({indices, current}));
+}
+
+void EditableFractal::toggle(int index)
+{
+    Selection next = _selection;
+    if (isSelected(index)) {
+        next.indices.removeOne(index);
+        next.current = next.current == index ? -1 : next.current;
+    } else {
+        next.indices.append(index);
+        next.current = index;
+    }
+    setSelectionState(usable(next));
+}
+
+void EditableFractal::selectAll()
+{
+    QList<int> all(mapCount());
+    std::iota(all.begin(), all.end(), 0);
+    setSelection(all, _selection.current);
+}
+
+EditableFractal::Selection EditableFractal::usable(Selection selection) const
+{
+    const int count = mapCount();
+    QList<int> &in = selection.indices;
+    if (selection.current >= 0 && selection.current < count)
+        in.append(selection.current);
+    in.removeIf([count](int i) { return i < 0 || i >= count; });
+    std::sort(in.begin(), in.end());
+    in.erase(std::unique(in.begin(), in.end()), in.end());
+    if (!std::binary_search(in.begin(), in.end(), selection.current))
+        selection.current = in.isEmpty() ? -1 : in.last();
+    return selection;
+}
+
+void EditableFractal::setSelectionState(const Selection &selection, bool placesMoved)
+{
+    if (selection == _selection && !placesMoved)
         return;
-    _selected = index;
-    emit selectionChanged(index);
+    _selection = selection;
+    emit selectionChanged(_selection.current);
 }
 
-void EditableFractal::reselect(int index)
+bool EditableFractal::validPlaces(const QList<int> &sorted) const
 {
-    // The places changed under the selection: observers hear of it even
-    // when the number stays the same.
-    _selected = index >= 0 && index < mapCount() ? index : -1;
-    emit selectionChanged(_selected);
+    return !sorted.isEmpty() && sorted.first() >= 0 && sorted.last() < mapCount()
+           && std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
 }
 
 bool EditableFractal::setMap(int index, const QvTransform &value, MapEdit kind)
 {
-    if (index < 0 || index >= mapCount())
+    return setMaps({{index, value}}, kind);
+}
+
+bool EditableFractal::setMaps(const QList<MapValue> &values, MapEdit kind)
+{
+    QList<MapValue> sorted = values;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const MapValue &a, const MapValue &b) { return a.first < b.first; });
+    QList<int> indices;
+    QList<QvTransform> before, after;
+    for (const auto &[index, value] : sorted)
+        indices.append(index), after.append(value);
+    if (!validPlaces(indices))
         return false;
-    _undoStack->push(new MapValueStep(this, kind, index, map(index), value));
+    for (int index : indices)
+        before.append(map(index));
+    _undoStack->push(new MapValueStep(this, kind, indices, before, after, usable({indices, indices.contains(_selection.current) ? _selection.current : -1})));
     return true;
 }
 
 void EditableFractal::insertMap(int index, const QvTransform &value, const QString &stepName)
 {
+    insertMaps(index, {value}, stepName);
+}
+
+void EditableFractal::insertMaps(int index, const QList<QvTransform> &values, const QString &stepName)
+{
+    if (values.isEmpty())
+        return;
     index = std::clamp(index, 0, mapCount());
-    _undoStack->push(new MapListStep(this, stepName, index, value, _selected, false));
+    QList<int> indices(values.size());
+    std::iota(indices.begin(), indices.end(), index);
+    _undoStack->push(new MapListStep(this, stepName, indices, values, {indices, indices.last()}, _selection, false));
 }
 
 bool EditableFractal::removeMap(int index, const QString &stepName)
 {
-    if (index < 0 || index >= mapCount())
+    return removeMaps({index}, stepName);
+}
+
+bool EditableFractal::removeMaps(const QList<int> &indices, const QString &stepName)
+{
+    QList<int> sorted = indices;
+    std::sort(sorted.begin(), sorted.end());
+    if (!validPlaces(sorted))
         return false;
-    _undoStack->push(new MapListStep(this, stepName, index, map(index), -1, true));
+    QList<QvTransform> values;
+    for (int index : sorted)
+        values.append(map(index));
+    const int current = sorted.contains(_selection.current) ? _selection.current : sorted.last();
+    _undoStack->push(new MapListStep(this, stepName, sorted, values, {sorted, current}, {}, true));
     return true;
 }
 
@@ -142,7 +218,7 @@ void EditableFractal::setBackground(_rgb_color colour)
 
 void EditableFractal::replaceFractal(const QvFrac &fractal, const QString &stepName)
 {
-    _undoStack->push(new FractalStep(this, stepName, _fractal->clone(), fractal.clone(), _selected));
+    _undoStack->push(new FractalStep(this, stepName, _fractal->clone(), fractal.clone(), _selection));
 }
 
 void EditableFractal::resetFractal(FracPtr fractal)
@@ -151,43 +227,50 @@ void EditableFractal::resetFractal(FracPtr fractal)
         return;
     _undoStack->clear();
     _fractal = fractal ? std::move(fractal) : QvFrac::defaultFractal();
-    _selected = -1;
+    _selection = {};
     emit fractalReplaced();
-    reselect(-1);
+    setSelectionState({}, true);
     emit fractalChanged();
 }
 
-void EditableFractal::applyMap(int index, const QvTransform &value)
+void EditableFractal::applyMaps(const QList<int> &indices, const QList<QvTransform> &values, const Selection &after)
 {
-    if (index < 0 || index >= mapCount())
+    if (!validPlaces(indices))
         return;
-    *(*_fractal->transforms())[static_cast<size_t>(index)] = value;
-    setSelected(index);
-    emit mapChanged(index);
+    for (qsizetype k = 0; k < indices.size(); ++k)
+        *(*_fractal->transforms())[static_cast<size_t>(indices[k])] = values.at(k);
+    setSelectionState(usable(after));
+    for (int index : indices)
+        emit mapChanged(index);
     emit fractalChanged();
 }
 
-void EditableFractal::applyInsert(int index, const QvTransform &value)
+void EditableFractal::applyInsert(const QList<int> &indices, const QList<QvTransform> &values, const Selection &after)
 {
     TransformList &list = *_fractal->transforms();
-    index = std::clamp(index, 0, mapCount());
-    list.insert(list.begin() + index, std::make_shared<QvTransform>(value));
-    // Places after the new map moved up by one; the new map is selected.
-    _selected = -1;
-    emit mapInserted(index);
-    reselect(index);
+    // In ascending order each place is final once its map is in: later ones lie beyond it.
+    for (qsizetype k = 0; k < indices.size(); ++k) {
+        const int index = std::clamp(indices[k], 0, mapCount());
+        list.insert(list.begin() + index, std::make_shared<QvTransform>(values.at(k)));
+        _selection = {};
+        emit mapInserted(index);
+    }
+    setSelectionState(usable(after), true);
     emit fractalChanged();
 }
 
-void EditableFractal::applyRemove(int index, int selectAfter)
+void EditableFractal::applyRemove(const QList<int> &indices, const Selection &after)
 {
-    if (index < 0 || index >= mapCount())
+    if (!validPlaces(indices))
         return;
     TransformList &list = *_fractal->transforms();
-    list.erase(list.begin() + index);
-    _selected = -1;
-    emit mapRemoved(index);
-    reselect(selectAfter);
+    // From the back, so the places still to go stay where they were.
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it) {
+        list.erase(list.begin() + *it);
+        _selection = {};
+        emit mapRemoved(*it);
+    }
+    setSelectionState(usable(after), true);
     emit fractalChanged();
 }
 
@@ -199,12 +282,12 @@ void EditableFractal::applySettings(int32_t iterations, _rgb_color background)
     emit fractalChanged();
 }
 
-void EditableFractal::applyFractal(const QvFrac &fractal, int selectAfter)
+void EditableFractal::applyFractal(const QvFrac &fractal, const Selection &after)
 {
     _fractal = fractal.clone();
-    _selected = -1;
+    _selection = {};
     emit fractalReplaced();
-    reselect(selectAfter);
+    setSelectionState(usable(after), true);
     emit fractalChanged();
 }
 

@@ -2,21 +2,22 @@
 
 #include "model/Colour.h"
 #include "model/QvFrac.h"
+#include "model/QvTransform.h"
 #include "model/View.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 
 class QUndoStack;
 
 namespace attractor {
 
-class QvTransform;
-
 // Which value of a map an edit sets: names the undo step and decides which
-// edits merge into one (only edits of one kind, on one map, in one gesture).
+// edits merge into one (only edits of one kind, on the same maps, in one gesture).
 enum class MapEdit {
     Move = 1,
     Scale,
@@ -37,12 +38,22 @@ enum class MapEdit {
 // The document's fractal, its selection and its undo history. Every change of
 // the fractal goes through the calls below as an undoable step and ends in the
 // signals, which both canvases, the info panel and the controls observe. The
-// selection is the editor's, kept here so that steps can restore it.
+// selection is the editor's, kept here so that steps can restore it: a set of
+// map places and, among them, the current map (the one last clicked), whose
+// values the controls show and whose handles the editor draws.
 class EditableFractal : public QObject
 {
     Q_OBJECT
 
 public:
+    struct Selection {
+        QList<int> indices; // sorted, each once
+        int current = -1;   // one of indices, or -1 when they are empty
+        bool operator==(const Selection &) const = default;
+    };
+    // One map's new value, by place.
+    using MapValue = std::pair<int, QvTransform>;
+
     // Starts with the default fractal and an empty history.
     explicit EditableFractal(QObject *parent = nullptr);
     ~EditableFractal() override;
@@ -56,11 +67,22 @@ public:
     const QvTransform &map(int index) const;
     QUndoStack *undoStack() const { return _undoStack; }
 
-    // The selected map's place, or -1.
-    int selectedIndex() const { return _selected; }
+    // The current map's place, or -1.
+    int selectedIndex() const { return _selection.current; }
     const QvTransform *selectedMap() const;
-    // Not an edit; an index out of range selects nothing.
+    const Selection &selection() const { return _selection; }
+    QList<int> selectedIndices() const { return _selection.indices; }
+    bool isSelected(int index) const;
+    // Selection changes are no edits. Only this map, current; an index out of
+    // range selects nothing.
     void select(int index);
+    // Places out of range are dropped; current joins the set, or else the
+    // last of them is current.
+    void setSelection(const QList<int> &indices, int current);
+    // In or out of the set; a map put in becomes current.
+    void toggle(int index);
+    void selectAll();
+    void clearSelection() { select(-1); }
 
     // Edits after this never merge into a step begun before it: a mouse
     // press, a slider press, a pause in a key burst.
@@ -71,10 +93,21 @@ public:
     // before when that set the same kind of value on the same map in the
     // same gesture. False (nothing done) for an index out of range.
     bool setMap(int index, const QvTransform &value, MapEdit kind);
+    // Several maps' values as one step, those maps selected (the current one
+    // stays current when it is among them). Merges like setMap when the step
+    // before set the same maps. False (nothing done) for no maps or any place
+    // out of range or named twice.
+    bool setMaps(const QList<MapValue> &values, MapEdit kind);
     // A map added at index (clamped to the list), then selected.
     void insertMap(int index, const QvTransform &value, const QString &stepName);
+    // Maps added together in this order from index on, then selected, the
+    // last one current. Undoing brings back the selection from before.
+    void insertMaps(int index, const QList<QvTransform> &values, const QString &stepName);
     // The map taken out; nothing selected after. False for an index out of range.
     bool removeMap(int index, const QString &stepName);
+    // The maps taken out as one step; nothing selected after; undoing puts
+    // them back in their places, selected. False for none or any out of range.
+    bool removeMaps(const QList<int> &indices, const QString &stepName);
     // The settings; a slider drag within one gesture is one step.
     void setIterations(int32_t iterations);
     void setBackground(_rgb_color colour);
@@ -98,6 +131,8 @@ signals:
     void mapRemoved(int index);
     void settingsChanged();
     void fractalReplaced();
+    // The set or the current map changed, or their places did: index is the
+    // current map's.
     void selectionChanged(int index);
     // After every change of the fractal's content, whatever its kind.
     void fractalChanged();
@@ -109,18 +144,21 @@ private:
     friend class SettingsStep;
     friend class FractalStep;
 
-    // What the steps apply, without recording anything.
-    void applyMap(int index, const QvTransform &value);
-    void applyInsert(int index, const QvTransform &value);
-    void applyRemove(int index, int selectAfter);
+    // What the steps apply, without recording anything. Places are sorted.
+    void applyMaps(const QList<int> &indices, const QList<QvTransform> &values, const Selection &after);
+    void applyInsert(const QList<int> &indices, const QList<QvTransform> &values, const Selection &after);
+    void applyRemove(const QList<int> &indices, const Selection &after);
     void applySettings(int32_t iterations, _rgb_color background);
-    void applyFractal(const QvFrac &fractal, int selectAfter);
-    void setSelected(int index);
-    void reselect(int index);
+    void applyFractal(const QvFrac &fractal, const Selection &after);
+    // The selection made valid for the list as it is now.
+    Selection usable(Selection selection) const;
+    // Always tells observers when placesMoved: the same numbers may name other maps.
+    void setSelectionState(const Selection &selection, bool placesMoved = false);
+    bool validPlaces(const QList<int> &sortedIndices) const;
 
     FracPtr _fractal;
     QUndoStack *_undoStack;
-    int _selected = -1;
+    Selection _selection;
     int _gesture = 0;
     View _view;
 };

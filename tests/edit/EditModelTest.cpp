@@ -23,16 +23,24 @@ namespace {
 
 // The document as its text, which writes every value exactly (a negative
 // zero too), and the selection: an undo must give back exactly what was there.
+using Selection = EditableFractal::Selection;
 struct State {
     QString text;
-    int selected;
+    Selection selected;
     bool operator==(const State &) const = default;
 };
 
-State stateOf(const QvFrac &fractal, int selected) { return {jsonRepresentation(fractal), selected}; }
+void PrintTo(const State &s, std::ostream *out)
+{
+    *out << s.text.toStdString() << " selected " << testing::PrintToString(s.selected.indices) << " current "
+         << s.selected.current;
+}
+
+Selection only(int index) { return index < 0 ? Selection() : Selection{{index}, index}; }
+State stateOf(const QvFrac &fractal, int selected) { return {jsonRepresentation(fractal), only(selected)}; }
 QString textOf(const QvTransform &map) { return jsonRepresentation(map); }
 
-State stateOf(const EditableFractal &model) { return stateOf(model.fractal(), model.selectedIndex()); }
+State stateOf(const EditableFractal &model) { return {jsonRepresentation(model.fractal()), model.selection()}; }
 
 QvTransform makeMap(QPointF scale, float rotation, QPointF translation, _rgb_color rgb, float probability)
 {
@@ -75,6 +83,10 @@ protected:
     // Runs `edit`; checks it is one step named `name` that undoes to the state
     // before (selected as `undoneSelection`) and redoes to the state after.
     void checkStep(const std::function<void()> &edit, const std::string &name, int undoneSelection)
+    {
+        checkStep(edit, name, only(undoneSelection));
+    }
+    void checkStep(const std::function<void()> &edit, const std::string &name, const Selection &undoneSelection)
     {
         State before = stateOf(model);
         const int count = stack().count();
@@ -206,11 +218,11 @@ TEST_F(EditModel, SettingASettingToTheSameBitsPushesNoStep)
 
 TEST_F(EditModel, ReplaceTakesACopyAndUndoBringsBackTheOldFractalAndSelection)
 {
-    model.select(2);
+    model.setSelection({3, 1}, 1);
     auto list = std::make_shared<TransformList>();
     list->push_back(std::make_shared<QvTransform>(makeMap({0.7, 0.2}, 0.5f, {1, 1}, {1, 1, 0, 1}, 1.0f)));
     QvFrac other(list, 999, {0.2f, 0.1f, 0.0f, 1});
-    checkStep([&] { model.replaceFractal(other, QStringLiteral("Random Fractal")); }, "Random Fractal", 2);
+    checkStep([&] { model.replaceFractal(other, QStringLiteral("Random Fractal")); }, "Random Fractal", Selection{{1, 3}, 1});
     // Later changes to the caller's fractal are none of the document's.
     const State after = stateOf(other, -1);
     list->at(0)->setTranslation({-9, -9});
@@ -248,6 +260,82 @@ TEST_F(EditModel, OutOfRangeSelectsEditsAndRemovesNothing)
         EXPECT_EQ(model.selectedIndex(), -1) << index;
     }
     EXPECT_EQ(stack().count(), 0);
+}
+
+// Each selection call as the set and current map it leaves, told once per change.
+TEST_F(EditModel, SelectionIsASetOfPlacesWithTheLastClickedCurrent)
+{
+    QObject context;
+    int told = 0;
+    QObject::connect(&model, &EditableFractal::selectionChanged, &context, [&] { ++told; });
+    const struct {
+        std::function<void()> act;
+        Selection after;
+        bool changes = true;
+    } cases[] = {
+        {[&] { model.select(2); }, {{2}, 2}},
+        {[&] { model.toggle(0); }, {{0, 2}, 0}},
+        {[&] { model.toggle(3); }, {{0, 2, 3}, 3}},
+        {[&] { model.toggle(3); }, {{0, 2}, 2}}, // the current map out: the last left is current
+        {[&] { model.toggle(9); }, {{0, 2}, 2}, false},
+        {[&] { model.toggle(0); }, {{2}, 2}},
+        {[&] { model.setSelection({3, 1, 9, -1, 1}, 1); }, {{1, 3}, 1}},
+        {[&] { model.setSelection({0, 1}, 3); }, {{0, 1, 3}, 3}},
+        {[&] { model.setSelection({2, 1}, 7); }, {{1, 2}, 2}},
+        {[&] { model.selectAll(); }, {{0, 1, 2, 3}, 2}},
+        {[&] { model.select(2); }, {{2}, 2}},
+        {[&] { model.clearSelection(); }, {}},
+        {[&] { model.selectAll(); }, {{0, 1, 2, 3}, 3}},
+        {[&] { model.select(-4); }, {}},
+    };
+    for (const auto &c : cases) {
+        const int before = told;
+        c.act();
+        EXPECT_EQ(stateOf(model).selected, c.after) << c.after.current;
+        EXPECT_EQ(told, before + (c.changes ? 1 : 0)) << c.after.current;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(model.isSelected(i), c.after.indices.contains(i));
+    }
+    EXPECT_EQ(stack().count(), 0) << "no edits";
+}
+
+// Group edits: one named step each that undoes and redoes values, places and
+// the selection that went with it, whatever was selected in between.
+TEST_F(EditModel, GroupEditsAreOneStepRestoringValuesAndSelection)
+{
+    const QvTransform added[] = {makeMap({0.2, 0.3}, 1.0f, {-0.5, 0.25}, {0.3f, 0.3f, 0.9f, 1}, 1.5f), QvTransform()};
+    model.setSelection({0, 1, 3}, 3);
+    checkStep([&] { ASSERT_TRUE(model.setMaps({{3, edited(3)}, {1, edited(1)}}, MapEdit::Move)); }, "Move Map", Selection{{1, 3}, 3});
+    EXPECT_EQ(model.selection(), (Selection{{1, 3}, 3}));
+    model.select(0);
+    stack().undo();
+    EXPECT_EQ(model.selection(), (Selection{{1, 3}, 3}));
+    stack().redo();
+    // The same maps in one gesture merge; other maps do not.
+    const QvTransform one = edited(1, 2), three = edited(3, 2);
+    ASSERT_TRUE(model.setMaps({{1, one}, {3, three}}, MapEdit::Move));
+    ASSERT_TRUE(model.setMaps({{1, edited(1, 3)}}, MapEdit::Move));
+    EXPECT_EQ(stack().count(), 2);
+    stack().undo();
+    EXPECT_EQ(std::pair(textOf(model.map(1)), textOf(model.map(3))), std::pair(textOf(one), textOf(three)));
+    stack().redo();
+
+    model.setSelection({0, 2}, 0);
+    checkStep([&] { ASSERT_TRUE(model.removeMaps({2, 0}, QStringLiteral("Delete Maps"))); }, "Delete Maps", Selection{{0, 2}, 0});
+    EXPECT_EQ(model.mapCount(), 2);
+    EXPECT_EQ(model.selection(), Selection());
+    model.select(1);
+    checkStep([&] { model.insertMaps(1, {added[0], added[1]}, QStringLiteral("Paste Maps")); }, "Paste Maps", 1);
+    EXPECT_EQ(model.selection(), (Selection{{1, 2}, 2}));
+    EXPECT_EQ(std::pair(textOf(model.map(1)), textOf(model.map(2))), std::pair(textOf(added[0]), textOf(added[1])));
+
+    // No maps, a place twice or out of range: no step.
+    const int steps = stack().count();
+    EXPECT_FALSE(model.setMaps({}, MapEdit::Move) || model.setMaps({{1, added[0]}, {1, added[1]}}, MapEdit::Move)
+                 || model.setMaps({{0, added[0]}, {6, added[1]}}, MapEdit::Move) || model.removeMaps({}, {})
+                 || model.removeMaps({2, 2}, {}) || model.removeMaps({0, -1}, {}));
+    model.insertMaps(0, {}, {});
+    EXPECT_EQ(stack().count(), steps);
 }
 
 } // namespace
