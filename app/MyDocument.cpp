@@ -8,6 +8,7 @@
 #include "app/Using.h"
 #include "widgets/ColorWell.h"
 #include "widgets/FloatSlider.h"
+#include "widgets/ViewNavigator.h"
 #include "editor/QvIFSView.h"
 #include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
@@ -60,13 +61,15 @@ bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *
     }
     _openedFromArchive = !isDocumentText(data);
     _model->resetFractal(result.fractal);
+    _model->setView(result.view);
     return true;
 }
 
 QByteArray MyDocument::dataOfType(const QString &, QString *error) const
 {
     Q_UNUSED(error);
-    return jsonRepresentation(_model->fractal()).toUtf8();
+    // The view as the user left it goes with the document, though changing it was no edit.
+    return jsonRepresentation(_model->fractal(), _model->view()).toUtf8();
 }
 
 bool MyDocument::hasRunningExport() const
@@ -114,6 +117,9 @@ void MyDocument::windowControllerDidLoadNib(DocumentWindow *window)
     _ifsView->setControls({_ui->newTransformButton, _ui->deleteTransformButton, _ui->rotationSlider,
                            _ui->colorWell, _ui->probabilitySlider, _ui->infoButton});
     _ifsView->setModel(_model);
+    _navigator = new ViewNavigator(_model, window);
+    _navigator->addCanvas(_ifsView, [view = _ifsView] { return view->frame(); });
+    _navigator->addCanvas(_fractalView, [view = _fractalView] { return view->frame(); });
     makeMenus(window);
 
     _ifsView->awakeFromNib();
@@ -192,6 +198,13 @@ void MyDocument::makeMenus(DocumentWindow *window)
     add(fractal, tr("Export &Options…"), QKeySequence(), this, &MyDocument::showExportOptions);
 
     QMenu *view = bar->addMenu(tr("&View"));
+    QAction *zoomIn = add(view, tr("Zoom &In"), QKeySequence(), _navigator, &ViewNavigator::zoomIn);
+    // Ctrl+= needs no Shift where + shares its key.
+    zoomIn->setShortcuts({QKeySequence(tr("Ctrl+=")), QKeySequence(tr("Ctrl++"))});
+    add(view, tr("Zoom &Out"), QKeySequence(tr("Ctrl+-")), _navigator, &ViewNavigator::zoomOut);
+    add(view, tr("&Fit Attractor"), QKeySequence(tr("Ctrl+0")), _navigator, &ViewNavigator::fitAttractor);
+    add(view, tr("&Standard Frame"), QKeySequence(tr("Ctrl+1")), _navigator, &ViewNavigator::showStandardFrame);
+    view->addSeparator();
     QAction *density = add(view, tr("&Density Preview"), QKeySequence(), _fractalView, &MyOpenGLView::setDensityPreview);
     density->setCheckable(true);
     density->setChecked(_fractalView->densityPreview());

@@ -18,6 +18,7 @@ namespace attractor {
 class MyOpenGLView;
 class QvIFSView;
 class Using;
+class ViewNavigator;
 namespace interchange {
 enum class Format;
 }
@@ -40,6 +41,8 @@ public:
     QvIFSView *ifsView() const { return _ifsView; }
     MyOpenGLView *fractalView() const { return _fractalView; }
     Using *helpWindow() const { return _helpWindow; }
+    // Zoom and pan of both canvases; made with the window.
+    ViewNavigator *navigator() const { return _navigator; }
     // The print settings, kept for the life of the document.
     QPrinter &printInfo();
     // True when the file was read as a legacy archive and not yet saved as text.
@@ -82,6 +85,7 @@ private:
     QvIFSView *_ifsView = nullptr;
     MyOpenGLView *_fractalView = nullptr;
     Using *_helpWindow = nullptr;
+    ViewNavigator *_navigator = nullptr;
     std::unique_ptr<QPrinter> _printInfo;
     bool _openedFromArchive = false;
 };

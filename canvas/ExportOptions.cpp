@@ -51,6 +51,17 @@ void ExportOptions::rememberRendering() const
     settings.setValue(kBrightnessKey, _ui->brightnessBox->value());
 }
 
+bool ExportOptions::standardFrameChosen() const
+{
+    return _ui->frameBox->currentIndex() == 1;
+}
+
+void ExportOptions::showFrameChoice(bool standard, bool offered)
+{
+    _ui->frameBox->setCurrentIndex(standard ? 1 : 0);
+    _ui->frameBox->setEnabled(offered);
+}
+
 void ExportOptions::showDensityFields()
 {
     // The density settings mean nothing to a points picture.
@@ -73,6 +84,7 @@ QComboBox *ExportOptions::renderingBox() const { return _ui->renderingBox; }
 QSpinBox *ExportOptions::supersampleBox() const { return _ui->supersampleBox; }
 QDoubleSpinBox *ExportOptions::gammaBox() const { return _ui->gammaBox; }
 QDoubleSpinBox *ExportOptions::brightnessBox() const { return _ui->brightnessBox; }
+QComboBox *ExportOptions::frameBox() const { return _ui->frameBox; }
 
 void ExportOptions::reject()
 {

@@ -23,7 +23,7 @@ namespace attractor {
 
 // The options sheet of the high-resolution export: size, iteration count,
 // rendering (points, or density with its supersampling, gamma and
-// brightness), progress and status. The canvas that runs the export drives
+// brightness), the current view or the standard frame, progress and status. The canvas that runs the export drives
 // it. The rendering choice is remembered between exports and sessions.
 class ExportOptions : public QDialog
 {
@@ -44,11 +44,16 @@ public:
     QSpinBox *supersampleBox() const;
     QDoubleSpinBox *gammaBox() const;
     QDoubleSpinBox *brightnessBox() const;
+    QComboBox *frameBox() const;
 
     // The density options chosen, or none for points.
     std::optional<DensityOptions> densityOptions() const;
     // Keeps the rendering choice for the next sheet.
     void rememberRendering() const;
+    // The standard frame rather than the current view; offered only when the
+    // two differ.
+    bool standardFrameChosen() const;
+    void showFrameChoice(bool standard, bool offered);
 
     // Escape and the window's close button ask for a cancel like the Cancel
     // button: only the canvas may end the sheet, since a drawing may be running.

@@ -7,6 +7,7 @@
 #include "persistence/AtomicWrite.h"
 #include "widgets/FileDialogs.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -249,6 +250,13 @@ void ExportWorkflow::askForPath(const SavePanelRequest &request, PanelEnd then)
     });
 }
 
+std::optional<View> ExportWorkflow::exportView() const
+{
+    if (_standardFrame || !_view.model() || _view.model()->view().isStandard())
+        return std::nullopt;
+    return _view.model()->view();
+}
+
 void ExportWorkflow::exportToJPG()
 {
     const SavePanelRequest request{QStringLiteral("Export as:"), QStringLiteral("Export to JPG"),
@@ -312,6 +320,9 @@ void ExportWorkflow::exportSaveLocationDidEnd(int returnCode, const QString &pat
     const FracPtr fractal = _view.fractal();
     // Width and height keep what they held; the count follows the fractal.
     sheet->itersBox()->setText(QString::number(fractal ? fractal->iterations() : 0));
+    // At the standard frame both choices draw the same.
+    const bool viewIsStandard = !_view.model() || _view.model()->view().isStandard();
+    sheet->showFrameChoice(_standardFrame || viewIsStandard, !viewIsStandard);
     sheet->progressIndicator()->setValue(0);
     sheet->progressText()->clear();
     sheet->cancelButton()->setEnabled(true);
@@ -345,6 +356,8 @@ void ExportWorkflow::startExport()
     }
 
     sheet->rememberRendering();
+    if (sheet->frameBox()->isEnabled())
+        _standardFrame = sheet->standardFrameChosen();
     sheet->exportButton()->setEnabled(false);
     sheet->cancelButton()->setEnabled(true);
     _exportIterations = static_cast<int32_t>(count);
@@ -357,6 +370,7 @@ void ExportWorkflow::startExport()
     request.size = imageSizeOf(rect);
     request.iterations = static_cast<int32_t>(count);
     request.density = density;
+    request.view = exportView();
     // One walker per core.
     request.threads = 0;
     ExportJob job{std::move(request), _exportFileName};

@@ -78,6 +78,12 @@ public:
     bool shouldCancel() const { return _shared->cancel.load(); }
     int32_t exportIterations() const { return _exportIterations.load(); }
     QString exportFileName() const { return _exportFileName; }
+    // What the exports and printing draw: the canvas's view (the default) or
+    // the standard frame. The sheet's choice, kept for the window.
+    bool exportsStandardFrame() const { return _standardFrame; }
+    void setExportsStandardFrame(bool standard) { _standardFrame = standard; }
+    // The view they draw; none for the standard frame, drawn as it always was.
+    std::optional<View> exportView() const;
     // Encoded high-resolution data drawn on the calling thread; progress,
     // status and the cancel button reach the sheet on the main thread.
     QByteArray hiResData(int code, const RenderRequest &request);
@@ -122,6 +128,7 @@ private:
     std::atomic<bool> _exporting{false};
     std::atomic<int32_t> _exportIterations{0};
     QString _exportFileName;
+    bool _standardFrame = false;
     std::thread _exportThread;
 };
 

@@ -89,7 +89,7 @@ QImage plotGlPoints(const RenderRequest &request, float backgroundAlpha, const C
     std::vector<quint32> scratch(static_cast<size_t>(walkers) * 16);
     std::vector<CanvasPlot> plots;
     plots.reserve(static_cast<size_t>(walkers));
-    const PixelMapping frame = stretchedFrame(image.size());
+    const PixelMapping frame = requestFrame(request);
     for (int w = 0; w < walkers; ++w)
         plots.emplace_back(image, frame, &scratch[static_cast<size_t>(w) * 16]);
     ChaosRun run;

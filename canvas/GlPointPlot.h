@@ -25,7 +25,8 @@ struct CanvasDraw {
 
 // The request's game plotted on the CPU into an 8-bit RGBA image (first row
 // is the top) on its walkers, lighting exactly the pixels that one-pixel GL_POINTS would light under
-// the y-up projection of the drawing square: the pixel containing each point,
+// the y-up projection of the drawing square (the request's view on the
+// shorter side when it has one): the pixel containing each point,
 // in the point's colour at alpha 1, over the background at backgroundAlpha.
 // Without a seed in the request it comes from rand(), once; on one walker the
 // picture is the one a single game from that seed draws. An abandoned draw gives a null image.

@@ -144,6 +144,7 @@ void MyOpenGLView::setModel(EditableFractal *model)
         connect(_model, &EditableFractal::fractalChanged, this, qOverload<>(&QWidget::update));
         connect(_model, &EditableFractal::settingsChanged, this, &MyOpenGLView::updateDisplay);
         connect(_model, &EditableFractal::fractalReplaced, this, &MyOpenGLView::updateDisplay);
+        connect(_model, &EditableFractal::viewChanged, this, qOverload<>(&QWidget::update));
     }
     updateDisplay();
     update();
@@ -166,6 +167,13 @@ FracPtr MyOpenGLView::fractal() const
 const QvFrac *MyOpenGLView::shownFractal() const
 {
     return _model ? &_model->fractal() : nullptr;
+}
+
+std::optional<View> MyOpenGLView::shownView() const
+{
+    if (!_model || _model->view().isStandard())
+        return std::nullopt;
+    return _model->view();
 }
 
 int32_t MyOpenGLView::iterations() const
@@ -227,7 +235,7 @@ void MyOpenGLView::requestRedraw()
 bool MyOpenGLView::requestFollowsFractal() const
 {
     return shownFractal() && _hasRequest && _requested.size == pictureSquare().size()
-        && _requested.density.has_value() == _densityPreview
+        && _requested.density.has_value() == _densityPreview && _requested.view == shownView()
         && samePicture(buildChaosTables(*shownFractal()), _requested.tables);
 }
 
@@ -297,6 +305,19 @@ QRect MyOpenGLView::pictureSquare() const
     return {(pixels.width() - side) / 2, (pixels.height() - side) / 2, side, side};
 }
 
+PixelMapping MyOpenGLView::frame() const
+{
+    const QRect square = pictureSquare();
+    PixelMapping mapping = viewFrame(QSizeF(square.size()), _model ? _model->view() : View());
+    // Framebuffer pixels to the widget's own.
+    const double ratio = devicePixelRatioF();
+    mapping.scaleX /= ratio;
+    mapping.scaleY /= ratio;
+    mapping.originX = (mapping.originX + square.x()) / ratio;
+    mapping.originY = (mapping.originY + square.y()) / ratio;
+    return mapping;
+}
+
 void MyOpenGLView::useSquareViewport()
 {
     const QRect square = pictureSquare();
@@ -358,6 +379,7 @@ void MyOpenGLView::paintGL()
     request.size = pictureSquare().size();
     request.iterations = request.tables.iterations;
     request.threads = QThread::idealThreadCount();
+    request.view = shownView();
     if (_densityPreview)
         request.density = DensityOptions{};
     if (_pointPath == PointPath::GlPoints) {
@@ -365,7 +387,7 @@ void MyOpenGLView::paintGL()
         _worker->abandon();
         drawBackground(0.0f, false, false);
         useSquareViewport();
-        drawPoints(request.tables, request.iterations);
+        drawPoints(request.tables, request.iterations, request.view, request.size, false);
         _gl->glFlush();
         _requested = std::move(request);
         _hasRequest = true;
@@ -378,7 +400,7 @@ void MyOpenGLView::paintGL()
     // Only a picture that would differ is drawn again: a repaint for any other
     // reason (an expose, a finished picture arriving) shows the one there is.
     if (!_hasRequest || _requested.size != request.size || _requested.density.has_value() != _densityPreview
-        || !samePicture(request.tables, _requested.tables)) {
+        || _requested.view != request.view || !samePicture(request.tables, _requested.tables)) {
         _requested = request;
         _hasRequest = true;
         if (request.iterations <= kDirectDrawIterations) {
@@ -464,16 +486,18 @@ void MyOpenGLView::drawProgress(double done)
     _gl->glEnd();
 }
 
-void MyOpenGLView::loadProjection(bool flipped)
+void MyOpenGLView::loadProjection(bool flipped, const std::optional<View> &view, QSize viewport)
 {
     _gl->glMatrixMode(GL_PROJECTION);
     _gl->glLoadIdentity();
     // Flipped, the picture lies upside down in the framebuffer, so rows read
     // back bottom first come out upright.
-    // The frame's corners, whatever the viewport's size in pixels.
-    const PixelMapping frame = stretchedFrame(QSizeF(1, 1));
+    // The frame's corners: the standard ones whatever the viewport's size in
+    // pixels; with a view, its square spans the viewport's shorter side.
+    const QSizeF area(viewport);
+    const PixelMapping frame = view ? viewFrame(area, *view) : stretchedFrame(area);
     const QPointF low = frame.toDocument({0, 0});
-    const QPointF high = frame.toDocument({1, 1});
+    const QPointF high = frame.toDocument({area.width(), area.height()});
     if (flipped)
         _gl->glOrtho(low.x(), high.x(), high.y(), low.y(), -1, 1);
     else
@@ -503,8 +527,10 @@ void MyOpenGLView::drawBackground(float alpha, bool opaqueQuad, bool flipped)
     }
 }
 
-void MyOpenGLView::drawPoints(const ChaosTables &tables, int32_t iterations)
+void MyOpenGLView::drawPoints(const ChaosTables &tables, int32_t iterations, const std::optional<View> &view,
+                              QSize viewport, bool flipped)
 {
+    loadProjection(flipped, view, viewport);
     _gl->glDisable(GL_TEXTURE_2D);
     _gl->glDisable(GL_POINT_SMOOTH);
     _gl->glPointSize(1.0f);

@@ -2,6 +2,7 @@
 
 #include "edit/EditableFractal.h"
 #include "model/QvFrac.h"
+#include "engine/PixelMapping.h"
 #include "engine/RenderRequest.h"
 #include "canvas/ExportWorkflow.h"
 
@@ -81,6 +82,9 @@ public:
     // The square of framebuffer pixels (origin bottom left) the picture
     // fills, centred; the rest of the canvas shows the background colour.
     QRect pictureSquare() const;
+    // Where the model's view lies on the widget (pixels, y up from the
+    // bottom edge): its square on pictureSquare.
+    PixelMapping frame() const;
     // The picture on screen is finished and drawn from the fractal as it is now.
     bool pictureIsCurrent() const;
     // The picture on screen is drawn from the fractal as it is now, in part
@@ -89,12 +93,12 @@ public:
     // The OpenGL context works and has the fixed-function calls the canvas uses.
     bool hasOpenGL() const { return _gl != nullptr; }
 
-    // Off-screen images.
+    // Off-screen images, of the view the exports draw (see ExportWorkflow::exportView).
     QImage hiResBitmapInsideRect(const QRectF &rect);
     QImage openGLBitmapInsideRect(const QRectF &rect);
     QByteArray dataOfFormat(int code, bool hiRes, const QRectF &rect);
-    // The printing picture: the view's bounds drawn by the raster back end
-    // at one pixel per unit, painted into target.
+    // The printing picture: the widget's bounds (their square with a view)
+    // drawn by the raster back end at one pixel per unit, painted into target.
     void drawFractalAsImage(QPainter &painter, const QRectF &target);
 
     // Export workflows (started by the document), run by the canvas's ExportWorkflow.
@@ -129,6 +133,8 @@ protected:
 
 private:
     const QvFrac *shownFractal() const;
+    // The model's view, or none for the standard frame, which pictures draw as they always have.
+    std::optional<View> shownView() const;
     QSize pixelSize() const;
     void useSquareViewport();
     // The newest request was made from the fractal as it is now, at this size
@@ -143,8 +149,10 @@ private:
     void showPartialPicture(const QImage &picture, double done, quint64 generation);
     void drawProgress(double done);
     void drawBackground(float alpha, bool opaqueQuad, bool flipped);
-    void loadProjection(bool flipped);
-    void drawPoints(const ChaosTables &tables, int32_t iterations);
+    // The standard frame over the viewport, or the view on a viewport of this size.
+    void loadProjection(bool flipped, const std::optional<View> &view = std::nullopt, QSize viewport = QSize(1, 1));
+    void drawPoints(const ChaosTables &tables, int32_t iterations, const std::optional<View> &view, QSize viewport,
+                    bool flipped);
     void drawImageQuad(const QImage &image, bool flipped);
 
     QPointer<EditableFractal> _model;

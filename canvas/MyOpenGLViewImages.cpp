@@ -24,6 +24,7 @@ RenderRequest MyOpenGLView::rasterRequest(const QRectF &rect) const
     request.tables = buildChaosTables(*shownFractal());
     request.iterations = iterations();
     request.size = imageSizeOf(rect);
+    request.view = _export->exportView();
     return request;
 }
 
@@ -57,14 +58,16 @@ QImage MyOpenGLView::openGLBitmapInsideRect(const QRectF &rect)
             // The fractal's own count: an export count left from an earlier
             // high-resolution export has nothing to do with this picture.
             const ChaosTables tables = buildChaosTables(*shownFractal());
+            const std::optional<View> view = _export->exportView();
             if (_pointPath == PointPath::GlPoints) {
                 drawBackground(0.0f, true, true);
-                drawPoints(tables, tables.iterations);
+                drawPoints(tables, tables.iterations, view, QSize(width, height), true);
             } else {
                 RenderRequest request;
                 request.tables = tables;
                 request.size = QSize(width, height);
                 request.iterations = tables.iterations;
+                request.view = view;
                 const QImage picture = plotGlPoints(request, 1.0f);
                 drawBackground(0.0f, true, true);
                 drawImageQuad(picture, true);
@@ -95,7 +98,11 @@ QByteArray MyOpenGLView::dataOfFormat(int code, bool hiRes, const QRectF &rect)
 
 void MyOpenGLView::drawFractalAsImage(QPainter &painter, const QRectF &target)
 {
-    const QImage image = hiResBitmapInsideRect(QRectF(0, 0, width(), height()));
+    // The standard frame stretched over the widget fills the square target as
+    // it always has; a view's square must be the whole image to fill it.
+    const int side = std::min(width(), height());
+    const QImage image = hiResBitmapInsideRect(_export->exportView() ? QRectF(0, 0, side, side)
+                                                                     : QRectF(0, 0, width(), height()));
     if (!image.isNull())
         painter.drawImage(target, image);
 }

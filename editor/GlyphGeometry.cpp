@@ -13,9 +13,10 @@ namespace attractor::glyph {
 
 namespace {
 
-constexpr double kMinHalfSize = 0.05;
+// In pixels, like the handles: a glyph keeps its size on screen at any zoom.
+constexpr double kMinHalfSize = 5.0;
 constexpr double kCorner = 3.0;
-constexpr double kCrosshairHalf = 0.05;
+constexpr double kCrosshairHalf = 5.0;
 constexpr double kHandleHalf = 5.0;
 
 // The box's centre and the images of its half axes, in document units.
@@ -34,24 +35,31 @@ Box imageOfBox(const QvTransform &t)
     return {t.translation(), QPointF(m.a, m.c) * kBoxHalf, QPointF(m.b, m.d) * kBoxHalf};
 }
 
+// Document units per pixel of the frame; a frame of no area has no pixels to keep.
+double unitsPerPixel(const PixelMapping &frame)
+{
+    return frame.scaleX > 0 && std::isfinite(frame.scaleX) ? 1.0 / frame.scaleX : 1.0;
+}
+
 // A tiny or flat map keeps a glyph large enough to grab: each half axis at
 // least the minimum long, the second at least the minimum off the first's
 // line, on the side that keeps the mirroring.
-Box grabbable(Box box)
+Box grabbable(Box box, const PixelMapping &frame)
 {
-    const auto atLeast = [](QPointF v, QPointF fallback) {
+    const double least = kMinHalfSize * unitsPerPixel(frame);
+    const auto atLeast = [least](QPointF v, QPointF fallback) {
         const double l = length(v);
-        if (l >= kMinHalfSize)
+        if (l >= least)
             return v;
-        return l > 0 ? v * (kMinHalfSize / l) : fallback * kMinHalfSize;
+        return l > 0 ? v * (least / l) : fallback * least;
     };
     box.e1 = atLeast(box.e1, {1, 0});
     box.e2 = atLeast(box.e2, {0, 1});
     const double l1 = length(box.e1);
     const QPointF normal(-box.e1.y() / l1, box.e1.x() / l1);
     const double height = box.e2.x() * normal.x() + box.e2.y() * normal.y();
-    if (std::abs(height) < kMinHalfSize)
-        box.e2 += normal * ((height < 0 ? -kMinHalfSize : kMinHalfSize) - height);
+    if (std::abs(height) < least)
+        box.e2 += normal * ((height < 0 ? -least : least) - height);
     return box;
 }
 
@@ -82,7 +90,7 @@ QPainterPath handleBox(QPointF at, double turn, bool round)
 
 QPainterPath mapPath(const QvTransform &t, const PixelMapping &frame)
 {
-    const Box box = grabbable(imageOfBox(t));
+    const Box box = grabbable(imageOfBox(t), frame);
     const QPointF a = frame.toPixels(box.centre - box.e1 - box.e2);
     const QPointF b = frame.toPixels(box.centre - box.e1 + box.e2);
     const QPointF c = frame.toPixels(box.centre + box.e1 + box.e2);
@@ -104,9 +112,10 @@ QPainterPath mapPath(const QvTransform &t, const PixelMapping &frame)
 
 QPainterPath crosshairs(const QvTransform &t, const PixelMapping &frame)
 {
-    const Box box = grabbable(imageOfBox(t));
-    const QPointF x = unit(box.e1) * kCrosshairHalf;
-    const QPointF y = unit(box.e2) * kCrosshairHalf;
+    const Box box = grabbable(imageOfBox(t), frame);
+    const double half = kCrosshairHalf * unitsPerPixel(frame);
+    const QPointF x = unit(box.e1) * half;
+    const QPointF y = unit(box.e2) * half;
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     path.moveTo(frame.toPixels(box.centre - x));

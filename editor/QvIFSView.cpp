@@ -121,6 +121,7 @@ void QvIFSView::setModel(EditableFractal *model)
         connect(_model, &EditableFractal::mapRemoved, this, &QvIFSView::mapRemoved);
         connect(_model, &EditableFractal::mapInserted, this, &QvIFSView::mapInserted);
         connect(_model, &EditableFractal::fractalReplaced, this, [this] { _hover = -1; });
+        connect(_model, &EditableFractal::viewChanged, this, qOverload<>(&QWidget::update));
     }
     updateDisplay();
 }
@@ -204,7 +205,7 @@ const QvTransform *QvIFSView::halfSelection() const
 
 PixelMapping QvIFSView::frame() const
 {
-    return centredFrame(QSizeF(width(), height()));
+    return viewFrame(QSizeF(width(), height()), _model ? _model->view() : View());
 }
 
 QPointF QvIFSView::convertToUserCoords(QPointF p) const
