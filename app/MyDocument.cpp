@@ -189,6 +189,7 @@ void MyDocument::makeMenus(DocumentWindow *window)
     add(edit, tr("&Copy"), QKeySequence::Copy, _ifsView, &QvIFSView::copy);
     add(edit, tr("&Paste"), QKeySequence::Paste, _ifsView, &QvIFSView::paste);
     add(edit, tr("D&uplicate"), QKeySequence(tr("Ctrl+D")), _ifsView, &QvIFSView::duplicate);
+    add(edit, tr("Select &All"), QKeySequence::SelectAll, _ifsView, &QvIFSView::selectAll);
     edit->addSeparator();
     add(edit, tr("&New Map"), QKeySequence(tr("Ctrl+Shift+N")), _ifsView, &QvIFSView::newTransform);
     add(edit, tr("&Delete Map"), QKeySequence::Delete, _ifsView, &QvIFSView::deleteTransform);

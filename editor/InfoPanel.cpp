@@ -97,32 +97,46 @@ void InfoPanel::setModel(EditableFractal *model)
 
 void InfoPanel::refresh()
 {
-    const QvTransform *s = _model ? _model->selectedMap() : nullptr;
-    if (s) {
-        const _t_matrix m = s->transformMatrix();
-        _fields.translation->setText(formatPair(s->translation()));
-        _fields.rotation->setText(QString::asprintf("%.3f radians", static_cast<double>(s->rotation())));
-        _fields.scale->setText(formatPair(s->scale()));
-        _fields.a->setText(formatEntry(m.a));
-        _fields.b->setText(formatEntry(m.b));
-        _fields.c->setText(formatEntry(m.c));
-        _fields.d->setText(formatEntry(m.d));
-    } else {
-        for (QLineEdit *f : {_fields.translation, _fields.rotation, _fields.scale, _fields.a, _fields.b, _fields.c,
-                             _fields.d})
-            f->setText(QString());
-    }
+    const int count = _model ? static_cast<int>(_model->selectedIndices().size()) : 0;
+    setWindowTitle(count > 1 ? tr("Info: %1 Maps").arg(count) : tr("Info"));
+    for (QLineEdit *f : {_fields.translation, _fields.rotation, _fields.scale, _fields.a, _fields.b, _fields.c,
+                         _fields.d})
+        f->setText(sharedText(f));
     for (QLineEdit *f : {_fields.tx, _fields.ty, _fields.sx, _fields.sy, _fields.degrees, _fields.shear,
                          _fields.probability}) {
-        f->setEnabled(s != nullptr);
+        f->setEnabled(count > 0);
         // What the user is typing stays until it is applied.
         if (f != _pending)
-            f->setText(s ? fieldText(f, *s) : QString());
+            f->setText(sharedText(f));
     }
+}
+
+QString InfoPanel::sharedText(const QLineEdit *field) const
+{
+    const QList<int> selected = _model ? _model->selectedIndices() : QList<int>();
+    if (selected.isEmpty())
+        return {};
+    const QString first = fieldText(field, _model->map(selected.first()));
+    for (int index : selected) {
+        if (fieldText(field, _model->map(index)) != first)
+            return {};
+    }
+    return first;
 }
 
 QString InfoPanel::fieldText(const QLineEdit *field, const QvTransform &t) const
 {
+    const _t_matrix m = t.transformMatrix();
+    if (field == _fields.translation)
+        return formatPair(t.translation());
+    if (field == _fields.rotation)
+        return QString::asprintf("%.3f radians", static_cast<double>(t.rotation()));
+    if (field == _fields.scale)
+        return formatPair(t.scale());
+    for (const auto &[entry, value] : {std::pair{_fields.a, m.a}, {_fields.b, m.b}, {_fields.c, m.c}, {_fields.d, m.d}}) {
+        if (field == entry)
+            return formatEntry(value);
+    }
     if (field == _fields.tx)
         return shortest(t.translation().x());
     if (field == _fields.ty)
@@ -175,10 +189,9 @@ void InfoPanel::applyField(QLineEdit *field)
         _pending = nullptr;
         qApp->removeEventFilter(this);
     }
-    const QvTransform *selected = _model ? _model->selectedMap() : nullptr;
-    if (!selected)
+    if (!_model || _model->selectedIndices().isEmpty())
         return;
-    const QString shown = fieldText(field, *selected);
+    const QString shown = sharedText(field);
     const QString text = field->text().trimmed();
     // Leaving a field untouched is no edit, even where the shown text rounds.
     if (text == shown)
@@ -199,27 +212,31 @@ void InfoPanel::applyField(QLineEdit *field)
         refuse(_owner, reason);
         return;
     }
-    QvTransform next = *selected;
-    const QPointF t = next.translation();
-    const QPointF s = next.scale();
     MapEdit kind = MapEdit::SetProbability;
-    if (field == _fields.tx)
-        next.setTranslation({v, t.y()}), kind = MapEdit::SetTranslationX;
-    else if (field == _fields.ty)
-        next.setTranslation({t.x(), v}), kind = MapEdit::SetTranslationY;
-    else if (field == _fields.sx)
-        next.setScale({v, s.y()}), kind = MapEdit::SetScaleX;
-    else if (field == _fields.sy)
-        next.setScale({s.x(), v}), kind = MapEdit::SetScaleY;
-    else if (field == _fields.degrees)
-        next.setRotation(static_cast<float>(v * std::numbers::pi / 180.0)), kind = MapEdit::SetRotation;
-    else if (field == _fields.shear)
-        next.setShear(static_cast<float>(v)), kind = MapEdit::SetShear;
-    else
-        next.setProbability(static_cast<float>(v));
+    QList<EditableFractal::MapValue> values;
+    for (int index : _model->selectedIndices()) {
+        QvTransform next = _model->map(index);
+        const QPointF t = next.translation();
+        const QPointF s = next.scale();
+        if (field == _fields.tx)
+            next.setTranslation({v, t.y()}), kind = MapEdit::SetTranslationX;
+        else if (field == _fields.ty)
+            next.setTranslation({t.x(), v}), kind = MapEdit::SetTranslationY;
+        else if (field == _fields.sx)
+            next.setScale({v, s.y()}), kind = MapEdit::SetScaleX;
+        else if (field == _fields.sy)
+            next.setScale({s.x(), v}), kind = MapEdit::SetScaleY;
+        else if (field == _fields.degrees)
+            next.setRotation(static_cast<float>(v * std::numbers::pi / 180.0)), kind = MapEdit::SetRotation;
+        else if (field == _fields.shear)
+            next.setShear(static_cast<float>(v)), kind = MapEdit::SetShear;
+        else
+            next.setProbability(static_cast<float>(v));
+        values.append({index, next});
+    }
     // A typed value is a step of its own.
     _model->beginGesture();
-    _model->setMap(_model->selectedIndex(), next, kind);
+    _model->setMaps(values, kind);
     _model->beginGesture();
 }
 

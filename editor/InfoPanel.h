@@ -9,10 +9,12 @@ class QLineEdit;
 
 namespace attractor {
 
-// The floating info panel: the selected map's numbers and matrix, and fields
-// that take exact values. A typed value applies on Enter, Tab or a click
-// anywhere else, as one undo step; a refused one beeps, says why in the
-// window's status bar and shows the map's value again.
+// The floating info panel: the selected maps' numbers and matrix, and fields
+// that take exact values. With several maps selected a field shows the value
+// they share and stays blank where they differ; a value typed there goes to
+// all of them. A typed value applies on Enter, Tab or a click anywhere else,
+// as one undo step; a refused one beeps, says why in the window's status bar
+// and shows the maps' value again.
 class InfoPanel : public QWidget
 {
     Q_OBJECT
@@ -43,10 +45,12 @@ public:
     void setModel(EditableFractal *model);
     const Fields &fields() const { return _fields; }
 
-    // The value a field shows for a map: the shortest text that reads back
-    // as the same stored number.
+    // The value a field shows for a map: in the fields that take values, the
+    // shortest text that reads back as the same stored number.
     QString fieldText(const QLineEdit *field, const QvTransform &map) const;
-    // Applies the field's text to the selected map (see the class comment).
+    // The text all selected maps show in the field; empty where they differ.
+    QString sharedText(const QLineEdit *field) const;
+    // Applies the field's text to the selected maps (see the class comment).
     void applyField(QLineEdit *field);
     // A value typed but not yet applied is applied now.
     void applyPendingEdit();

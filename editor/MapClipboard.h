@@ -2,23 +2,25 @@
 
 #include "model/QvTransform.h"
 
+#include <QList>
 #include <QString>
-
-#include <optional>
 
 namespace attractor::clipboard {
 
-// The clipboard carries a map as its document text, under this type and as
-// plain text, so a map copied in one window (or from a file in a text editor)
-// pastes into another.
+// The clipboard carries maps as their document text, under this type and as
+// plain text, so maps copied in one window (or from a file in a text editor)
+// paste into another: one map as its table, several as a list of tables in
+// their order, laid out as a document lists them.
 extern const QString kMapMimeType;
 
-void putMap(const QvTransform &map);
-// The map on the clipboard, or none when it holds no map's text.
-std::optional<QvTransform> takeMap();
+void putMaps(const QList<QvTransform> &maps);
+// The maps on the clipboard in their order: one table, a list of them, or
+// tables copied from a document's list; none when any entry is no map.
+QList<QvTransform> takeMaps();
+QList<QvTransform> mapsFromText(const QString &text);
 
-// Where a pasted or duplicated map goes: near its original and both visible,
-// its centre inside the frame like any map the user places.
-QvTransform placedCopy(const QvTransform &original);
+// Where pasted or duplicated maps go: moved together near their originals,
+// all visible, each centre inside the frame like any map the user places.
+QList<QvTransform> placedCopies(const QList<QvTransform> &originals);
 
 } // namespace attractor::clipboard

@@ -277,7 +277,9 @@ void QvIFSView::drawRect(QPainter &painter, const QRectF &) const
 
     const QvTransform *hover = halfSelection();
     const QvTransform *selected = selection();
+    int index = -1;
     for (const TransformPtr &t : *_model->fractal().transforms()) {
+        ++index;
         if (!t)
             continue;
         const QPainterPath glyph = pathFromTransform(*t);
@@ -291,7 +293,7 @@ void QvIFSView::drawRect(QPainter &painter, const QRectF &) const
         }
         painter.fillPath(glyph, paintColor(rgb, alpha));
 
-        const bool isSelected = t.get() == selected;
+        const bool isSelected = _model->isSelected(index);
         painter.strokePath(crosshairsFromTransform(*t), strokePen(darkened(rgb), isSelected ? 2.0 : 1.0));
         const double outline = isSelected ? 3.0 : (t.get() == hover ? 1.5 : 1.0);
         painter.strokePath(glyph, strokePen(Qt::black, outline));
@@ -302,6 +304,13 @@ void QvIFSView::drawRect(QPainter &painter, const QRectF &) const
             painter.fillPath(box, Qt::white);
             painter.strokePath(box, strokePen(Qt::black, 2.0));
         }
+    }
+    if (_banding) {
+        QPen dashed = strokePen(Qt::black, 1.0);
+        dashed.setStyle(Qt::DashLine);
+        painter.setPen(dashed);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rubberBand());
     }
 }
 
@@ -377,7 +386,7 @@ void QvIFSView::showControls()
         if (c.infoButton)
             c.infoButton->setEnabled(true);
         if (c.deleteTransformButton)
-            c.deleteTransformButton->setEnabled(count > 1);
+            c.deleteTransformButton->setEnabled(count > _model->selectedIndices().size());
     } else {
         for (QWidget *w : {static_cast<QWidget *>(c.deleteTransformButton),
                            static_cast<QWidget *>(c.rotationSlider), static_cast<QWidget *>(c.colorWell),

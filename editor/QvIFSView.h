@@ -12,6 +12,7 @@
 #include <QSizeF>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -25,6 +26,12 @@ class QvTransform;
 // The editor canvas: every map as a glyph to select, move, scale and rotate.
 // It observes the document's edit model and changes the fractal only through it.
 //
+// Several maps may be selected: Shift- or Ctrl-click adds or removes one, a
+// drag on empty canvas selects what its rubber band touches (adding with
+// Shift or Ctrl). Every edit acts on all selected maps as one undo step; the
+// handles belong to the current map (the one last clicked), and what they do
+// to it the others undergo about their own centres.
+//
 // All operations below work in view coordinates with y upward from the
 // bottom-left corner, the way the maps' plane is drawn; only the Qt event
 // handlers and paintEvent flip y, so tests can call the operations directly.
@@ -33,7 +40,7 @@ class QvTransform;
 // x or y scale by 0.01; Alt+Left (or Ctrl+Left, Ctrl+Up, Ctrl+B) turns it one
 // degree counter-clockwise, Alt+Right (or Ctrl+Right, Ctrl+Down, Ctrl+F) one
 // degree clockwise; Alt+Shift+Left and Right (or Ctrl+Shift+) change its
-// shear by -0.01 and 0.01; Delete and Backspace delete it.
+// shear by -0.01 and 0.01; Delete and Backspace delete it; Escape selects nothing.
 class QvIFSView : public QWidget
 {
     Q_OBJECT
@@ -82,6 +89,7 @@ public:
     // The topmost map whose glyph contains the point.
     const QvTransform *transformUnderPoint(QPointF viewPoint) const;
 
+    // The current map.
     int selectionIndex() const;
     const QvTransform *selection() const;
     // Selects the map of the model's fractal at this address (none for another).
@@ -90,6 +98,8 @@ public:
     bool optionKeyDown() const { return _optionKeyDown; }
     bool scalingSelection() const { return _scalingSelection; }
     bool shearingSelection() const { return _shearingSelection; }
+    // The rubber band being dragged, in view coordinates; empty when none.
+    QRectF rubberBand() const;
 
     // Drawing; the painter is in view coordinates (y up).
     void drawRect(QPainter &painter, const QRectF &rect) const;
@@ -103,10 +113,10 @@ public:
     void mouseExited();
     void flagsChanged(Qt::KeyboardModifiers modifiers);
     void mouseMoved(QPointF viewPoint);
-    void mouseDown(QPointF viewPoint);
+    void mouseDown(QPointF viewPoint, Qt::KeyboardModifiers modifiers = {});
     void mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers, bool rightButton = false);
     void mouseUp(int clickCount);
-    void rightMouseDown(QPointF viewPoint);
+    void rightMouseDown(QPointF viewPoint, Qt::KeyboardModifiers modifiers = {});
     void rightMouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers);
     void rightMouseUp(Qt::KeyboardModifiers modifiers, int clickCount);
 
@@ -156,6 +166,7 @@ public slots:
     void copy();
     void paste();
     void duplicate();
+    void selectAll();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -178,11 +189,22 @@ private:
     void modelChanged();
     void mapRemoved(int index);
     void mapInserted(int index);
-    void commitMapEdit(MapEdit kind, const QvTransform &next);
-    // Repeated keys on one map are one step until another edit or a pause.
-    void commitKeyEdit(MapEdit kind, const QvTransform &next);
+    using MapValues = QList<EditableFractal::MapValue>;
+    // Every selected map with `change` applied to a copy of it.
+    MapValues changedSelection(const std::function<void(QvTransform &)> &change) const;
+    QList<QvTransform> selectedMaps() const;
+    void commitMapEdit(MapEdit kind, const MapValues &values);
+    // Repeated keys on the same maps are one step until another edit or a pause.
+    void commitKeyEdit(MapEdit kind, const MapValues &values);
+    // The current map's new value from a handle, the others changed alike.
+    void commitHandleEdit(MapEdit kind, const QvTransform &next);
+    // Remembers the selected maps as the gesture found them.
+    void grabSelection();
+    void selectInBand();
+    // False, with a beep saying why, when deleting the selection is refused.
+    bool canRemoveSelection();
     bool copySelection();
-    void addMapCopy(const QvTransform &value, const QString &name);
+    void addMapCopies(const QList<QvTransform> &values, const QString &name);
     void moveSelectionBy(double dx, double dy);
     void rotateSelectionBy(double step);
     void changeSelectionScaleBy(double dx, double dy);
@@ -208,6 +230,15 @@ private:
     QPointF _mouseDraggedPoint;
     bool _scalingSelection = false;
     bool _shearingSelection = false;
+    bool _movingSelection = false;
+    // The selected maps at the press, by place.
+    QList<int> _grabbedIndices;
+    QList<QvTransform> _grabbedMaps;
+    // A press on a map of a larger selection: without a drag, the release selects only it.
+    int _onlyOnRelease = -1;
+    bool _banding = false;
+    QPointF _bandFrom, _bandTo;
+    EditableFractal::Selection _bandBase;
     bool _optionKeyDown = false;
     bool _mouseExited = false;
 

@@ -2,6 +2,7 @@
 // clipboard and the text export, each an edit through the model.
 #include "editor/QvIFSView.h"
 
+#include "editor/GroupEdit.h"
 #include "editor/MapClipboard.h"
 #include "editor/TextExport.h"
 #include "model/QvTransform.h"
@@ -53,20 +54,22 @@ void QvIFSView::moveSelectionYBy(float dy)
 
 void QvIFSView::moveSelectionBy(double dx, double dy)
 {
-    const QvTransform *selected = selection();
-    if (!selected)
+    if (!selection())
         return;
-    const QPointF to = selected->translation() + QPointF(dx, dy);
     // Only the moved axis is checked, so a map a document left outside the
     // frame can still come back; a NaN step (a view without area) is refused.
     const auto inside = [](double v) { return v <= kFrameMax && v >= kFrameMin; };
-    if (!((dx == 0.0 || inside(to.x())) && (dy == 0.0 || inside(to.y())))) {
+    bool allInside = true;
+    const MapValues values = changedSelection([&](QvTransform &map) {
+        const QPointF to = map.translation() + QPointF(dx, dy);
+        allInside = allInside && (dx == 0.0 || inside(to.x())) && (dy == 0.0 || inside(to.y()));
+        map.setTranslation(to);
+    });
+    if (!allInside) {
         refuse(this, tr("The centre of a map stays between -2 and 2"));
         return;
     }
-    QvTransform next = *selected;
-    next.setTranslation(to);
-    commitKeyEdit(MapEdit::Move, next);
+    commitKeyEdit(MapEdit::Move, values);
 }
 
 void QvIFSView::moveWordLeft()
@@ -81,18 +84,17 @@ void QvIFSView::moveWordRight()
 
 void QvIFSView::rotateSelectionBy(double step)
 {
-    const QvTransform *selected = selection();
-    if (!selected)
+    if (!selection())
         return;
-    float r = static_cast<float>(static_cast<double>(selected->rotation()) + step);
-    // One wrap per key press, so a far-out angle from a document comes back gradually.
-    if (step > 0 && static_cast<double>(r) > kFullTurn)
-        r = static_cast<float>(static_cast<double>(r) - kFullTurn);
-    else if (step < 0 && r < 0.0f)
-        r = static_cast<float>(static_cast<double>(r) + kFullTurn);
-    QvTransform next = *selected;
-    next.setRotation(r);
-    commitKeyEdit(MapEdit::Rotate, next);
+    commitKeyEdit(MapEdit::Rotate, changedSelection([step](QvTransform &map) {
+        float r = static_cast<float>(static_cast<double>(map.rotation()) + step);
+        // One wrap per key press, so a far-out angle from a document comes back gradually.
+        if (step > 0 && static_cast<double>(r) > kFullTurn)
+            r = static_cast<float>(static_cast<double>(r) - kFullTurn);
+        else if (step < 0 && r < 0.0f)
+            r = static_cast<float>(static_cast<double>(r) + kFullTurn);
+        map.setRotation(r);
+    }));
 }
 
 void QvIFSView::moveLeftAndModifySelection()
@@ -117,13 +119,12 @@ void QvIFSView::moveUpAndModifySelection()
 
 void QvIFSView::changeSelectionScaleBy(double dx, double dy)
 {
-    const QvTransform *selected = selection();
-    if (!selected)
+    if (!selection())
         return;
-    const QPointF s = selected->scale();
-    QvTransform next = *selected;
-    next.setScale({dx != 0 ? s.x() + dx : s.x(), dy != 0 ? s.y() + dy : s.y()});
-    commitKeyEdit(MapEdit::Scale, next);
+    commitKeyEdit(MapEdit::Scale, changedSelection([dx, dy](QvTransform &map) {
+        const QPointF s = map.scale();
+        map.setScale({dx != 0 ? s.x() + dx : s.x(), dy != 0 ? s.y() + dy : s.y()});
+    }));
 }
 
 void QvIFSView::shearLeft()
@@ -138,12 +139,11 @@ void QvIFSView::shearRight()
 
 void QvIFSView::shearSelectionBy(double step)
 {
-    const QvTransform *selected = selection();
-    if (!selected)
+    if (!selection())
         return;
-    QvTransform next = *selected;
-    next.setShear(static_cast<float>(static_cast<double>(selected->shear()) + step));
-    commitKeyEdit(MapEdit::Shear, next);
+    commitKeyEdit(MapEdit::Shear, changedSelection([step](QvTransform &map) {
+        map.setShear(static_cast<float>(static_cast<double>(map.shear()) + step));
+    }));
 }
 
 void QvIFSView::newTransform()
@@ -164,38 +164,44 @@ void QvIFSView::newTransform()
 
 void QvIFSView::deleteTransform()
 {
+    if (!canRemoveSelection())
+        return;
+    const QList<int> selected = _model->selectedIndices();
+    _model->removeMaps(selected, selected.size() > 1 ? tr("Delete Maps") : tr("Delete Map"));
+}
+
+bool QvIFSView::canRemoveSelection()
+{
     if (!_model)
-        return;
-    const int index = selectionIndex();
-    if (index < 0) {
+        return false;
+    const QList<int> selected = _model->selectedIndices();
+    if (selected.isEmpty()) {
         refuse(this, tr("No map is selected"));
-        return;
+        return false;
     }
     // The last map is never deleted: a fractal needs one.
-    if (_model->mapCount() < 2) {
+    if (_model->mapCount() <= selected.size()) {
         refuse(this, tr("A fractal keeps at least one map"));
-        return;
+        return false;
     }
-    _model->removeMap(index, tr("Delete Map"));
+    return true;
 }
 
 void QvIFSView::changeRotation()
 {
-    const QvTransform *selected = selection();
-    if (!selected || !_controls.rotationSlider)
+    if (!selection() || !_controls.rotationSlider)
         return;
     const double value = _controls.rotationSlider->floatValue();
     if (!_controls.rotationSlider->isSliderDown())
         _model->beginGesture();
-    QvTransform next = *selected;
-    next.setRotation(static_cast<float>(kQuarterTurn - value));
-    commitMapEdit(MapEdit::Rotate, next);
+    commitMapEdit(MapEdit::Rotate, changedSelection([value](QvTransform &map) {
+        map.setRotation(static_cast<float>(kQuarterTurn - value));
+    }));
 }
 
 void QvIFSView::changeColor()
 {
-    const QvTransform *selected = selection();
-    if (!selected)
+    if (!selection())
         return;
     // The sender may be the well itself or any other colour source.
     const ColorWell *well = qobject_cast<const ColorWell *>(sender());
@@ -204,37 +210,73 @@ void QvIFSView::changeColor()
     if (!well)
         return;
     _model->beginGesture();
-    QvTransform next = *selected;
-    next.setColor(well->color().toRgb());
-    commitMapEdit(MapEdit::Colour, next);
+    const QColor colour = well->color().toRgb();
+    commitMapEdit(MapEdit::Colour, changedSelection([&colour](QvTransform &map) { map.setColor(colour); }));
 }
 
 void QvIFSView::changeProbability()
 {
-    const QvTransform *selected = selection();
-    if (!selected || !_controls.probabilitySlider)
+    if (!selection() || !_controls.probabilitySlider)
         return;
     if (!_controls.probabilitySlider->isSliderDown())
         _model->beginGesture();
-    QvTransform next = *selected;
-    next.setProbability(_controls.probabilitySlider->floatValue());
-    commitMapEdit(MapEdit::Probability, next);
+    const float value = _controls.probabilitySlider->floatValue();
+    commitMapEdit(MapEdit::Probability, changedSelection([value](QvTransform &map) {
+        map.setProbability(value);
+    }));
 }
 
-void QvIFSView::commitMapEdit(MapEdit kind, const QvTransform &next)
+QList<QvTransform> QvIFSView::selectedMaps() const
+{
+    QList<QvTransform> maps;
+    if (_model) {
+        for (int index : _model->selectedIndices())
+            maps.append(_model->map(index));
+    }
+    return maps;
+}
+
+QvIFSView::MapValues QvIFSView::changedSelection(const std::function<void(QvTransform &)> &change) const
+{
+    MapValues values;
+    if (_model) {
+        for (int index : _model->selectedIndices()) {
+            QvTransform next = _model->map(index);
+            change(next);
+            values.append({index, next});
+        }
+    }
+    return values;
+}
+
+void QvIFSView::commitMapEdit(MapEdit kind, const MapValues &values)
 {
     if (_model)
-        _model->setMap(selectionIndex(), next, kind);
+        _model->setMaps(values, kind);
 }
 
-void QvIFSView::commitKeyEdit(MapEdit kind, const QvTransform &next)
+void QvIFSView::commitHandleEdit(MapEdit kind, const QvTransform &next)
+{
+    const qsizetype current = _grabbedIndices.indexOf(selectionIndex());
+    // The selection changed under the gesture (an undo by key): it ends here.
+    if (current < 0 || _grabbedIndices != _model->selectedIndices())
+        return;
+    MapValues values;
+    for (qsizetype k = 0; k < _grabbedIndices.size(); ++k) {
+        values.append({_grabbedIndices[k], k == current ? next
+                                                        : group::withSameChange(_grabbedMaps[k], _grabbedMaps[current], next)});
+    }
+    commitMapEdit(kind, values);
+}
+
+void QvIFSView::commitKeyEdit(MapEdit kind, const MapValues &values)
 {
     if (!_model)
         return;
     if (kind != _lastKeyKind || _keyGesture != _model->gesture() || !_keyTimer.isValid()
         || _keyTimer.elapsed() > kKeyPauseMs)
         _model->beginGesture();
-    commitMapEdit(kind, next);
+    commitMapEdit(kind, values);
     _lastKeyKind = kind;
     _keyGesture = _model->gesture();
     _keyTimer.start();
@@ -244,12 +286,11 @@ void QvIFSView::commitKeyEdit(MapEdit kind, const QvTransform &next)
 
 bool QvIFSView::copySelection()
 {
-    const QvTransform *selected = selection();
-    if (!selected) {
+    if (!selection()) {
         refuse(this, tr("No map is selected"));
         return false;
     }
-    clipboard::putMap(*selected);
+    clipboard::putMaps(selectedMaps());
     return true;
 }
 
@@ -260,41 +301,43 @@ void QvIFSView::copy()
 
 void QvIFSView::cut()
 {
-    if (!_model)
+    if (!canRemoveSelection())
         return;
-    if (selection() && _model->mapCount() < 2) {
-        refuse(this, tr("A fractal keeps at least one map"));
-        return;
-    }
-    if (!copySelection())
-        return;
-    _model->removeMap(selectionIndex(), tr("Cut Map"));
+    const QList<int> selected = _model->selectedIndices();
+    copySelection();
+    _model->removeMaps(selected, selected.size() > 1 ? tr("Cut Maps") : tr("Cut Map"));
 }
 
 void QvIFSView::paste()
 {
-    const std::optional<QvTransform> map = clipboard::takeMap();
-    if (!map) {
+    const QList<QvTransform> maps = clipboard::takeMaps();
+    if (maps.isEmpty()) {
         refuse(this, tr("The clipboard holds no map"));
         return;
     }
-    addMapCopy(*map, tr("Paste Map"));
+    addMapCopies(maps, maps.size() > 1 ? tr("Paste Maps") : tr("Paste Map"));
 }
 
 void QvIFSView::duplicate()
 {
-    const QvTransform *selected = selection();
-    if (!selected) {
+    if (!selection()) {
         refuse(this, tr("No map is selected"));
         return;
     }
-    addMapCopy(*selected, tr("Duplicate Map"));
+    const QList<QvTransform> maps = selectedMaps();
+    addMapCopies(maps, maps.size() > 1 ? tr("Duplicate Maps") : tr("Duplicate Map"));
 }
 
-void QvIFSView::addMapCopy(const QvTransform &value, const QString &name)
+void QvIFSView::addMapCopies(const QList<QvTransform> &values, const QString &name)
 {
     if (_model)
-        _model->insertMap(_model->mapCount(), clipboard::placedCopy(value), name);
+        _model->insertMaps(_model->mapCount(), clipboard::placedCopies(values), name);
+}
+
+void QvIFSView::selectAll()
+{
+    if (_model)
+        _model->selectAll();
 }
 
 // ---------------------------------------------------------------- text export

@@ -3,6 +3,7 @@
 #include "editor/QvIFSView.h"
 
 #include "editor/GlyphGeometry.h"
+#include "editor/GroupEdit.h"
 #include "model/QvTransform.h"
 
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace attractor {
 
@@ -39,55 +41,112 @@ void QvIFSView::mouseMoved(QPointF viewPoint)
     }
 }
 
-void QvIFSView::mouseDown(QPointF viewPoint)
+void QvIFSView::mouseDown(QPointF viewPoint, Qt::KeyboardModifiers modifiers)
 {
     if (!_model)
         return;
     _model->beginGesture();
     mouseEntered();
     _mouseDownPoint = viewPoint;
-    if (const QvTransform *selected = selection()) {
+    _onlyOnRelease = -1;
+    const bool toggling = modifiers & (Qt::ShiftModifier | Qt::ControlModifier);
+    if (const QvTransform *selected = selection(); selected && !toggling) {
         // The handles win over any glyph drawn above them; the corner over the edge.
         if (selectionBoxFromTransform(*selected).contains(viewPoint)) {
             _scalingSelection = true;
+            grabSelection();
             return;
         }
         if (shearBoxFromTransform(*selected).contains(viewPoint)) {
             _shearingSelection = true;
+            grabSelection();
             return;
         }
     }
     const int under = hasArea() ? glyph::mapUnder(_model->fractal(), frame(), viewPoint) : -1;
-    _model->select(under);
-    if (under < 0)
+    if (under < 0) {
+        if (!toggling)
+            _model->clearSelection();
+        _banding = true;
+        _bandBase = _model->selection();
+        _bandFrom = _bandTo = viewPoint;
         return;
+    }
+    if (toggling) {
+        _model->toggle(under);
+        // A map just taken out of the selection is not dragged.
+        if (!_model->isSelected(under))
+            return;
+    } else if (_model->isSelected(under)) {
+        _model->setSelection(_model->selectedIndices(), under);
+        _onlyOnRelease = _model->selectedIndices().size() > 1 ? under : -1;
+    } else {
+        _model->select(under);
+    }
+    _movingSelection = true;
+    grabSelection();
     // Keeps the grabbed point of the glyph under the pointer while moving.
     _offset = convertToUserCoords(viewPoint) - _model->map(under).translation();
+}
+
+void QvIFSView::grabSelection()
+{
+    _grabbedIndices = _model->selectedIndices();
+    _grabbedMaps = selectedMaps();
+}
+
+void QvIFSView::selectInBand()
+{
+    QList<int> indices = _bandBase.indices;
+    const QRectF band = rubberBand();
+    for (int i = 0; i < _model->mapCount(); ++i) {
+        if (pathFromTransform(_model->map(i)).intersects(band))
+            indices.append(i);
+    }
+    _model->setSelection(indices, _bandBase.current);
+}
+
+QRectF QvIFSView::rubberBand() const
+{
+    return _banding ? QRectF(_bandFrom, _bandTo).normalized() : QRectF();
 }
 
 void QvIFSView::mouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers, bool rightButton)
 {
     _optionKeyDown = modifiers.testFlag(Qt::AltModifier) || rightButton;
     _mouseDraggedPoint = viewPoint;
+    if (_banding && _model) {
+        _bandTo = viewPoint;
+        selectInBand();
+        update();
+        return;
+    }
     const QvTransform *selected = selection();
     if (!selected || !hasArea())
         return;
 
     const QPointF to = convertToUserCoords(viewPoint);
     if (_shearingSelection) {
-        commitMapEdit(MapEdit::Shear, glyph::shearedTowards(*selected, to));
+        commitHandleEdit(MapEdit::Shear, glyph::shearedTowards(*selected, to));
     } else if (_scalingSelection && _optionKeyDown) {
-        commitMapEdit(MapEdit::Rotate, glyph::turnedTowards(*selected, to));
+        commitHandleEdit(MapEdit::Rotate, glyph::turnedTowards(*selected, to));
     } else if (_scalingSelection) {
-        commitMapEdit(MapEdit::Scale, glyph::stretchedTo(*selected, to));
-    } else {
-        QPointF p = to - _offset;
-        // The centre stays inside the visible square so the map can always be grabbed again.
-        p.setX(std::clamp(p.x(), kFrameMin, kFrameMax));
-        p.setY(std::clamp(p.y(), kFrameMin, kFrameMax));
-        QvTransform next = *selected;
-        next.setTranslation(p);
-        commitMapEdit(MapEdit::Move, next);
+        commitHandleEdit(MapEdit::Scale, glyph::stretchedTo(*selected, to));
+    } else if (_movingSelection && _grabbedIndices == _model->selectedIndices()) {
+        QList<QPointF> starts;
+        for (const QvTransform &map : std::as_const(_grabbedMaps))
+            starts.append(map.translation());
+        // The centres stay inside the visible square so the maps can always be grabbed again.
+        const QList<QPointF> centres =
+            group::movedCentres(starts, static_cast<int>(_grabbedIndices.indexOf(selectionIndex())), to - _offset);
+        MapValues values;
+        for (qsizetype k = 0; k < _grabbedIndices.size(); ++k) {
+            QvTransform next = _grabbedMaps[k];
+            next.setTranslation(centres[k]);
+            values.append({_grabbedIndices[k], next});
+        }
+        _onlyOnRelease = -1;
+        commitMapEdit(MapEdit::Move, values);
     }
 }
 
@@ -95,16 +154,25 @@ void QvIFSView::mouseUp(int clickCount)
 {
     _scalingSelection = false;
     _shearingSelection = false;
-    if (_model)
+    _movingSelection = false;
+    if (_banding) {
+        _banding = false;
+        update();
+    }
+    if (_model) {
+        if (_onlyOnRelease >= 0)
+            _model->select(_onlyOnRelease);
         _model->beginGesture();
+    }
+    _onlyOnRelease = -1;
     if (clickCount == 2)
         showInfo();
 }
 
-void QvIFSView::rightMouseDown(QPointF viewPoint)
+void QvIFSView::rightMouseDown(QPointF viewPoint, Qt::KeyboardModifiers modifiers)
 {
     _optionKeyDown = true;
-    mouseDown(viewPoint);
+    mouseDown(viewPoint, modifiers);
 }
 
 void QvIFSView::rightMouseDragged(QPointF viewPoint, Qt::KeyboardModifiers modifiers)
@@ -151,9 +219,9 @@ void QvIFSView::mousePressEvent(QMouseEvent *event)
     _gestureButton = event->button();
     _clickCount = 1;
     if (_gestureButton == Qt::RightButton)
-        rightMouseDown(viewPointFromEvent(event));
+        rightMouseDown(viewPointFromEvent(event), event->modifiers());
     else
-        mouseDown(viewPointFromEvent(event));
+        mouseDown(viewPointFromEvent(event), event->modifiers());
     event->accept();
 }
 
@@ -283,6 +351,10 @@ bool QvIFSView::interpretKeyEvent(const QKeyEvent *event)
     }
     if (mods == Qt::NoModifier && key == Qt::Key_Delete) {
         deleteForward();
+        return true;
+    }
+    if (mods == Qt::NoModifier && key == Qt::Key_Escape && _model) {
+        _model->clearSelection();
         return true;
     }
     return false;

@@ -145,25 +145,31 @@ TEST_F(UndoTest, KeyBurstsMergeAndADeletedMapComesBackAfterLaterEdits)
     EXPECT_EQ(d->ifsView()->selectionIndex(), 1);
 }
 
-// Copied in one window, pasted in another, offset and selected; a map copied
-// from a document's text pastes too.
-TEST_F(UndoTest, MapPastesIntoAnotherWindowAndFromFileText)
+// Maps selected with Select All, copied in one window and pasted in another,
+// arrive in their order, offset together and selected; one undo takes them
+// out. Map tables copied from a document's text paste too.
+TEST_F(UndoTest, MapsPasteTogetherIntoAnotherWindowAndFromFileText)
 {
     MyDocument *from = newDocument(), *to = newDocument();
-    select(from, 2);
+    select(to, 1);
+    trigger(from, "Ctrl+A");
     trigger(from, "Ctrl+C");
     trigger(to, "Ctrl+V");
-    ASSERT_EQ(to->fractal()->transforms()->size(), 4u);
-    const QvTransform &pasted = *to->fractal()->transforms()->back(), &copied = *from->fractal()->transforms()->at(2);
-    EXPECT_EQ(pasted.translation(), copied.translation() + QPointF(0.1, -0.1));
-    EXPECT_EQ(pasted.rgb(), copied.rgb());
-    EXPECT_EQ(to->ifsView()->selectionIndex(), 3);
-    QApplication::clipboard()->setText(QStringLiteral("  {'tx':0.25, 'ty':0.5, 'sx':0.125, 'sy':0.75, 'r':0, "
-                                                      "'p':1, 'c':{'r':1, 'g':0, 'b':0, 'a':1}},\n"));
+    ASSERT_EQ(to->fractal()->transforms()->size(), 6u);
+    for (int i = 0; i < 3; ++i) {
+        const QvTransform &pasted = *to->fractal()->transforms()->at(3 + i), &copied = *from->fractal()->transforms()->at(i);
+        EXPECT_EQ(pasted.translation(), copied.translation() + QPointF(0.1, -0.1));
+        EXPECT_EQ(pasted.rgb(), copied.rgb());
+    }
+    EXPECT_EQ(to->model()->selection(), (EditableFractal::Selection{{3, 4, 5}, 5}));
+    EXPECT_EQ(action(to, QKeySequence::Undo)->text(), QStringLiteral("Undo Paste Maps"));
+    trigger(to, "Ctrl+Z");
+    EXPECT_EQ(std::pair(int(to->fractal()->transforms()->size()), to->model()->selection()), std::pair(3, EditableFractal::Selection{{1}, 1}));
+    QApplication::clipboard()->setText(QStringLiteral("  {'tx':0.25, 'ty':0.5, 'sx':0.125, 'sy':0.75, 'r':0, 'p':1},\n"
+                                                      "\t{'tx':-1, 'ty':0, 'sx':0.5, 'sy':0.5, 'r':1, 'p':1},\n"));
     trigger(to, "Ctrl+V");
     ASSERT_EQ(to->fractal()->transforms()->size(), 5u);
-    EXPECT_EQ(to->fractal()->transforms()->back()->scale(), QPointF(0.125, 0.75));
-    EXPECT_EQ(to->undoStack()->count(), 2);
+    EXPECT_EQ(std::pair(to->model()->map(3).scale(), to->model()->map(4).scale()), std::pair(QPointF(0.125, 0.75), QPointF(0.5, 0.5)));
     EXPECT_EQ(_beeps, 0);
 }
 
