@@ -65,6 +65,22 @@ TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
     }
 }
 
+// The frame follows the model's view; a tiny map's glyph and every crosshair keep their size on screen.
+TEST_F(EditorTest, GlyphMinimumsKeepTheirSizeOnScreenAtAnyZoom)
+{
+    const QvTransform tiny({1e-7, 2e-7}, 0, {0.25, -0.5}, defaultRGBColor()), large({0.5, 0.5}, 0, {0.25, -0.5}, defaultRGBColor());
+    for (const double zoom : {1.0 / 16, 1.0, 4.0, 1e5}) {
+        view->model()->setView({{0.25, -0.5}, zoom});
+        expectNear(view->convertFromUserCoords({0.25, -0.5}), {200, 200}, 1e-6);
+        EXPECT_NEAR(view->onePixelInUserCoords().width(), 0.01 / zoom, 1e-6 / zoom);
+        for (const QRectF &glyph : {view->pathFromTransform(tiny).boundingRect(), view->crosshairsFromTransform(large).boundingRect()}) {
+            expectNear(glyph.topLeft(), {195, 195}, 1e-6);
+            expectNear(glyph.bottomRight(), {205, 205}, 1e-6);
+        }
+        EXPECT_NEAR(view->pathFromTransform(large).boundingRect().width(), std::max(10.0, 100 * zoom), 1e-6 * zoom);
+    }
+}
+
 TEST_F(EditorTest, HitTestFindsTheTopmostGlyphUnderThePoint)
 {
     // 0 at the centre, selected; 1 over it from the lower right; 2 mirrored, lower left; 3 turned, upper left;
