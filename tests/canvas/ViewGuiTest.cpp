@@ -1,15 +1,11 @@
 #include "GlViewSupport.h"
 
-#include "canvas/ExportWorkflow.h"
-
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPainter>
-#include <QUndoStack>
 #include <QTemporaryDir>
-
-#include <cmath>
+#include <QUndoStack>
 
 using namespace attractor;
 using namespace attractor::test;
@@ -18,119 +14,86 @@ namespace {
 
 // Every iteration lands on this one point, a float as the game has it.
 const QPointF kPoint{double(0.5537f), double(0.3129f)};
-FracPtr pointFractal(int32_t iterations) { return makeFractal({{.scale = {0, 0}, .translation = kPoint}}, iterations); }
 
-// The pixel (rows from the top) a picture of this height lights for the point under a mapping with y up.
-QPoint pixelOf(const PixelMapping &mapping, int height)
+// The pixels (rows from the top) a picture of this height lights: where the mapping (y up) puts the point.
+std::vector<QPoint> expected(const PixelMapping &mapping, QSize size)
 {
     const QPointF p = mapping.toPixels(kPoint);
-    return {int(std::floor(p.x())), height - 1 - int(std::floor(p.y()))};
+    const QPoint at(int(std::floor(p.x())), size.height() - 1 - int(std::floor(p.y())));
+    return QRect(QPoint(), size).contains(at) ? std::vector<QPoint>{at} : std::vector<QPoint>{};
 }
-
-// The pixel furthest from black (a JPEG blurs it a little).
-QPoint brightest(const QImage &picture)
+// Colour only: the canvas's margin and a density picture differ in alpha; a JPEG keeps the brightest.
+std::vector<QPoint> lit(const QImage &picture, bool jpeg = false)
 {
     const QImage image = picture.convertToFormat(QImage::Format_RGB32);
-    QPoint best;
-    int most = -1;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (const QRgb p = image.pixel(x, y); qRed(p) + qGreen(p) + qBlue(p) > most)
-                most = qRed(p) + qGreen(p) + qBlue(p), best = {x, y};
-    return best;
-}
-
-// Colour only: the canvas's margin and a density picture differ in alpha.
-std::vector<QPoint> lit(const QImage &picture)
-{
-    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
-    return pixelsOtherThan(image, pixelAt(image, 0, 0));
+    std::vector<QPoint> found = pixelsOtherThan(image, pixelAt(image, 0, 0));
+    const auto brightness = [&](QPoint p) { return qGray(image.pixel(p)); };
+    return jpeg ? std::vector<QPoint>{*std::max_element(found.begin(), found.end(), [&](QPoint a, QPoint b) { return brightness(a) < brightness(b); })} : found;
 }
 
 } // namespace
 
-// On every path the point shows where the canvas's frame puts it, and only there
-// (nowhere when the view leaves it out); a view change redraws like an edit.
+// On every path the point shows where the canvas's frame puts it, or not at all; a view change redraws like an edit.
 TEST(CanvasView, ThePictureShowsTheModelsView)
 {
     using Path = MyOpenGLView::PointPath;
-    auto view = shownView({180, 140}, pointFractal(2000));
-    // Each puts the point well inside a pixel, or outside the picture (zoom 2).
-    const View views[] = {{{0.5, 0.25}, 4}, {kPoint + QPointF(3.1e-6, -2.1e-6), 1e5}, {{-1, 1}, 2}, {{0, 0}, 1.0 / 16}, {}};
+    auto view = shownView({180, 140}, makeFractal({{.scale = {0, 0}, .translation = kPoint}}, 2000));
     for (const auto &[path, density, iterations] : {std::tuple{Path::CpuImage, false, 2000}, {Path::GlPoints, false, 2000},
                                                     {Path::CpuImage, true, 2000}, {Path::CpuImage, false, 700000}}) {
         view->fractal()->setIterations(iterations);
-        view->update();
         view->setPointPath(path);
         view->setDensityPreview(density);
-        for (const View &v : views) {
+        view->update();
+        // Each puts the point well inside a pixel, or outside the picture (zoom 2).
+        for (const View &v : {View{{0.5, 0.25}, 4}, View{kPoint + QPointF(3.1e-6, -2.1e-6), 1e5}, View{{-1, 1}, 2}, View{{}, 1.0 / 16}, View{}}) {
             SCOPED_TRACE(testing::Message() << int(path) << density << iterations << " zoom " << v.zoom);
             ASSERT_TRUE(waitForPicture(*view));
             view->model()->setView(v);
             EXPECT_FALSE(view->pictureIsCurrent());
             ASSERT_TRUE(waitForPicture(*view));
-            const QImage shown = view->grabFramebuffer();
-            const QPoint at = pixelOf(view->frame(), shown.height());
-            const bool inside = QRect(view->pictureSquare()).contains(at);
-            EXPECT_EQ(lit(shown), inside ? std::vector<QPoint>{at} : std::vector<QPoint>{});
-            EXPECT_EQ(inside, v.zoom != 2);
+            EXPECT_EQ(lit(view->grabFramebuffer()), expected(view->frame(), view->size()));
+            EXPECT_EQ(expected(view->frame(), view->size()).empty(), v.zoom == 2);
         }
     }
     EXPECT_EQ(view->model()->undoStack()->count(), 0);
 }
 
-// The sheet offers the current view first and keeps the choice for the window's
-// later exports and printing; at the standard frame there is nothing to choose.
+// The sheet offers the current view first and keeps the choice for the window's later exports and
+// printing; at the standard frame there is nothing to choose.
 TEST(CanvasView, ExportsAndPrintingDrawTheChosenFrame)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("out.png")), quick = dir.filePath(QStringLiteral("out.jpg"));
-    auto view = shownView({140, 140}, pointFractal(2000));
+    const QString png = dir.filePath(QStringLiteral("out.png")), jpeg = dir.filePath(QStringLiteral("out.jpg"));
+    MyOpenGLView::setSavePanelRunner([&](MyOpenGLView &, const auto &request, const auto &done) { done(1, request.suffix == QLatin1String("jpg") ? jpeg : png); });
+    auto view = shownView({140, 140}, makeFractal({{.scale = {0, 0}, .translation = kPoint}}, 2000));
     const View zoomed{{0.5, 0.2}, 4};
     view->model()->setView(zoomed);
     QDialog *sheet = view->exportOptionsWindow();
     auto *frameBox = sheet->findChild<QComboBox *>(QStringLiteral("frameBox"));
-    MyOpenGLView::setSavePanelRunner([&](MyOpenGLView &, const auto &request, const auto &done) {
-        done(1, request.suffix == QStringLiteral("jpg") ? quick : out);
-    });
-    const auto exportAs = [&](int choice) {
+    const QSize square(140, 140), wide(100, 80);
+    for (const int choice : {0, 1}) {
         view->exportToHiRes();
+        EXPECT_TRUE(frameBox->isEnabled() && frameBox->currentIndex() == 0);
         frameBox->setCurrentIndex(choice);
         sheet->findChild<QLineEdit *>(QStringLiteral("widthBox"))->setText(QStringLiteral("100"));
         sheet->findChild<QLineEdit *>(QStringLiteral("heightBox"))->setText(QStringLiteral("80"));
         view->startExport();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !sheet->isVisible(); }, 60000));
-        return lit(QImage(out));
-    };
-    const auto printed = [&] {
-        QImage page(140, 140, QImage::Format_RGB32);
-        page.fill(Qt::white);
-        QPainter painter(&page);
-        view->drawFractalAsImage(painter, QRectF(0, 0, 140, 140));
-        return brightest(page);
-    };
-    const auto quickExport = [&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !sheet->isVisible(); }, 60000));
         view->exportToJPG();
-        return brightest(QImage(quick));
-    };
-    const QSize size(100, 80);
-    const PixelMapping standard = stretchedFrame(size), current = viewFrame(size, zoomed);
-    view->exportToHiRes();
-    EXPECT_TRUE(frameBox->isEnabled() && frameBox->currentIndex() == 0);
-    view->cancelExport();
-    EXPECT_EQ(exportAs(0), std::vector<QPoint>{pixelOf(current, 80)});
-    EXPECT_EQ(quickExport(), pixelOf(viewFrame({140, 140}, zoomed), 140));
-    EXPECT_EQ(printed(), pixelOf(viewFrame({140, 140}, zoomed), 140));
-    EXPECT_EQ(exportAs(1), std::vector<QPoint>{pixelOf(standard, 80)});
-    EXPECT_NE(pixelOf(standard, 80), pixelOf(current, 80));
-    EXPECT_EQ(quickExport(), pixelOf(stretchedFrame({140, 140}), 140));
-    EXPECT_EQ(printed(), pixelOf(stretchedFrame({140, 140}), 140));
-    view->exportToHiRes();
-    EXPECT_EQ(frameBox->currentIndex(), 1);
-    view->cancelExport();
-    view->model()->setView({});
-    view->exportToHiRes();
-    EXPECT_TRUE(!frameBox->isEnabled() && frameBox->currentIndex() == 1);
-    view->cancelExport();
+        QImage page(square, QImage::Format_RGB32);
+        QPainter painter(&page);
+        view->drawFractalAsImage(painter, QRectF(QPointF(), square));
+        painter.end();
+        EXPECT_EQ(lit(QImage(png)), expected(choice ? stretchedFrame(wide) : viewFrame(wide, zoomed), wide));
+        EXPECT_EQ(lit(QImage(jpeg), true), expected(viewFrame(square, choice ? View{} : zoomed), square));
+        EXPECT_EQ(lit(page), expected(viewFrame(square, choice ? View{} : zoomed), square));
+    }
+    EXPECT_NE(expected(stretchedFrame(wide), wide), expected(viewFrame(wide, zoomed), wide));
+    for (const View &v : {zoomed, View{}}) {
+        view->model()->setView(v);
+        view->exportToHiRes();
+        EXPECT_TRUE(frameBox->currentIndex() == 1 && frameBox->isEnabled() == !v.isStandard());
+        view->cancelExport();
+    }
     MyOpenGLView::setSavePanelRunner({});
 }
