@@ -183,6 +183,54 @@ BENCHMARK(BM_EditToFirstPictureOfLongGame)
     ->UseRealTime()
     ->Iterations(10);
 
+// A zoom step (a wheel notch) at zoom 8 about a point of the default
+// fractal's attractor, at 10,000,000 iterations: the time to the first frame
+// that shows the new view, then (full_ms) to the frame of the full count, and
+// the longest stall of the event loop meanwhile. Argument: the density preview.
+void BM_ZoomStepToFirstPicture(benchmark::State &state)
+{
+    auto view = shownCanvas(MyOpenGLView::PointPath::CpuImage, 10000000, state.range(0) != 0);
+    if (!view->hasOpenGL()) {
+        state.SkipWithError("no OpenGL context");
+        return;
+    }
+    const QPointF about(0.45, -0.55);
+    view->model()->setView(zoomedAbout(View(), about, 8.0));
+    while (!view->pictureIsCurrent())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    double worstGapMs = 0;
+    double fullMs = 0;
+    int steps = 0;
+    for (auto _ : state) {
+        double firstMs = 0;
+        worstGapMs = std::max(worstGapMs, longestTimerGapMs([&](const QElapsedTimer &clock) {
+            const qint64 start = clock.nsecsElapsed();
+            bool first = false;
+            bool full = false;
+            const auto onSwap = QObject::connect(view.get(), &QOpenGLWidget::frameSwapped, [&] {
+                if (!first && view->pictureFollowsFractal())
+                    first = true, firstMs = (clock.nsecsElapsed() - start) / 1e6;
+                full = first && view->pictureIsCurrent();
+            });
+            // In and out again, so the zoom stays about 8.
+            view->model()->setView(zoomedAbout(view->model()->view(), about, ++steps % 2 ? kZoomStep : 1 / kZoomStep));
+            while (!full)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            fullMs += (clock.nsecsElapsed() - start) / 1e6;
+            QObject::disconnect(onSwap);
+        }));
+        state.SetIterationTime(firstMs / 1000);
+    }
+    state.counters["full_ms"] = fullMs / std::max(steps, 1);
+    state.counters["max_gap_ms"] = worstGapMs;
+}
+BENCHMARK(BM_ZoomStepToFirstPicture)
+    ->ArgName("density")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+
 // The same ticker with nothing drawn: what the machine itself costs (other
 // processes sharing the cores), to read the figure above against.
 void BM_EventLoopGapIdle(benchmark::State &state)
