@@ -99,6 +99,8 @@ void EditableFractal::setSelection(const QList<int> &indices, int current)
 
 void EditableFractal::toggle(int index)
 {
+    if (index < 0 || index >= mapCount())
+        return;
     Selection next = _selection;
     if (isSelected(index)) {
         next.indices.removeOne(index);

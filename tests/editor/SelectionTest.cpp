@@ -45,6 +45,7 @@ TEST_F(SelectionTest, ClicksTogglesBandsSelectAllAndEscapeSetTheSelection)
         {[&] { release({100, 100}); }, {{0}, 0}},
         // Places out of range or twice are dropped; the current map joins the set, else the last is current.
         {[&] { model().setSelection({2, 0, 9, -1, 0}, 0); }, {{0, 2}, 0}},
+        {[&] { model().toggle(9); }, {{0, 2}, 0}},
         {[&] { model().setSelection({1}, 2); }, {{1, 2}, 2}},
         {[&] { model().setSelection({2, 1}, 7); }, {{1, 2}, 2}},
         {[&] { model().select(INT_MIN); }, {}},
