@@ -277,21 +277,4 @@ View viewFromDictionary(const JsonValue *table)
                         floatForKey(QStringLiteral("zoom"), view)});
 }
 
-TransformPtr transformFromText(const QString &text)
-{
-    QString entry = text.trimmed();
-    if (entry.endsWith(u','))
-        entry.chop(1);
-    if (!entry.startsWith(u'{'))
-        return nullptr;
-    const std::optional<JsonValue> table = jsonObject(entry);
-    if (!table || !table->isTable())
-        return nullptr;
-    for (const char *key : {"tx", "ty", "sx", "sy"}) {
-        if (!table->value(QLatin1String(key)))
-            return nullptr;
-    }
-    return transformFromDictionary(&*table);
-}
-
 } // namespace attractor

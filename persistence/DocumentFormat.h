@@ -44,9 +44,4 @@ FracPtr fractalFromDictionary(const JsonValue *table);
 // is none or it is no table.
 View viewFromDictionary(const JsonValue *table);
 
-// A map from the text of one transform table as a document holds it (white
-// space and a trailing comma around it allowed, as copied from a file); none
-// when the text is not a table with a map's translation and scale.
-TransformPtr transformFromText(const QString &text);
-
 } // namespace attractor
