@@ -2,6 +2,7 @@
 #include "app/Examples.h"
 #include "app/ImportDialog.h"
 #include "app/Interchange.h"
+#include "support/Pictures.h"
 
 #include <QFileInfo>
 #include <QListWidget>
@@ -49,13 +50,9 @@ protected:
 };
 
 // Pixels of the picture not of its background (the corner lies in the frame's margin).
-int coveredPixels(const QImage &image)
+qsizetype coveredPixels(const QImage &image)
 {
-    int covered = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            covered += image.pixel(x, y) != image.pixel(0, 0);
-    return covered;
+    return std::ranges::count(test::covered(image, image.pixel(0, 0), 0), true);
 }
 
 // Every example reads, fits, draws more than a speck and opens from the

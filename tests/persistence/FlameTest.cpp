@@ -1,8 +1,7 @@
 #include "persistence/FlameFormat.h"
 
-#include "engine/RasterImage.h"
-#include "model/QvFrac.h"
 #include "model/QvTransform.h"
+#include "support/Pictures.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -16,6 +15,7 @@
 #include <map>
 
 using namespace attractor;
+using namespace attractor::test;
 
 namespace {
 
@@ -83,33 +83,6 @@ TEST(FlameFormat, WritesEachMapAsAnXformColouredFromThePalette)
     }
 }
 
-// Pixels unlike the background, grown by one pixel each way so that points
-// on either side of a pixel edge meet.
-std::vector<bool> covered(const QImage &source, QRgb bg)
-{
-    const QImage image = source.convertToFormat(QImage::Format_RGB32);
-    const int w = image.width(), h = image.height();
-    std::vector<bool> near(size_t(w * h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const QRgb p = image.pixel(x, y);
-            if (std::abs(qRed(p) - qRed(bg)) + std::abs(qGreen(p) - qGreen(bg)) + std::abs(qBlue(p) - qBlue(bg)) > 24)
-                for (int v = std::max(y - 1, 0); v <= std::min(y + 1, h - 1); ++v)
-                    for (int u = std::max(x - 1, 0); u <= std::min(x + 1, w - 1); ++u)
-                        near[size_t(v * w + u)] = true;
-        }
-    return near;
-}
-
-// Pixels both cover over pixels either covers.
-double agreement(const std::vector<bool> &a, const std::vector<bool> &b)
-{
-    int both = 0, either = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        both += a[i] && b[i], either += a[i] || b[i];
-    return either ? double(both) / either : 1.0;
-}
-
 // flam3-render's picture of the flame at a fifth of its size, 200 x 200.
 QImage flam3Render(const QString &flam3, const QByteArray &flame)
 {
@@ -146,8 +119,7 @@ TEST(FlameFormat, Flam3DrawsWhatTheEngineDraws)
     for (const FracPtr &f : {lShape, spiral, fractalOf({}, red)}) {
         const QImage theirs = flam3Render(flam3, flameText(*f, QStringLiteral("test")));
         ASSERT_EQ(theirs.size(), QSize(200, 200));
-        const QImage ours = hiResBitmapInsideRect(
-            {.tables = buildChaosTables(*f), .size = {200, 200}, .iterations = 2000000, .seed = 3});
+        const QImage ours = enginePicture(*f, 200, 2000000, 3);
         const QRgb bg = QColor::fromRgbF(f->bgColor().r, f->bgColor().g, f->bgColor().b).rgb();
         const std::vector<bool> flam3Covers = covered(theirs, bg);
         EXPECT_GT(agreement(flam3Covers, covered(ours, bg)), 0.95);
