@@ -15,7 +15,8 @@ namespace attractor {
 namespace {
 
 using TypedValues = AppFixture;
-using Field = QLineEdit *QvIFSView::InfoFields::*;
+using F = QvIFSView::InfoFields;
+using Field = QLineEdit *F::*;
 
 QLineEdit *field(MyDocument *d, Field f) { return d->ifsView()->infoFields().*f; }
 QLineEdit *iterField(MyDocument *d) { return d->window()->findChild<QLineEdit *>(QStringLiteral("iterField")); }
@@ -38,19 +39,14 @@ TEST_F(TypedValues, RefusedInputSaysWhyAndChangesNothing)
     };
     const char *probability = "Probability must be between 0 and 2", *centre = "Translation must be between -2 and 2";
     const char *count = "Iterations must be a whole number from 0 to 2147483647";
+    const auto counted = [d](const char *text) { return [=] { type(iterField(d), text); }; };
     const std::pair<std::function<void()>, const char *> cases[] = {
-        {pasted("hello"), "The clipboard holds no map"},
-        {pasted("{'type':'frac', 'n':5}"), "The clipboard holds no map"},
-        {typed(&QvIFSView::InfoFields::probability, "-0.5"), probability},
-        {typed(&QvIFSView::InfoFields::probability, "2.5"), probability},
-        {typed(&QvIFSView::InfoFields::probability, "1e39"), "“1e39” is not a number"}, // beyond 32-bit floats
-        {typed(&QvIFSView::InfoFields::sy, "nan"), "“nan” is not a number"},
-        {typed(&QvIFSView::InfoFields::shear, "1e39"), "“1e39” is not a number"},
-        {typed(&QvIFSView::InfoFields::tx, "2.5"), centre},
-        {typed(&QvIFSView::InfoFields::ty, "-2.01"), centre},
-        {[d] { type(iterField(d), "-5"); }, count},
-        {[d] { type(iterField(d), "3000000000"); }, count},
-        {[d] { type(iterField(d), "1.5"); }, count},
+        {pasted("hello"), "The clipboard holds no map"}, {typed(&F::probability, "-0.5"), probability},
+        {pasted("{'type':'frac', 'n':5}"), "The clipboard holds no map"}, {typed(&F::probability, "2.5"), probability},
+        {typed(&F::probability, "1e39"), "“1e39” is not a number"}, // beyond 32-bit floats
+        {typed(&F::sy, "nan"), "“nan” is not a number"}, {typed(&F::shear, "1e39"), "“1e39” is not a number"},
+        {typed(&F::tx, "2.5"), centre}, {typed(&F::ty, "-2.01"), centre},
+        {counted("-5"), count}, {counted("3000000000"), count}, {counted("1.5"), count},
     };
     for (const auto &[act, reason] : cases) {
         d->window()->statusBar()->clearMessage();
@@ -59,7 +55,7 @@ TEST_F(TypedValues, RefusedInputSaysWhyAndChangesNothing)
         EXPECT_EQ(d->window()->statusBar()->currentMessage(), QString::fromUtf8(reason));
         EXPECT_EQ(_beeps, beeps + 1) << reason;
     }
-    EXPECT_EQ(field(d, &QvIFSView::InfoFields::probability)->text(), QStringLiteral("1"));
+    EXPECT_EQ(field(d, &F::probability)->text(), QStringLiteral("1"));
     EXPECT_EQ(iterField(d)->text(), QStringLiteral("200000"));
     EXPECT_EQ(jsonRepresentation(*d->fractal()).toUtf8(), before);
     EXPECT_EQ(d->undoStack()->count(), 0);
@@ -71,13 +67,10 @@ TEST_F(TypedValues, EachFieldIsAStepOfItsOwnName)
 {
     MyDocument *d = newDocument();
     d->model()->select(1);
-    for (const auto &[f, text, name] : {std::tuple{&QvIFSView::InfoFields::tx, "0.25", "Set Translation X"},
-                                        {&QvIFSView::InfoFields::ty, "-0.75", "Set Translation Y"},
-                                        {&QvIFSView::InfoFields::sx, "0.3", "Set Scale X"},
-                                        {&QvIFSView::InfoFields::sy, "-0.4", "Set Scale Y"},
-                                        {&QvIFSView::InfoFields::degrees, "30", "Set Rotation"},
-                                        {&QvIFSView::InfoFields::shear, "-1.25", "Set Shear"},
-                                        {&QvIFSView::InfoFields::probability, "0", "Set Probability"}}) {
+    for (const auto &[f, text, name] :
+         {std::tuple{&F::tx, "0.25", "Set Translation X"}, {&F::ty, "-0.75", "Set Translation Y"},
+          {&F::sx, "0.3", "Set Scale X"}, {&F::sy, "-0.4", "Set Scale Y"}, {&F::degrees, "30", "Set Rotation"},
+          {&F::shear, "-1.25", "Set Shear"}, {&F::probability, "0", "Set Probability"}}) {
         type(field(d, f), text);
         EXPECT_EQ(d->undoStack()->undoText(), QLatin1String(name));
     }
@@ -101,7 +94,7 @@ TEST_F(TypedValues, ClickingElsewhereAppliesTheTypedValue)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(d->window()));
     d->model()->select(0);
     d->ifsView()->showInfo();
-    QLineEdit *p = field(d, &QvIFSView::InfoFields::probability);
+    QLineEdit *p = field(d, &F::probability);
     p->selectAll();
     QTest::keyClicks(p, QStringLiteral("0.5"));
     const QPointF other = d->ifsView()->convertFromUserCoords(d->model()->map(2).translation());
@@ -119,8 +112,8 @@ TEST_F(TypedValues, CopiesAtTheEdgeStayInsideTheFrame)
     MyDocument *d = newDocument();
     const auto copyOf = [d](int index, const char *x, const char *y) {
         d->model()->select(index);
-        type(field(d, &QvIFSView::InfoFields::tx), x);
-        type(field(d, &QvIFSView::InfoFields::ty), y);
+        type(field(d, &F::tx), x);
+        type(field(d, &F::ty), y);
         trigger(d, "Ctrl+D");
         return d->model()->map(d->model()->mapCount() - 1).translation();
     };

@@ -1,6 +1,7 @@
 #include "GlViewSupport.h"
 #include "support/LogCapture.h"
 #include "support/PaintCounter.h"
+#include "support/Pictures.h"
 
 #include "model/Colour.h"
 #include "canvas/ExportWorkflow.h"
@@ -20,7 +21,6 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QUndoStack>
 #include <QSignalSpy>
 #include <QUndoStack>
 #include <QSlider>
@@ -48,10 +48,8 @@ struct Answers {
             requests.push_back(request);
             done(returnCode, path);
         });
-        ExportWorkflow::setReplaceQuestion([=, this](QWidget *, const QString &asked) {
-            replaceAsked << asked;
-            return replace;
-        });
+        ExportWorkflow::setReplaceQuestion(
+            [=, this](QWidget *, const QString &asked) { return replaceAsked << asked, replace; });
         ExportWorkflow::setErrorReport([this](QWidget *, const QString &message) { errors << message; });
     }
     ~Answers()
@@ -61,8 +59,7 @@ struct Answers {
         ExportWorkflow::setErrorReport({});
     }
     std::vector<MyOpenGLView::SavePanelRequest> requests;
-    QStringList replaceAsked;
-    QStringList errors;
+    QStringList replaceAsked, errors;
 };
 
 const _rgb_color kBlueGrey{0.2f, 0.4f, 0.6f, 0.3f};
@@ -92,15 +89,11 @@ TEST(GlViewReadBack, IsOpaqueAndUprightOnBothPaths)
         // On screen, too, the picture stands upright.
         view->requestRedraw();
         ASSERT_TRUE(waitForPicture(*view));
-        const QImage screen = view->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-        int litAbove = 0;
-        for (int y = 0; y < screen.height(); ++y)
-            for (int x = 0; x < screen.width(); ++x) {
-                const bool plotted = screen.pixel(x, y) != screen.pixel(0, 0);
-                ASSERT_TRUE(!plotted || y < screen.height() / 2) << "on screen, row " << y;
-                litAbove += plotted;
-            }
-        EXPECT_GT(litAbove, 10);
+        const QImage screen = view->grabFramebuffer();
+        const std::vector<QPoint> litOnScreen = pixelsOtherThan(screen, pixelAt(screen, 0, 0));
+        EXPECT_GT(litOnScreen.size(), 10u);
+        for (const QPoint &p : litOnScreen)
+            ASSERT_LT(p.y(), screen.height() / 2) << "on screen";
     }
 }
 
@@ -115,12 +108,8 @@ TEST(GlViewManyMaps, EveryMapIsDrawnOnBothPaths)
     auto view = shownView({kSide * 10, kSide * 10}, makeFractal(maps, 200000));
     for (const auto path : {MyOpenGLView::PointPath::CpuImage, MyOpenGLView::PointPath::GlPoints}) {
         view->setPointPath(path);
-        const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect())).convertToFormat(QImage::Format_RGB32);
-        int lit = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                lit += image.pixel(x, y) != qRgb(0, 0, 0);
-        EXPECT_EQ(lit, kMaps) << int(path);
+        const QImage image = view->openGLBitmapInsideRect(QRectF(view->rect()));
+        EXPECT_EQ(pixelsOtherThan(image, rgba16({0, 0, 0, 1})).size(), size_t(kMaps)) << int(path);
     }
 }
 
@@ -243,19 +232,10 @@ TEST(GlPointPlot, ColoursAreStoredAsOpenGLStoresThem)
 TEST(GlPictureWorker, LongDrawsGrowAndAbandonedOnesAreNeverDelivered)
 {
     GlPictureWorker worker;
-    struct Delivery {
-        quint64 generation;
-        double done;
-        int lit;
-    };
+    struct Delivery { quint64 generation; double done; int lit; };
     std::vector<Delivery> partial, ready;
-    const auto lit = [](const QImage &picture) {
-        int count = 0;
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                count += qAlpha(picture.pixel(x, y)) == 255;
-        return count;
-    };
+    // The maps are white over a transparent background.
+    const auto lit = [](const QImage &picture) { return int(std::ranges::count(covered(picture, 0, 0), true)); };
     QObject::connect(&worker, &GlPictureWorker::picturePartial, [&](const QImage &p, double done, quint64 g) {
         partial.push_back({g, done, lit(p)});
     });
@@ -345,8 +325,19 @@ TEST(ExportExtension, IsAlwaysTheFormats)
                   QString::fromLatin1(written));
 }
 
+// Dismissed, or ended for a type it does not write, a quick export writes nothing; else a JPEG of the canvas square
+// under the format's name, replacing a file only when told to. Either way the canvas redraws.
 TEST_F(GlViewExport, QuickExportWritesAJpegOfTheCanvasSquareUnderTheFormatsNameAndRedraws)
 {
+    for (auto [returnCode, context] : {std::pair{0, "JPG"}, {1, "PNG"}, {1, ""}}) {
+        LogCapture log;
+        PaintCounter paints(view.get());
+        view->exportPanelDidEnd(returnCode, path("none.jpg"), QString::fromLatin1(context));
+        EXPECT_TRUE(files().isEmpty());
+        EXPECT_EQ(log.lines().contains(u"Export failed; export type was not supported!"_s), returnCode == 1);
+        QTest::qWait(50);
+        EXPECT_GE(paints.count, 1);
+    }
     write("fern.jpg", "previous");
     for (bool replace : {false, true}) {
         Answers answers(1, path("fern.png"), replace);
@@ -361,19 +352,6 @@ TEST_F(GlViewExport, QuickExportWritesAJpegOfTheCanvasSquareUnderTheFormatsNameA
         EXPECT_EQ(files(), QStringList{u"fern.jpg"_s});
         EXPECT_EQ(QImageReader(path("fern.jpg")).size(), replace ? QSize(140, 140) : QSize()) << replace;
         EXPECT_TRUE(answers.errors.isEmpty());
-        QTest::qWait(50);
-        EXPECT_GE(paints.count, 1);
-    }
-}
-
-TEST_F(GlViewExport, QuickExportDismissedOrForeignWritesNothingAndRedraws)
-{
-    for (auto [returnCode, context] : {std::pair{0, "JPG"}, {1, "PNG"}, {1, ""}}) {
-        LogCapture log;
-        PaintCounter paints(view.get());
-        view->exportPanelDidEnd(returnCode, path("none.jpg"), QString::fromLatin1(context));
-        EXPECT_TRUE(files().isEmpty());
-        EXPECT_EQ(log.lines().contains(u"Export failed; export type was not supported!"_s), returnCode == 1);
         QTest::qWait(50);
         EXPECT_GE(paints.count, 1);
     }
@@ -425,22 +403,6 @@ TEST_F(GlViewExport, HiResExportWritesAPngOfTheChosenSizeThroughEveryStatus)
     expectIdle();
 }
 
-TEST_F(GlViewExport, CancelBeforeExportClosesTheSheetWithoutAFile)
-{
-    for (int way : {0, 1, 2}) {
-        Answers answers(way ? 1 : 0, path("never.png"));
-        view->exportToHiRes();
-        if (way == 1)
-            view->exportOptionsWindow()->reject();
-        if (way == 2)
-            QTest::mouseClick(sheet<QPushButton>("cancelButton"), Qt::LeftButton);
-        EXPECT_FALSE(view->exportOptionsWindow()->isVisible());
-        expectIdle();
-    }
-    QTest::qWait(50);
-    EXPECT_TRUE(files().isEmpty());
-}
-
 TEST_F(GlViewExport, CancelWhileDrawingLeavesTheOldFileAndAllowsTheNextExport)
 {
     write("keep.png", "previous content");
@@ -467,26 +429,34 @@ TEST_F(GlViewExport, CancelWhileDrawingLeavesTheOldFileAndAllowsTheNextExport)
     EXPECT_EQ(QImageReader(path("keep.png")).size(), QSize(64, 64));
 }
 
-TEST_F(GlViewExport, InvalidFieldsOrNoChosenFileAreRefusedInTheSheet)
+// Dismissed at the panel, the sheet rejected or cancelled; each way a field can be refused (size, number, range)
+// and a sheet shown on its own before any file was chosen, said in the sheet: nothing is written, all goes idle.
+TEST_F(GlViewExport, CancelledOrRefusedExportsWriteNothing)
 {
-    // Each way a field can be refused (size, number, range), and a sheet
-    // shown on its own before any file was chosen.
-    for (auto [width, height, iterations, chosen] :
-         {std::tuple{"wide", "100", "5000", true}, {"2000000", "2000000", "5000", true},
-          {"100", "100", "3000000000", true}, {"64", "64", "5000", false}}) {
-        Answers answers(1, path("refused.png"));
-        chosen ? view->exportToHiRes() : view->exportOptionsWindow()->open();
-        fillSheet(width, height, iterations);
-        view->startExport();
-        EXPECT_TRUE(sheet<QLabel>("progressText")->text().startsWith(u"Cannot export: "_s))
-            << sheet<QLabel>("progressText")->text().toStdString();
-        EXPECT_FALSE(view->exporting());
-        EXPECT_TRUE(view->exportOptionsWindow()->isVisible());
-        EXPECT_TRUE(sheet<QPushButton>("exportButton")->isEnabled());
-        view->cancelExport();
+    enum Way { Dismissed, Rejected, Cancelled, Refused, Unchosen };
+    for (auto [way, width, height, iterations] :
+         {std::tuple{Dismissed, "", "", ""}, {Rejected, "", "", ""}, {Cancelled, "", "", ""},
+          {Refused, "wide", "100", "5000"}, {Refused, "2000000", "2000000", "5000"},
+          {Refused, "100", "100", "3000000000"}, {Unchosen, "64", "64", "5000"}}) {
+        Answers answers(way != Dismissed, path("never.png"));
+        way == Unchosen ? view->exportOptionsWindow()->open() : view->exportToHiRes();
+        if (way == Rejected)
+            view->exportOptionsWindow()->reject();
+        if (way == Cancelled)
+            QTest::mouseClick(sheet<QPushButton>("cancelButton"), Qt::LeftButton);
+        if (way >= Refused) {
+            fillSheet(width, height, iterations);
+            view->startExport();
+            EXPECT_TRUE(sheet<QLabel>("progressText")->text().startsWith(u"Cannot export: "_s))
+                << sheet<QLabel>("progressText")->text().toStdString();
+            EXPECT_FALSE(view->exporting());
+            EXPECT_TRUE(view->exportOptionsWindow()->isVisible() && sheet<QPushButton>("exportButton")->isEnabled());
+            view->cancelExport();
+        }
+        EXPECT_FALSE(view->exportOptionsWindow()->isVisible()) << way;
         expectIdle();
     }
-    QTest::qWait(20);
+    QTest::qWait(50);
     EXPECT_TRUE(files().isEmpty());
 }
 

@@ -71,10 +71,9 @@ TEST(Walkers, EachWarmsUpFromItsOwnSeedAndThePlottedPointsAddUpToOneWalkers)
         EXPECT_EQ(seeds.size(), size_t(workers));
         if (n > 2000001)
             continue;
-        std::vector<std::function<void(float, float, float, float, float)>> plots;
         int64_t plotted = 0;
-        for (int w = 0; w < workers; ++w)
-            plots.push_back([&plotted](float, float, float, float, float) { std::atomic_ref(plotted)++; });
+        std::vector<std::function<void(float, float, float, float, float)>> plots(
+            size_t(workers), [&plotted](float, float, float, float, float) { std::atomic_ref(plotted)++; });
         runChaosGame(tables, n, ChaosRun{}, std::span(plots));
         EXPECT_EQ(plotted, std::max(0, n - kWarmUpIterations - 1)) << n;
     }

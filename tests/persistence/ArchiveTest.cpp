@@ -109,27 +109,20 @@ TEST(Archive, AMapWrittenTwiceIsTwoMaps)
     ASSERT_TRUE(repeated && repeated->transforms()->size() == 2u);
     EXPECT_EQ(repeated->transforms()->at(1)->translation().x(), 0.75);
     EXPECT_NE(repeated->transforms()->at(0), repeated->transforms()->at(1));
-
 }
 
 TEST(Archive, MalformedArchivesAreRefusedWithAReason)
 {
     const QByteArray deepType = QByteArray("{a=").repeated(9) + "i" + QByteArray("}").repeated(9);
     const std::vector<std::pair<QByteArray, const char *>> rows = {
-        {hex("03"), "not a typed-stream archive"},
-        {hex("040b") + "streamtypeX" + hex("00"), "unknown signature"},
-        {afterHeader(hex("8401" "69" "80")), "reserved tag 0x80"},
+        {hex("03"), "not a typed-stream archive"}, {hex("040b") + "streamtypeX" + hex("00"), "unknown signature"},
+        {afterHeader(hex("8401" "69" "80")), "reserved tag 0x80"}, {afterHeader(hex("85")), "nil type string"},
         {afterHeader(hex("8401" "69" "830000003f")), "unexpected a real number where an integer"},
         {afterHeader(hex("8401" "73" "8201000000")), "where a short integer"},
-        {afterHeader(hex("85")), "nil type string"},
-        {afterHeader(hex("84ff")), "negative length"},
-        {afterHeader(hex("93")), "string 1, which has not been read"},
-        {afterHeader(group("q")), "unsupported type code 'q'"},
-        {afterHeader(group(deepType)), "nested deeper than 8"},
-        {afterHeader(group("{ab=ff")), "unterminated struct"},
-        {afterHeader(group("i}")), "unmatched '}'"},
-        {afterHeader(group("[i]")), "without a length"},
-        {afterHeader(group("[99999999999i]")), "absurd array length"},
+        {afterHeader(hex("84ff")), "negative length"}, {afterHeader(hex("93")), "string 1, which has not been read"},
+        {afterHeader(group("q")), "unsupported type code 'q'"}, {afterHeader(group(deepType)), "nested deeper than 8"},
+        {afterHeader(group("{ab=ff")), "unterminated struct"}, {afterHeader(group("i}")), "unmatched '}'"},
+        {afterHeader(group("[i]")), "without a length"}, {afterHeader(group("[99999999999i]")), "absurd array length"},
         {afterHeader(group("[2000000000i]") + hex("01")), "truncated"},
         {afterHeader(hex("8401" "40" "7f")), "object 237, which has not been read"},
         {afterHeader(hex("8401" "40" "84" "85")), "object without a class"},
@@ -138,8 +131,7 @@ TEST(Archive, MalformedArchivesAreRefusedWithAReason)
         {afterHeader(hex("8401" "40" "84" "84" "8401" "41" "00" "85" "8401" "40" "93" "86")),
          "object reference that names a class"},
         {afterHeader(hex("8401" "40" "84" "84" "8401" "41" "00" "85" "8401" "2a" "92" "86")), "C-string reference"},
-        {QByteArray(), "the file is empty"},
-        {workedExampleLE.left(16), "holds no object"},
+        {QByteArray(), "the file is empty"}, {workedExampleLE.left(16), "holds no object"},
         {afterHeader(hex("8401" "69" "01")), "does not begin with an object"},
         {archiveOf(stringObject("hello")), "unexpected class NSString where a fractal was expected"},
         {archiveOf(stringObject("x", "Bad\nName\x01")), "unexpected class Bad?Name? where a fractal was expected"},
