@@ -28,10 +28,9 @@ inline const QByteArray kSmallDoc = "{\"n\": 50, \"transforms\": [{\"sx\": 0.5, 
 // The document window's action with this shortcut.
 inline QAction *action(MyDocument *d, const QKeySequence &keys)
 {
-    for (QAction *a : d->window()->actions()) {
+    for (QAction *a : d->window()->actions())
         if (a->shortcuts().contains(keys))
             return a;
-    }
     ADD_FAILURE() << "no action for " << keys.toString().toStdString();
     return nullptr;
 }

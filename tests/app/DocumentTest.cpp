@@ -54,7 +54,7 @@ TEST_F(DocumentTest, SaveAndReopenReproduceTheFileByteForByte)
 }
 
 // Missing, a folder, neither archive nor text, broken text: nothing opens, nothing else changes.
-TEST_F(DocumentTest, BadFileOpensNothingAndNamesTheFileAndTheReason)
+TEST_F(DocumentTest, BadFileOpensNothingAndNamesTheFileAndTheReasonAlsoAtLaunch)
 {
     MyDocument *already = newDocument();
     already->ifsView()->newTransform();
@@ -68,10 +68,8 @@ TEST_F(DocumentTest, BadFileOpensNothingAndNamesTheFileAndTheReason)
     }
     EXPECT_EQ(documentCount(), 1);
     EXPECT_TRUE(already->isDocumentEdited() && _controller->recentFiles().isEmpty());
-}
-
-TEST_F(DocumentTest, LaunchOpensTheNamedFilesOrElseAnUntitledDocument)
-{
+    // At launch the named files open, or else an untitled document, and each failure is named.
+    _saveAnswers << SaveAnswer::Discard;
     writeFile(QStringLiteral("good.frac"), "\xEF\xBB\xBF" + kSmallDoc); // text after a byte order mark
     writeFile(QStringLiteral("words.frac"), "plain words");
     struct Row { std::vector<const char *> names; bool anythingOpen; int documents, errors; };
@@ -95,24 +93,38 @@ TEST_F(DocumentTest, LaunchOpensTheNamedFilesOrElseAnUntitledDocument)
     EXPECT_FALSE(good->isDocumentEdited() || good->openedFromArchive());
 }
 
-// Closing asks only about an edited document; Cancel keeps it open, Save writes the file first.
-TEST_F(DocumentTest, ClosingAnEditedDocumentAsks)
+// Closing and reverting ask only about an edited document. Closing: Cancel keeps it open, Save writes
+// the file first. Reverting (Cancel refuses it) drops the edits and their steps, which Undo cannot replay.
+TEST_F(DocumentTest, ClosingAndRevertingAskOnlyAboutAnEditedDocument)
 {
-    struct Row { const char *file; bool edited; SaveAnswer answer; bool staysOpen, fileGetsTheEdit; };
-    for (const Row &row : {Row{"unedited.frac", false, SaveAnswer::Cancel, false, false}, Row{"cancel.frac", true, SaveAnswer::Cancel, true, false},
-                           Row{"discard.frac", true, SaveAnswer::Discard, false, false}, Row{"save.frac", true, SaveAnswer::Save, false, true}}) {
+    using enum SaveAnswer;
+    struct Row { const char *file; bool revert, edited; SaveAnswer answer; bool keeps, fileGetsTheEdit; };
+    const Row rows[] = {
+        {"unedited.frac", false, false, Cancel, false, false}, {"cancel.frac", false, true, Cancel, true, false},
+        {"discard.frac", false, true, Discard, false, false}, {"save.frac", false, true, Save, false, true},
+        {"confirmed.frac", true, true, Discard, false, false}, {"refused.frac", true, true, Cancel, true, false},
+        {"reverted.frac", true, false, Cancel, false, false}};
+    for (const Row &row : rows) {
         const QString name = QLatin1String(row.file);
         writeFile(name, kSmallDoc);
         MyDocument *document = open(name);
-        _asked.clear();
-        if (row.edited) {
+        _asked.clear(), _revertAsked = 0, _revertAnswer = row.answer != Cancel;
+        if (row.edited)
             document->ifsView()->newTransform();
-            _saveAnswers << row.answer;
+        if (row.revert) {
+            EXPECT_EQ(document->revert(), !row.keeps) << row.file;
+            EXPECT_EQ(document->fractal()->transforms()->size(), row.keeps ? 2u : 1u) << row.file;
+            EXPECT_TRUE(document->isDocumentEdited() == row.keeps && document->undoStack()->count() == int(row.keeps));
+            EXPECT_TRUE(sharedByCanvases(document)) << row.file;
+        } else {
+            if (row.edited)
+                _saveAnswers << row.answer;
+            document->window()->close();
+            settle();
+            EXPECT_EQ(_controller->documents().contains(document), row.keeps) << row.file;
         }
-        document->window()->close();
-        settle();
-        EXPECT_EQ(_asked, row.edited ? QStringList{name} : QStringList()) << row.file;
-        EXPECT_EQ(_controller->documents().contains(document), row.staysOpen) << row.file;
+        EXPECT_EQ(_asked, row.edited && !row.revert ? QStringList{name} : QStringList()) << row.file;
+        EXPECT_EQ(_revertAsked, row.edited && row.revert ? 1 : 0) << row.file;
         EXPECT_EQ(readFile(name) != kSmallDoc, row.fileGetsTheEdit) << row.file;
     }
 }
@@ -149,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Causes, SaveFailureTest, ::testing::Values("doc.frac/in
 
 // Printed, cancelled, and asked for but unwritable: one page within 30-point
 // margins only when printed, print mode always left, only a failure reported.
-TEST_F(DocumentTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
+TEST_F(DocumentTest, PrintsACentredSquareIntoTheMarginsAndAlwaysLeavesPrintMode)
 {
     MyDocument *d = newDocument();
     writeFile(QStringLiteral("plain"), "x");
@@ -165,20 +177,14 @@ TEST_F(DocumentTest, PrintsIntoTheMarginsAndAlwaysLeavesPrintMode)
         const QMarginsF m = d->printInfo().pageLayout().margins(QPageLayout::Point);
         EXPECT_NEAR(m.left() + m.top() + m.right() + m.bottom(), 120.0, 0.04);
         EXPECT_EQ(QFile::exists(pdf), written) << name;
-        if (written) {
-            EXPECT_EQ(readFile(pdf).count("/Type /Page") - readFile(pdf).count("/Type /Pages"), 1) << "one page";
-        }
+        const QByteArray bytes = readFile(pdf);
+        EXPECT_TRUE(!written || bytes.count("/Type /Page") - bytes.count("/Type /Pages") == 1) << "one page";
         EXPECT_EQ(_errors.size() - errors, answer && !written ? 1 : 0) << name;
     }
     EXPECT_EQ(_printAsked, 3);
     EXPECT_FALSE(d->isDocumentEdited());
-}
-
-// However the page is shaped, it shows the picture square: the largest
-// square of the printable area, centred in it.
-TEST_F(DocumentTest, PrintedPictureIsTheLargestCentredSquare)
-{
-    MyDocument *d = newDocument();
+    // However the page is shaped, it shows the picture square: the largest
+    // square of the printable area, centred in it.
     for (const QSize area : {QSize(300, 200), QSize(160, 240)}) {
         QImage page(area, QImage::Format_RGB32);
         page.fill(Qt::white);
@@ -192,26 +198,6 @@ TEST_F(DocumentTest, PrintedPictureIsTheLargestCentredSquare)
                     printed |= QRect(x, y, 1, 1);
         const int side = std::min(area.width(), area.height());
         EXPECT_EQ(printed, QRect((area.width() - side) / 2, (area.height() - side) / 2, side, side));
-    }
-}
-
-TEST_F(DocumentTest, RevertAsksBeforeThrowingEditsAway)
-{
-    struct Row { const char *file; bool edited, answer, reverted; }; // asked when edited
-    for (const Row &row : {Row{"confirmed.frac", true, true, true}, Row{"refused.frac", true, false, false}, Row{"unedited.frac", false, false, true}}) {
-        writeFile(QLatin1String(row.file), kSmallDoc);
-        MyDocument *document = open(QLatin1String(row.file));
-        _revertAnswer = row.answer;
-        _revertAsked = 0;
-        if (row.edited)
-            document->ifsView()->newTransform();
-        EXPECT_EQ(document->revert(), row.reverted) << row.file;
-        EXPECT_EQ(_revertAsked, row.edited ? 1 : 0) << row.file;
-        EXPECT_EQ(document->fractal()->transforms()->size(), row.reverted || !row.edited ? 1u : 2u) << row.file;
-        EXPECT_EQ(document->isDocumentEdited(), row.edited && !row.reverted) << row.file;
-        // The steps of the discarded edits go with them: Undo cannot replay them.
-        EXPECT_EQ(document->undoStack()->count(), row.edited && !row.reverted ? 1 : 0) << row.file;
-        EXPECT_TRUE(sharedByCanvases(document)) << row.file;
     }
 }
 

@@ -1,10 +1,8 @@
 #include "AppFixture.h"
-#include "widgets/Beep.h"
 #include "model/QvTransform.h"
 #include "widgets/ColorWell.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>

@@ -40,8 +40,8 @@ TEST_F(EditorTest, ShowsTheUserSquareCentredOnTheShorterSide)
     }
 }
 
-// Glyph outline round its rounded corner, handle centre, crosshairs; tiny maps keep a minimum glyph.
-TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
+// Glyph outline round its rounded corner, handle centre, crosshairs; tiny maps keep a minimum glyph at any zoom.
+TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsItAndMinimumsAtAnyZoom)
 {
     const struct {
         QPointF scale;
@@ -63,11 +63,7 @@ TEST_F(EditorTest, GlyphHasTheRoundedCornerWhereTheScalePointsIt)
         expectNear(view->selectionBoxFromTransform(t).boundingRect().center(), c.handle, 1e-4);
         expectPath(view->crosshairsFromTransform(t), c.cross);
     }
-}
-
-// The frame follows the model's view; a tiny map's glyph and every crosshair keep their size on screen.
-TEST_F(EditorTest, GlyphMinimumsKeepTheirSizeOnScreenAtAnyZoom)
-{
+    // The frame follows the model's view; a tiny map's glyph and every crosshair keep their size on screen.
     const QvTransform tiny({1e-7, 2e-7}, 0, {0.25, -0.5}, defaultRGBColor()), large({0.5, 0.5}, 0, {0.25, -0.5}, defaultRGBColor());
     for (const double zoom : {1.0 / 16, 1.0, 4.0, 1e5}) {
         view->model()->setView({{0.25, -0.5}, zoom});
@@ -100,8 +96,22 @@ TEST_F(EditorTest, HitTestFindsTheTopmostGlyphUnderThePoint)
     EXPECT_EQ(view->transformUnderPoint({200, 200}), nullptr);
 }
 
-TEST_F(EditorTest, ControlsAndInfoPanelFollowTheSelection)
+// Controls are enabled by the selection and the map count, and show the selected map's values.
+TEST_F(EditorTest, ControlsAndInfoPanelFollowTheSelectionAndMapCount)
 {
+    for (const auto &[maps, newOn, deleteOn] : {std::tuple{0, true, false}, std::tuple{1, true, false},
+                                                std::tuple{9, true, true}, std::tuple{10, false, true}}) {
+        while (int(fractal->transforms()->size()) < maps)
+            addMap({0, 0});
+        view->updateDisplay();
+        view->setSelection(maps ? fractal->transforms()->front().get() : nullptr);
+        EXPECT_EQ(std::tuple(newButton->isEnabled(), deleteButton->isEnabled(), rotationSlider->isEnabled(),
+                             colorWell->isEnabled(), probabilitySlider->isEnabled(), infoButton->isEnabled()),
+                  std::tuple(newOn, deleteOn, maps > 0, maps > 0, maps > 0, maps > 0)) << maps;
+    }
+    view->newTransform(); // the menu command still comes while the button is off
+    EXPECT_EQ(fractal->transforms()->size(), 10u);
+    EXPECT_EQ(beeps, 1);
     // The rotation slider shows a quarter turn minus the rotation, wrapped once.
     for (const auto &[rotation, shown] : {std::pair{0.0f, 1.5707964f}, std::pair{2.0f, 5.853981f},
                                           std::pair{-7.0f, 8.570796f}, std::pair{kQuarterTurn, 0.0f}}) {
@@ -135,24 +145,7 @@ TEST_F(EditorTest, ControlsAndInfoPanelFollowTheSelection)
     EXPECT_EQ(changes.count(), 0) << "showing values is no edit";
 }
 
-TEST_F(EditorTest, ControlsAreEnabledBySelectionAndMapCount)
-{
-    for (const auto &[maps, newOn, deleteOn] : {std::tuple{0, true, false}, std::tuple{1, true, false},
-                                                std::tuple{9, true, true}, std::tuple{10, false, true}}) {
-        while (int(fractal->transforms()->size()) < maps)
-            addMap({0, 0});
-        view->updateDisplay();
-        view->setSelection(maps ? fractal->transforms()->front().get() : nullptr);
-        EXPECT_EQ(std::tuple(newButton->isEnabled(), deleteButton->isEnabled(), rotationSlider->isEnabled(),
-                             colorWell->isEnabled(), probabilitySlider->isEnabled(), infoButton->isEnabled()),
-                  std::tuple(newOn, deleteOn, maps > 0, maps > 0, maps > 0, maps > 0)) << maps;
-    }
-    view->newTransform(); // the menu command still comes while the button is off
-    EXPECT_EQ(fractal->transforms()->size(), 10u);
-    EXPECT_EQ(beeps, 1);
-}
-
-TEST_F(EditorTest, PaintsSquareAxesGlyphsAndHandle)
+TEST_F(EditorTest, PaintsSquareAxesGlyphsAndHandleAndOddColoursClamped)
 {
     view->setFractal(QvFrac::defaultFractal());
     view->setSelection(view->fractal()->transforms()->at(2).get()); // the red map
@@ -167,17 +160,12 @@ TEST_F(EditorTest, PaintsSquareAxesGlyphsAndHandle)
     // The red map's handle at (250, 350): white inside, black around; a three-wide outline.
     EXPECT_EQ(pixel(image, 250, 350), QColor(Qt::white));
     EXPECT_TRUE(pixel(image, 245.5, 350).red() < 80 && pixel(image, 150.6, 300).red() < 60);
-}
-
-// Colours a document may hold that Qt has no valid colour for: shown clamped,
-// no Qt warning, and the map keeps its exact values.
-TEST_F(EditorTest, OddColoursAreShownClampedAndKeptExactly)
-{
+    // Colours a document may hold that Qt has no valid colour for: shown clamped, no Qt warning, kept exactly.
     const _rgb_color odd{std::nanf(""), 2.0f, -1.0f, 5.0f};
-    const TransformPtr map = addMap({0, 0});
+    QvTransform *map = view->fractal()->transforms()->at(0).get();
     map->setRgb(odd);
     LogCapture log;
-    view->setSelection(map.get());
+    view->setSelection(map);
     view->repaint();
     colorWell->repaint();
     EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join(u'\n').toStdString();

@@ -49,7 +49,10 @@ TEST(RasterBackEnd, PlotsPastTheWarmUpOpaqueOverTheBackgroundIncludingAlpha)
 }
 
 // Sizes are truncated; too small, not a number or over 4 GiB at 8 bytes a pixel is refused.
-TEST(ImageSize, IsTheTruncatedRectangleOrRefusedWithAReason)
+// A density picture takes 16 bytes a sample, shared by the walkers, and two bytes a sample of
+// buckets per walker: 10000 x 10000 is 1.6 GB, 15000 x 15000 leaves room for one walker's
+// buckets, 16383 x 16383 for none.
+TEST(ImageSize, IsTheTruncatedRectangleOrRefusedWithAReasonAndDensityWalkersFit)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (auto [rect, size] : {std::pair{QRectF(0, 0, 1.9, 1.2), QSize(1, 1)}, {QRectF(0, 0, 0.9, 10), QSize()},
@@ -68,38 +71,37 @@ TEST(ImageSize, IsTheTruncatedRectangleOrRefusedWithAReason)
         EXPECT_EQ(log.error.isEmpty(), !refused);
         EXPECT_EQ(log.statuses.isEmpty(), refused);
     }
-}
-
-TEST(Export, ProgressIsOneIncrementPerNinetyFifthOfTheIterations)
-{
-    for (auto [iterations, expected] : {std::pair(94, 0), {95, 94}, {1000000, 95}}) {
-        ExportLog log;
-        log.run(buildChaosTables(*QvFrac::defaultFractal()), iterations, {40, 40});
-        EXPECT_EQ(log.increments, expected) << iterations;
+    for (auto [size, supersample, threads, walkers] :
+         {std::tuple{QSize(4000, 4000), 1, 2, 2}, {QSize(10000, 10000), 1, 4, 4}, {QSize(10000, 10000), 2, 1, 0},
+          {QSize(15000, 15000), 1, 8, 1}, {QSize(16383, 16383), 1, 1, 0}, {QSize(0, 10), 1, 1, 0}}) {
+        EXPECT_EQ(densityWalkers(size, supersample, threads), walkers) << size.width();
+        EXPECT_EQ(densitySizeError(QRectF(QPointF(0, 0), size), supersample).isEmpty(), walkers > 0);
     }
 }
 
-TEST(Export, CancelAtTheFirstIncrementGivesNoDataAndTakesOneSeed)
-{
-    std::srand(4);
-    std::rand();
-    const int next = std::rand();
-    std::srand(4);
-    ExportLog log;
-    log.cancelAtIncrement = 1;
-    EXPECT_TRUE(log.run(buildChaosTables(*QvFrac::defaultFractal()), 1000000, {200, 200}).isEmpty());
-    EXPECT_EQ(std::rand(), next);
-    EXPECT_EQ(log.statuses, QStringList{QStringLiteral("Cancelling...")});
-    EXPECT_EQ(log.increments, 1);
-    EXPECT_EQ(log.cancelDisabled, 0);
-    EXPECT_TRUE(log.error.isEmpty());
-}
-
-TEST(Export, PngIsTheLosslessSixteenBitBitmap)
+// Progress is one increment per ninety-fifth of the iterations; a cancel at the first increment
+// gives no data and takes one seed; the PNG is the lossless sixteen-bit bitmap.
+TEST(Export, ProgressCancelAndTheLosslessSixteenBitPng)
 {
     const FracPtr fractal = QvFrac::defaultFractal();
     fractal->setBgColor({0.2f, 0.3f, 0.4f, 0.5f});
     const ChaosTables tables = buildChaosTables(*fractal);
+    for (auto [iterations, expected] : {std::pair(94, 0), {95, 94}, {1000000, 95}}) {
+        ExportLog log;
+        log.run(tables, iterations, {40, 40});
+        EXPECT_EQ(log.increments, expected) << iterations;
+    }
+    std::srand(4);
+    std::rand();
+    const int next = std::rand();
+    std::srand(4);
+    ExportLog cancelled;
+    cancelled.cancelAtIncrement = 1;
+    EXPECT_TRUE(cancelled.run(tables, 1000000, {200, 200}).isEmpty());
+    EXPECT_EQ(std::rand(), next);
+    EXPECT_EQ(cancelled.statuses, QStringList{QStringLiteral("Cancelling...")});
+    EXPECT_TRUE(cancelled.increments == 1 && cancelled.cancelDisabled == 0 && cancelled.error.isEmpty());
+
     ExportLog log;
     std::srand(6);
     const QByteArray png = log.run(tables, 200000, {800, 600});
@@ -171,7 +173,7 @@ TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
 
 // Three constant white maps with 33, 33 and 34 slots, two on one pixel and
 // one on another: of 300,000 points one pixel takes 198,000, the other 102,000.
-TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGamma)
+TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGammaCountingEveryWalker)
 {
     const MapSpec twice{.scale = {0, 0}, .translation = {-1, 0}};
     const FracPtr fractal = makeFractal({twice, twice, {.scale = {0, 0}, .translation = {1, 0}}}, 301001, {0, 0, 0, 0});
@@ -185,23 +187,23 @@ TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGamma)
         EXPECT_EQ(pixelAt(image, 3, 1).red(), 65535);
         EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
     }
-}
-
-// A hundred constant maps, one of them at (1, 0) and one outside the
-// drawing square: of 1,000,000 points the first's pixel takes about 10,000,
-// on any number of walkers and either kind of grid, and the outside one
-// counts nowhere. One walker's hits left out would take it to about half, a
-// 4 % dimmer coverage.
-TEST(DensityWalkers, AllCountTowardsTheToneAndPointsOutsideNowhere)
-{
-    std::vector<MapSpec> maps(98, MapSpec{.scale = {0, 0}, .translation = {-1, 0}});
+    // The brightest pixel in a view sets the tone: the dimmer pixel alone in the view is at full coverage.
+    const QImage viewed = draw(fractal, {4, 4}, {.view = View{{1, 0}, 4}, .density = DensityOptions(), .seed = 8});
+    EXPECT_EQ(pixelsOtherThan(viewed, QRgba64::fromRgba64(0, 0, 0, 0)), std::vector{QPoint(2, 1)});
+    EXPECT_EQ(pixelAt(viewed, 2, 1).alpha(), 65535);
+    // A hundred constant maps, one of them at (1, 0) and one outside the
+    // drawing square: of 1,000,000 points the first's pixel takes about 10,000,
+    // on any number of walkers and either kind of grid, and the outside one
+    // counts nowhere. One walker's hits left out would take it to about half, a
+    // 4 % dimmer coverage.
+    std::vector<MapSpec> maps(98, twice);
     maps.push_back({.scale = {0, 0}, .translation = {3, 3}});
     maps.push_back({.scale = {0, 0}, .translation = {1, 0}});
-    const FracPtr fractal = makeFractal(maps, 1001001, {0, 0, 0, 0});
+    const FracPtr many = makeFractal(maps, 1001001, {0, 0, 0, 0});
     const double expected = std::pow(std::log1p(1e4) / std::log1p(9.8e5), 1 / 2.2);
     for (const int threads : {1, 2, 3})
         for (const int side : {4, 1600}) {
-            const QImage image = density(fractal, {side, side}, {}, threads);
+            const QImage image = density(many, {side, side}, {}, threads);
             EXPECT_NEAR(pixelAt(image, side * 3 / 4, side / 2 - 1).alpha() / 65535.0, expected, 3e-3)
                 << threads << " walkers, " << side;
             EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
@@ -225,19 +227,6 @@ TEST(DensityEightBits, AreTheSixteenBitPictureRounded)
             ASSERT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b))
                           + 3 * std::abs(qAlpha(a) - qAlpha(b)), 2) << x << ", " << y;
         }
-}
-
-// 16 bytes a sample, shared by the walkers, and two bytes a sample of
-// buckets per walker: 10000 x 10000 is 1.6 GB, 15000 x 15000 leaves room
-// for one walker's buckets, 16383 x 16383 for none.
-TEST(DensityBuffers, FitWithinFourGibibytesWithFewerWalkersOrAreRefused)
-{
-    for (auto [size, supersample, threads, walkers] :
-         {std::tuple{QSize(4000, 4000), 1, 2, 2}, {QSize(10000, 10000), 1, 4, 4}, {QSize(10000, 10000), 2, 1, 0},
-          {QSize(15000, 15000), 1, 8, 1}, {QSize(16383, 16383), 1, 1, 0}, {QSize(0, 10), 1, 1, 0}}) {
-        EXPECT_EQ(densityWalkers(size, supersample, threads), walkers) << size.width();
-        EXPECT_EQ(densitySizeError(QRectF(QPointF(0, 0), size), supersample).isEmpty(), walkers > 0);
-    }
 }
 
 // --- Views ----------------------------------------------------------------------
@@ -266,13 +255,6 @@ TEST(ViewPicture, IsACropOfTheStandardPictureAtTheSameScale)
             EXPECT_NEAR(double(lit.size()), double(pixelsOtherThan(whole.copy(QRect(crop, size)), QRgba64::fromRgba64(0, 0, 0, 0)).size()), 10);
         }
     }
-    // The brightest pixel in the view sets the tone: of two pixels, the
-    // dimmer one alone in the view is at full coverage.
-    const MapSpec twice{.scale = {0, 0}, .translation = {-1, 0}};
-    const FracPtr two = makeFractal({twice, twice, {.scale = {0, 0}, .translation = {1, 0}}}, 301001, {0, 0, 0, 0});
-    const QImage viewed = draw(two, {4, 4}, {.view = View{{1, 0}, 4}, .density = DensityOptions(), .seed = 8});
-    EXPECT_EQ(pixelsOtherThan(viewed, QRgba64::fromRgba64(0, 0, 0, 0)), std::vector{QPoint(2, 1)});
-    EXPECT_EQ(pixelAt(viewed, 2, 1).alpha(), 65535);
 }
 
 } // namespace

@@ -31,7 +31,7 @@ TEST(Colour, ConversionThroughQColorKeepsComponentsUnclamped)
     EXPECT_EQ(rgbColorFromColor(QColor()), (_rgb_color{0, 0, 0, 0}));
 }
 
-TEST(QvFrac, DefaultFractalIsTheColouredSierpinskiTriangle)
+TEST(QvFrac, DefaultFractalIsTheColouredSierpinskiTriangleAndANewMapBlack)
 {
     const FracPtr f = QvFrac::defaultFractal();
     ASSERT_EQ(f->transforms()->size(), 3u);
@@ -51,17 +51,13 @@ TEST(QvFrac, DefaultFractalIsTheColouredSierpinskiTriangle)
     f->transforms()->pop_back();
     ASSERT_EQ(copy->transforms()->size(), 3u);
     EXPECT_EQ(copy->transforms()->front()->translation(), QPointF(-1, -1));
-}
-
-TEST(QvTransform, AutoProbabilityIsExactlyOne)
-{
+    // A new map is black and its probability automatic: exactly one, nothing near it.
     QvTransform t;
-    EXPECT_EQ(t.rgb(), (_rgb_color{0, 0, 0, 1}));
-    EXPECT_TRUE(t.autoProbability());
-    t.setProbability(std::nextafter(1.0f, 0.0f));
-    EXPECT_FALSE(t.autoProbability());
-    t.setProbability(NAN);
-    EXPECT_FALSE(t.autoProbability());
+    EXPECT_TRUE(t.rgb() == (_rgb_color{0, 0, 0, 1}) && t.autoProbability());
+    for (const float p : {std::nextafter(1.0f, 0.0f), NAN}) {
+        t.setProbability(p);
+        EXPECT_FALSE(t.autoProbability()) << p;
+    }
 }
 
 TEST(QvTransform, MatrixNarrowsToFloatAndKeepsTheAngleError)
@@ -105,10 +101,8 @@ TEST(QvTransform, EveryMatrixRoundTripsThroughItsParameters)
         const float size = std::max({std::abs(m.a), std::abs(m.b), std::abs(m.c), std::abs(m.d)});
         const float tolerance = 4 * std::numeric_limits<float>::epsilon() * size;
         SCOPED_TRACE(testing::Message() << m.a << ' ' << m.b << ' ' << m.c << ' ' << m.d);
-        EXPECT_NEAR(n.a, m.a, tolerance);
-        EXPECT_NEAR(n.b, m.b, tolerance);
-        EXPECT_NEAR(n.c, m.c, tolerance);
-        EXPECT_NEAR(n.d, m.d, tolerance);
+        for (const auto entry : {&_t_matrix::a, &_t_matrix::b, &_t_matrix::c, &_t_matrix::d})
+            EXPECT_NEAR(n.*entry, m.*entry, tolerance);
         EXPECT_TRUE(n.tx == m.tx && n.ty == m.ty);
     }
     // A shear without a turn is the upper right entry; a turned map keeps its
@@ -129,22 +123,17 @@ TEST(QvTransform, EveryMatrixRoundTripsThroughItsParameters)
     }
 }
 
-TEST(RandomFractal, MapCountFollowsTheFirstDrawAndSeedTheClock)
+// The first draw sets the map count, the clock the seed; then colour, translation, rotation and scale are drawn.
+TEST(RandomFractal, MapCountSeedAndDrawOrder)
 {
-    EXPECT_EQ(randomMapCount(std::nextafter(1 / 2.999, 0.0)), 3u);
-    EXPECT_EQ(randomMapCount(1 / 2.999 + 1e-12), 4u);
-    EXPECT_EQ(randomMapCount(std::nextafter(2 / 2.999, 0.0)), 4u);
-    EXPECT_EQ(randomMapCount(2 / 2.999 + 1e-12), 5u);
-    EXPECT_EQ(randomMapCount(1.0), 5u);
+    for (const auto &[draw, count] : {std::pair{std::nextafter(1 / 2.999, 0.0), 3u}, {1 / 2.999 + 1e-12, 4u},
+                                      {std::nextafter(2 / 2.999, 0.0), 4u}, {2 / 2.999 + 1e-12, 5u}, {1.0, 5u}})
+        EXPECT_EQ(randomMapCount(draw), count) << draw;
     // The seed is the low bits of whole seconds since the reference date.
     EXPECT_EQ(seedFromReferenceSeconds(12.9), 12u);
     EXPECT_EQ(seedFromReferenceSeconds(4294967296.0 + 7.5), 7u);
     // Now is about 25 years after the reference date.
     EXPECT_GT(secondsSinceReferenceDate(), 7.0e8);
-}
-
-TEST(RandomFractal, DrawOrderIsColourTranslationRotationScale)
-{
     std::srand(1234);
     double draws[8];
     for (double &d : draws)
