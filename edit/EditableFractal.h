@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -49,7 +50,12 @@ public:
     struct Selection {
         QList<int> indices; // sorted, each once
         int current = -1;   // one of indices, or -1 when they are empty
-        bool operator==(const Selection &) const = default;
+        // Element by element: QList's own comparison hands memcmp a null
+        // pointer for an empty list, which the sanitizers reject.
+        bool operator==(const Selection &o) const
+        {
+            return current == o.current && std::equal(indices.begin(), indices.end(), o.indices.begin(), o.indices.end());
+        }
     };
     // One map's new value, by place.
     using MapValue = std::pair<int, QvTransform>;
