@@ -279,6 +279,19 @@ private:
 
 } // namespace
 
+RenderRequest renderRequest(const QvFrac &fractal, const View &saved, QSize size, int32_t iterations, int threads,
+                            std::optional<QPointF> centre, std::optional<double> zoom)
+{
+    RenderRequest request;
+    request.tables = buildChaosTables(fractal);
+    request.size = size;
+    request.iterations = iterations;
+    request.threads = threads;
+    if (centre || zoom || !saved.isStandard())
+        request.view = View{centre.value_or(saved.centre), zoom.value_or(saved.zoom)};
+    return request;
+}
+
 int runRenderCommand(const QStringList &args)
 {
     if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {
@@ -321,14 +334,10 @@ int runRenderCommand(const QStringList &args)
         printError(error);
         return ExitFailure;
     }
-    RenderRequest request;
-    request.tables = buildChaosTables(*fractal);
-    request.size = QSize(arguments.width, arguments.height);
-    request.iterations = arguments.iterations.value_or(fractal->iterations());
+    RenderRequest request = renderRequest(*fractal, saved, QSize(arguments.width, arguments.height),
+                                          arguments.iterations.value_or(fractal->iterations()), arguments.threads,
+                                          arguments.centre, arguments.zoom);
     request.density = arguments.density;
-    request.threads = arguments.threads;
-    if (arguments.centre || arguments.zoom || !saved.isStandard())
-        request.view = View{arguments.centre.value_or(saved.centre), arguments.zoom.value_or(saved.zoom)};
 
     InterruptGuard guard;
     StatusLine line;

@@ -2,6 +2,7 @@
 #include "cli/NewCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/TextCommands.h"
+#include "cli/ThumbnailCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -23,6 +24,8 @@ const char usage[] =
     "  report IN [--entry NAME] [-o OUT]\n"
     "                               write the plain-text report of a document's maps\n"
     "  new [--random] [-o OUT]      write a new document: the default fractal or a random one\n"
+    "  thumbnail IN OUT [--size N]  draw a small square PNG of a document for file managers:\n"
+    "                               N x N pixels, N 16 to 1024 (default 128)\n"
     "\n"
     "IN is a document (JSON text or legacy archive) or a Fractint .ifs file, whose entry NAME\n"
     "(by default the first 2D one) is read, fitted into the frame. IN may be /dev/stdin.\n"
@@ -51,6 +54,8 @@ int main(int argc, char *argv[])
         return runReportCommand(rest);
     if (command == QStringLiteral("new"))
         return runNewCommand(rest);
+    if (command == QStringLiteral("thumbnail"))
+        return runThumbnailCommand(rest);
 
     printError(command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command %1").arg(command));
     std::fputs(usage, stderr);

@@ -27,13 +27,13 @@ using namespace attractor;
 // Runs attractor-cli as a user would and collects what it says.
 struct CliRun { int exitCode = -1; QByteArray out, err; };
 
-CliRun cli(const QStringList &args, const QByteArray &input = {})
+CliRun cli(const QStringList &args, const QByteArray &input = {}, int waitMs = 120000)
 {
     QProcess process;
     process.start(QStringLiteral(ATTRACTOR_CLI), args);
     EXPECT_TRUE(process.waitForStarted());
     process.write(input), process.closeWriteChannel();
-    EXPECT_TRUE(process.waitForFinished(120000));
+    EXPECT_TRUE(process.waitForFinished(waitMs));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
@@ -156,7 +156,10 @@ TEST_F(Cli, HelpOrUsageErrorWritesNothing)
         {OUT "--mode density --supersample 3 --width 8000 --height 8000", "needs more than 4 GiB"},
         {OUT "--zoom 0", "--zoom needs a number from 0.0625 to 1000000, not '0'"}, {OUT "--zoom nan", "--zoom needs"},
         {OUT "--center 1", "--center needs two numbers X,Y"}, {OUT "--center 1,inf", "not '1,inf'"},
-        {OUT "--center 2e6,0", "--center"}};
+        {OUT "--center 2e6,0", "--center"}, {"thumbnail --help", nullptr}, {"thumbnail @in.frac", "no output file given"},
+        {"thumbnail @in.frac @t.png --size", "--size needs a value"}, {"thumbnail --size 64", "no input file given"},
+        {"thumbnail @in.frac @t.png --size 0", "--size needs a whole number from 16 to 1024, not '0'"},
+        {"thumbnail @in.frac @t.png --size 5000", "not '5000'"}, {"thumbnail @in.frac @t.png x", "unexpected argument x"}};
 #undef OUT
     for (const auto &[line, message] : lines) {
         const CliRun r = cli(args(line, dir));
@@ -189,8 +192,42 @@ TEST_F(Cli, ViewDrawsACropOfTheStandardPictureAndConvertKeepsIt)
     EXPECT_EQ(readFile(file("kept.frac")), jsonRepresentation(*QvFrac::defaultFractal(), View{{-1, 0.5}, 2}).toUtf8());
 }
 
-// A folder, an output in no folder, a 3D entry, a name the file lacks, an .ifs file that does not read: exit 1
-// naming the file (and the entry, the whole line where it is known), nothing written.
+// A thumbnail is render's picture of the document in its saved view, 8 bits a channel, square at the size asked for
+// (128 by default); an .ifs file gives its first 2D entry.
+TEST_F(Cli, ThumbnailIsTheRenderedPictureSquareAtTheSize)
+{
+    writeFile(file("in.ifs"), fernIfs);
+    const FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setIterations(1000000);
+    writeDocument(fractal, View{{1, 1}, 2});
+    for (const auto &[in, size, side] : {std::tuple{"in.frac", "", 128}, {"in.frac", "--size 256", 256}, {"in.ifs", "--size 100", 100}}) {
+        const CliRun r = cli(args(std::string("thumbnail @") + in + " @t.png " + size, dir));
+        EXPECT_TRUE(r.exitCode == 0 && r.out.isEmpty() && r.err.isEmpty()) << in << r.err.toStdString();
+        const QImage thumbnail(file("t.png"));
+        EXPECT_TRUE(thumbnail.size() == QSize(side, side) && thumbnail.depth() == 32) << in << " " << size;
+        const std::string square = " --width " + std::to_string(side) + " --height " + std::to_string(side);
+        ASSERT_EQ(cli(args(std::string("render @") + in + " -o @r.png" + square, dir)).exitCode, 0);
+        const auto lit = [](const QImage &image) { return test::covered(image, qRgb(0, 0, 0)); };
+        EXPECT_GT(test::agreement(lit(thumbnail), lit(QImage(file("r.png")))), 0.9) << in << " " << size;
+    }
+}
+
+// However many iterations a document asks for, its thumbnail draws few enough to be quick: here an attractor that
+// fills the square evenly leaves some of its million pixels unlit (about e^-4 of them at 4 million points).
+TEST_F(Cli, ThumbnailCapsTheIterationCount)
+{
+    QByteArray maps;
+    for (const char *corner : {"-1,'ty':-1", "1,'ty':-1", "-1,'ty':1", "1,'ty':1"})
+        maps += "{'tx':" + QByteArray(corner) + ",'sx':0.5,'sy':0.5,'r':0,'p':1,'c':{'r':1,'g':1,'b':1,'a':1}},";
+    writeFile(file("in.frac"), "{'n':2147483647,'bg':{'r':0,'g':0,'b':0,'a':1},'transforms':[" + maps.chopped(1) + "]}");
+    const CliRun r = cli(args("thumbnail @in.frac @t.png --size 1024", dir), {}, 30000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const auto unlit = std::ranges::count(test::covered(QImage(file("t.png")), qRgb(0, 0, 0), 0), false);
+    EXPECT_TRUE(unlit > 1000 && unlit < 300000) << unlit;
+}
+
+// A folder, an output in no folder, a 3D entry, a name the file lacks, an .ifs file that does not read, a missing
+// input: exit 1 naming the file (and the entry, the whole line where it is known), nothing written.
 TEST_F(Cli, FailuresExitWith1NamingTheFileAndWriteNothing)
 {
     writeFile(file("in.ifs"), fernIfs);
@@ -199,7 +236,9 @@ TEST_F(Cli, FailuresExitWith1NamingTheFileAndWriteNothing)
          {std::pair{"render @. -o @out.png", "@.: "}, {"render @in.frac -o @no/such/out.png", "@no/such/out.png: "},
           {"convert @in.ifs --entry cube -o @out.frac", "@in.ifs: cube: 3D entries cannot be drawn\n"},
           {"render @in.ifs --entry nope -o @out.png", "@in.ifs: no entry “nope”\n"},
-          {"report @bad.ifs -o @out.txt", "@bad.ifs: line 2: the entry “a” has 3 numbers, not 7 for each map\n"}}) {
+          {"report @bad.ifs -o @out.txt", "@bad.ifs: line 2: the entry “a” has 3 numbers, not 7 for each map\n"},
+          {"thumbnail @none.frac @t.png", "@none.frac: No such file or directory\n"},
+          {"thumbnail @in.frac @no/such/t.png --size 16", "@no/such/t.png: "}}) {
         const CliRun r = cli(args(line, dir));
         const QByteArray said = "attractor-cli: " + QByteArray(message).replace('@', dir.path().toUtf8() + '/');
         EXPECT_EQ(r.exitCode, 1) << line;
@@ -276,7 +315,7 @@ TEST_F(Cli, UnreadableDocumentFailsWithReasonAndLeavesOutputAlone)
                 message.prepend("JSON Parsing Error: " + error.mid(error.indexOf(u':') + 2).toUtf8() + '\n');
         }
         for (const char *line : {"convert @bad.frac -o @existing.frac", "report @bad.frac -o @absent.frac",
-                                 "render @bad.frac -o @absent.png"}) {
+                                 "render @bad.frac -o @absent.png", "thumbnail @bad.frac @absent.png"}) {
             const CliRun run = cli(args(line, dir));
             EXPECT_EQ(run.exitCode, 1) << line;
             EXPECT_TRUE(text ? run.err == message : run.err.startsWith(message)) << run.err.toStdString();
