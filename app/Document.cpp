@@ -24,8 +24,10 @@ void Document::setUndoStack(QUndoStack *stack)
     if (_undoStack)
         disconnect(_undoStack, nullptr, this, nullptr);
     _undoStack = stack;
-    if (_undoStack)
+    if (_undoStack) {
         connect(_undoStack, &QUndoStack::cleanChanged, this, &Document::showEditedState);
+        connect(_undoStack, &QUndoStack::indexChanged, this, &Document::contentChanged);
+    }
     showEditedState();
 }
 
@@ -67,6 +69,7 @@ void Document::updateChangeCount(ChangeKind kind)
         break;
     }
     showEditedState();
+    emit contentChanged();
 }
 
 void Document::showEditedState()
@@ -131,6 +134,20 @@ bool Document::writeToPath(const QString &path, QString *error) const
     if (data.isNull())
         return false;
     return writeFileAtomically(path, data, error);
+}
+
+QByteArray Document::contents(QString *error) const
+{
+    return dataOfType(kTypeName, error);
+}
+
+bool Document::recover(const QByteArray &data, const QString &originalPath, QString *error)
+{
+    if (!readFromData(data, kTypeName, error))
+        return false;
+    if (!originalPath.isEmpty())
+        setFilePath(originalPath);
+    return true;
 }
 
 QString Document::saveErrorMessage(const QString &path, const QString &reason)

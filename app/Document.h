@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QUndoStack>
@@ -53,6 +54,12 @@ public:
     bool readFromPath(const QString &path, QString *error);
     // Writes atomically: the file on disk is whole, old or new, whatever happens.
     bool writeToPath(const QString &path, QString *error) const;
+    // The bytes a save would write now; null, with the reason, when there are none.
+    QByteArray contents(QString *error) const;
+    // Takes the content of a recovery copy as the document's unsaved edits,
+    // under the file it came from (none: untitled). False, with the reason,
+    // when the bytes are no document.
+    bool recover(const QByteArray &data, const QString &originalPath, QString *error);
 
     // Asks to save when edited; false when the user cancels or saving fails.
     bool shouldClose();
@@ -60,6 +67,13 @@ public:
     bool close();
     // Closes after the caller has already settled what happens to the edits.
     void closeWithoutAsking();
+
+    // A small picture of the content, side pixels square; null when there is none.
+    virtual QImage picture(int side) const
+    {
+        Q_UNUSED(side);
+        return {};
+    }
 
     // The error reports name the document; for tests and for the dialogs.
     static QString saveErrorMessage(const QString &path, const QString &reason);
@@ -72,6 +86,8 @@ public slots:
 signals:
     void editedChanged(bool edited);
     void filePathChanged(const QString &path);
+    // Any edit, undo or redo: the content may differ from a moment ago.
+    void contentChanged();
     void saved(const QString &path);
     // The window has closed; the document is about to go.
     void closed(Document *document);

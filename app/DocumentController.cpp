@@ -3,6 +3,8 @@
 #include "app/Document.h"
 #include "app/DocumentWindow.h"
 #include "app/Prompts.h"
+#include "app/RecoverDialog.h"
+#include "app/Recovery.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,6 +68,8 @@ void DocumentController::adopt(Document *document)
     connect(document->window(), &DocumentWindow::filesDropped, this,
             [this](const QStringList &paths) { openDocuments(paths); });
     document->showWindow();
+    if (_recovery)
+        _recovery->watch(document);
     emit documentAdded(document);
 }
 
@@ -111,7 +115,7 @@ Document *DocumentController::openDocument(const QString &path)
 
 bool DocumentController::openAtLaunch(const QStringList &paths)
 {
-    if (paths.isEmpty())
+    if (paths.isEmpty() && _documents.isEmpty())
         newDocument();
     else
         openDocuments(paths);
@@ -131,6 +135,53 @@ QList<Document *> DocumentController::openDocuments(const QStringList &paths)
 void DocumentController::openWithDialog(QWidget *parent)
 {
     openDocuments(Prompts::openPaths(parent));
+}
+
+QList<Document *> DocumentController::recoverDocuments()
+{
+    if (!_recovery)
+        return {};
+    const std::vector<RecoveryStore::Orphan> orphans = _recovery->claimOrphans();
+    if (orphans.empty())
+        return {};
+    QList<Prompts::RecoveryItem> items;
+    std::vector<std::unique_ptr<Document>> documents;
+    for (const RecoveryStore::Orphan &orphan : orphans) {
+        const RecoveryInfo &info = orphan.copy.info;
+        Prompts::RecoveryItem item{info.filePath.isEmpty() ? tr("Untitled") : QFileInfo(info.filePath).fileName(),
+                                   info.changed, {}, orphan.copy.error};
+        std::unique_ptr<Document> document;
+        if (item.error.isEmpty()) {
+            document = _factory();
+            if (document->recover(orphan.copy.document, info.filePath, &item.error))
+                item.picture = document->picture(RecoverDialog::kPictureSide);
+            else
+                document.reset();
+        }
+        items << item;
+        documents.push_back(std::move(document));
+    }
+    const Prompts::RecoveryAnswer answer = Prompts::chooseRecovery(nullptr, items);
+    QList<Document *> recovered;
+    for (const int index : answer.chosen) {
+        if (index < 0 || index >= int(orphans.size()))
+            continue;
+        const auto at = size_t(index);
+        if (answer.action == Prompts::RecoveryAction::Discard) {
+            _recovery->removeOrphan(orphans[at].path);
+        } else if (answer.action == Prompts::RecoveryAction::Recover && documents[at]) {
+            Document *document = documents[at].release();
+            if (document->filePath().isEmpty())
+                document->setUntitledNumber(nextUntitledNumber());
+            adopt(document);
+            document->updateChangeCount(Document::ChangeDone);
+            // The copy moves to this instance before the old one goes.
+            _recovery->copyNow(document);
+            _recovery->removeOrphan(orphans[at].path);
+            recovered << document;
+        }
+    }
+    return recovered;
 }
 
 QStringList DocumentController::recentFiles() const

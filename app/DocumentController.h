@@ -13,6 +13,7 @@ class QWidget;
 namespace attractor {
 
 class Document;
+class RecoveryStore;
 
 // Keeps the open documents: new, open (also recent files and dropped files),
 // and quitting, which asks to save each edited document.
@@ -43,6 +44,13 @@ public:
     // yet: the document counts as edited, so closing it asks to save it.
     Document *newUntitledDocument(const std::function<void(Document &)> &fill);
 
+    // Copies of edited documents go to store (it outlives the controller).
+    void setRecoveryStore(RecoveryStore *store) { _recovery = store; }
+    RecoveryStore *recoveryStore() const { return _recovery; }
+    // Offers the copies that no running instance owns; the recovered
+    // documents open under their own file names, edited.
+    QList<Document *> recoverDocuments();
+
     QStringList recentFiles() const;
     void noteRecentFile(const QString &path);
     // Fills menu with the recent files (rebuilt each time it opens).
@@ -71,6 +79,7 @@ private:
     int nextUntitledNumber() const;
 
     Factory _factory;
+    RecoveryStore *_recovery = nullptr;
     QList<Document *> _documents;
 };
 

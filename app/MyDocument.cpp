@@ -15,6 +15,8 @@
 #include "persistence/DocumentReader.h"
 #include "canvas/MyOpenGLView.h"
 #include "engine/PixelMapping.h"
+#include "engine/RasterImage.h"
+#include "engine/RenderRequest.h"
 
 #include "ui_MyDocument.h"
 
@@ -63,6 +65,18 @@ bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *
     _model->resetFractal(result.fractal);
     _model->setView(result.view);
     return true;
+}
+
+QImage MyDocument::picture(int side) const
+{
+    RenderRequest request;
+    request.tables = buildChaosTables(_model->fractal());
+    request.size = QSize(side, side);
+    request.view = _model->view();
+    // Enough to recognise a fractal by at this size, in a moment.
+    request.iterations = std::min(_model->fractal().iterations(), 50 * side * side);
+    request.seed = 1;
+    return hiResBitmapInsideRect(request).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QByteArray MyDocument::dataOfType(const QString &, QString *error) const

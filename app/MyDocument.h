@@ -53,6 +53,7 @@ public:
     bool printFractal(QPrinter &printer);
     // The printed picture on an area of this size, from the painter's origin.
     void drawPage(QPainter &painter, QSizeF area);
+    QImage picture(int side) const override;
 
 public slots:
     void showHelp();

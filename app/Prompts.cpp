@@ -1,5 +1,7 @@
 #include "app/Prompts.h"
 
+#include "app/RecoverDialog.h"
+
 #include "widgets/FileDialogs.h"
 
 #include <QCoreApplication>
@@ -117,7 +119,8 @@ void defaultPageSetup(QWidget *parent, QPrinter &printer)
 Prompts::Handlers Prompts::defaults()
 {
     return {defaultAskToSave, defaultSavePath, defaultOpenPaths, defaultConfirmRevert,
-            defaultShowError, defaultConfirmStopExport, defaultPrint, defaultPageSetup};
+            defaultShowError, defaultConfirmStopExport, defaultPrint, defaultPageSetup,
+            [](QWidget *parent, const QList<RecoveryItem> &items) { return RecoverDialog(items, parent).run(); }};
 }
 
 void Prompts::install(const Handlers &handlers)
@@ -132,6 +135,7 @@ void Prompts::install(const Handlers &handlers)
     replace(h.savePath, handlers.savePath);
     replace(h.openPaths, handlers.openPaths);
     replace(h.confirmRevert, handlers.confirmRevert);
+    replace(h.chooseRecovery, handlers.chooseRecovery);
     replace(h.showError, handlers.showError);
     replace(h.confirmStopExport, handlers.confirmStopExport);
     replace(h.print, handlers.print);
@@ -176,6 +180,11 @@ bool Prompts::print(QWidget *parent, QPrinter &printer)
 void Prompts::pageSetup(QWidget *parent, QPrinter &printer)
 {
     current().pageSetup(parent, printer);
+}
+
+Prompts::RecoveryAnswer Prompts::chooseRecovery(QWidget *parent, const QList<RecoveryItem> &items)
+{
+    return current().chooseRecovery(parent, items);
 }
 
 } // namespace attractor

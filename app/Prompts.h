@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDateTime>
+#include <QImage>
+#include <QList>
 #include <QStringList>
 
 #include <functional>
@@ -15,6 +18,19 @@ class Prompts
 {
 public:
     enum class SaveAnswer { Save, Discard, Cancel };
+
+    // A document copy left by an instance that ended without closing it.
+    struct RecoveryItem {
+        QString name;     // the file's name, or "Untitled"
+        QDateTime changed;
+        QImage picture;
+        QString error;    // why it cannot be recovered; empty when it can
+    };
+    enum class RecoveryAction { Recover, Discard, Later };
+    struct RecoveryAnswer {
+        RecoveryAction action = RecoveryAction::Later;
+        QList<int> chosen; // the items the action applies to
+    };
 
     struct Handlers {
         // Whether to save the edited document displayName before it closes.
@@ -32,6 +48,8 @@ public:
         std::function<bool(QWidget *parent, QPrinter &printer)> print;
         // Runs the page setup dialog on printer.
         std::function<void(QWidget *parent, QPrinter &printer)> pageSetup;
+        // What to do with the copies found at start.
+        std::function<RecoveryAnswer(QWidget *parent, const QList<RecoveryItem> &items)> chooseRecovery;
     };
 
     static SaveAnswer askToSave(QWidget *parent, const QString &displayName);
@@ -42,6 +60,7 @@ public:
     static bool confirmStopExport(QWidget *parent, const QString &displayName);
     static bool print(QWidget *parent, QPrinter &printer);
     static void pageSetup(QWidget *parent, QPrinter &printer);
+    static RecoveryAnswer chooseRecovery(QWidget *parent, const QList<RecoveryItem> &items);
 
     // Replaces the handlers that are set in handlers; the others stay.
     static void install(const Handlers &handlers);

@@ -1,5 +1,6 @@
 #include "app/DocumentController.h"
 #include "app/MyDocument.h"
+#include "app/Recovery.h"
 #include "app/Using.h"
 
 #include <QApplication>
@@ -19,7 +20,11 @@ int main(int argc, char *argv[])
     // Quitting goes through the controller, which asks about edited documents.
     QApplication::setQuitOnLastWindowClosed(true);
 
+    // Declared first: it outlives the documents, whose copies it keeps while they are edited.
+    attractor::RecoveryStore recovery(attractor::RecoveryStore::defaultFolder());
     attractor::DocumentController controller([] { return std::make_unique<attractor::MyDocument>(); });
+    controller.setRecoveryStore(&recovery);
+    controller.recoverDocuments();
 
     QStringList files = QCoreApplication::arguments();
     files.removeFirst();
