@@ -15,12 +15,13 @@ set(CPACK_PACKAGE_NAME attractor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Attractor maintainers <maintainers@attractor.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for iterated-function-system fractals")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Attractor edits fractals made of a short list of affine maps of the plane, \
-shown as glyphs to move, scale, rotate and shear with the mouse, beside the \
-attractor that the chaos game draws after every edit. It reads and writes \
-.frac documents, imports Fractint .ifs files and exports images, .ifs and \
-flam3 .flame files. attractor-cli draws, converts and reports documents \
+# Lines as the control file keeps them: Debian wants them under 80 characters.
+set(CPACK_PACKAGE_DESCRIPTION "\
+Attractor edits fractals made of a short list of affine maps of the plane,
+shown as glyphs to move, scale, rotate and shear with the mouse, beside the
+attractor that the chaos game draws after every edit. It reads and writes
+.frac documents, imports Fractint .ifs files and exports images, .ifs and
+flam3 .flame files. attractor-cli draws, converts and reports documents
 without a display and gives file managers thumbnails of them.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
