@@ -4,9 +4,12 @@
 #include "app/Prompts.h"
 #include "persistence/AtomicWrite.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QStatusBar>
 #include <QStandardPaths>
 #include <QUndoStack>
 
@@ -14,9 +17,21 @@ namespace attractor {
 
 const QString Document::kTypeName = QStringLiteral("frac");
 
+namespace {
+
+QByteArray digestOf(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+} // namespace
+
 Document::Document(QObject *parent)
     : QObject(parent)
 {
+    _diskCheck.setSingleShot(true);
+    _diskCheck.setInterval(200);
+    connect(&_diskCheck, &QTimer::timeout, this, &Document::checkDisk);
 }
 
 void Document::setUndoStack(QUndoStack *stack)
@@ -125,15 +140,14 @@ bool Document::readFromPath(const QString &path, QString *error)
     if (!readFromData(data, kTypeName, error))
         return false;
     setFilePath(path);
+    noteDiskContents(data);
     return true;
 }
 
 bool Document::writeToPath(const QString &path, QString *error) const
 {
-    const QByteArray data = dataOfType(kTypeName, error);
-    if (data.isNull())
-        return false;
-    return writeFileAtomically(path, data, error);
+    const QByteArray data = contents(error);
+    return !data.isNull() && writeFileAtomically(path, data, error);
 }
 
 QByteArray Document::contents(QString *error) const
@@ -157,12 +171,20 @@ QString Document::saveErrorMessage(const QString &path, const QString &reason)
 
 bool Document::saveToPath(const QString &path)
 {
+    if (QFileInfo(path).absoluteFilePath() == _filePath) {
+        // What another program wrote there is not lost without a word.
+        checkDisk();
+        if (_diskDiffers && QFileInfo::exists(path) && !Prompts::confirmOverwrite(_window.get(), displayName()))
+            return false;
+    }
     QString error;
-    if (!writeToPath(path, &error)) {
+    const QByteArray data = contents(&error);
+    if (data.isNull() || !writeFileAtomically(path, data, &error)) {
         Prompts::showError(_window.get(), tr("Save failed"), saveErrorMessage(path, error));
         return false;
     }
     setFilePath(path);
+    noteDiskContents(data);
     updateChangeCount(ChangeCleared);
     didSave();
     emit saved(path);
@@ -262,6 +284,69 @@ void Document::windowDidClose()
 {
     _closing = true;
     emit closed(this);
+}
+
+void Document::noteDiskContents(const QByteArray &bytes)
+{
+    _diskDigest = digestOf(bytes);
+    _diskDiffers = false;
+    if (!_watcher) {
+        _watcher = std::make_unique<QFileSystemWatcher>();
+        connect(_watcher.get(), &QFileSystemWatcher::fileChanged, &_diskCheck, qOverload<>(&QTimer::start));
+        connect(_watcher.get(), &QFileSystemWatcher::directoryChanged, &_diskCheck, qOverload<>(&QTimer::start));
+    }
+    if (const QStringList watched = _watcher->files() + _watcher->directories(); !watched.isEmpty())
+        _watcher->removePaths(watched);
+    // The folder too: a file renamed over ours is a new file the watcher has not seen.
+    _watcher->addPaths({_filePath, QFileInfo(_filePath).absolutePath()});
+}
+
+void Document::checkDisk()
+{
+    if (_filePath.isEmpty() || !_watcher || _reloading)
+        return;
+    QFile file(_filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!_diskDiffers && !file.exists()) {
+            _diskDiffers = true;
+            // Closing now asks to save: the window holds the only copy.
+            updateChangeCount(ChangeDone);
+            say(tr("“%1” was removed or renamed by another program.").arg(displayName()));
+        }
+        return;
+    }
+    if (!_watcher->files().contains(_filePath))
+        _watcher->addPath(_filePath);
+    const QByteArray digest = digestOf(file.readAll());
+    if (digest == _diskDigest)
+        return;
+    _diskDigest = digest;
+    if (isDocumentEdited() && !Prompts::askReload(_window.get(), displayName())) {
+        _diskDiffers = true;
+        return;
+    }
+    reloadFromDisk();
+}
+
+void Document::reloadFromDisk()
+{
+    QString error;
+    _reloading = true;
+    const bool read = readFromPath(_filePath, &error);
+    _reloading = false;
+    if (!read) {
+        _diskDiffers = true;
+        say(tr("“%1” was changed by another program and cannot be read: %2").arg(displayName(), error));
+        return;
+    }
+    updateChangeCount(ChangeCleared);
+    say(tr("“%1” was changed by another program and has been read again.").arg(displayName()));
+}
+
+void Document::say(const QString &message) const
+{
+    if (_window)
+        _window->statusBar()->showMessage(message, 15000);
 }
 
 void Document::setFilePath(const QString &path)

@@ -3,12 +3,14 @@
 #include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QUndoStack>
 #include <QString>
 
 #include <memory>
 
 class QByteArray;
+class QFileSystemWatcher;
 class QUndoStack;
 
 namespace attractor {
@@ -75,6 +77,9 @@ public:
         return {};
     }
 
+    // Looks at the file on disk now rather than when the watcher says so.
+    void checkDisk();
+
     // The error reports name the document; for tests and for the dialogs.
     static QString saveErrorMessage(const QString &path, const QString &reason);
 
@@ -109,6 +114,9 @@ protected:
     void setUndoStack(QUndoStack *stack);
     // Destroys the window early, while the subclass's members are still alive.
     void destroyWindow();
+    // True while the file is read again after another program changed it:
+    // what only this window shows (its view) stays as it is.
+    bool isReloading() const { return _reloading; }
 
     static const QString kTypeName;
 
@@ -119,6 +127,11 @@ private:
     void setFilePath(const QString &path);
     void updateTitle();
     void showEditedState();
+    // The file's bytes as this document last read or wrote them; watched from now.
+    void noteDiskContents(const QByteArray &bytes);
+    void reloadFromDisk();
+    // Says something about the file in the window's status line.
+    void say(const QString &message) const;
 
     QString _filePath;
     int _untitledNumber = 1;
@@ -126,6 +139,13 @@ private:
     QPointer<QUndoStack> _undoStack;
     bool _shownEdited = false;
     bool _closing = false;
+    bool _reloading = false;
+    // Another program changed or removed the file and the user kept this version.
+    bool _diskDiffers = false;
+    QByteArray _diskDigest;
+    std::unique_ptr<QFileSystemWatcher> _watcher;
+    // Renaming over the file shows as a removal and a new file: look once things settle.
+    QTimer _diskCheck;
     DocumentController *_controller = nullptr;
     std::unique_ptr<DocumentWindow> _window;
 };

@@ -63,7 +63,8 @@ bool MyDocument::readFromData(const QByteArray &data, const QString &, QString *
     }
     _openedFromArchive = !isDocumentText(data);
     _model->resetFractal(result.fractal);
-    _model->setView(result.view);
+    if (!isReloading())
+        _model->setView(result.view);
     return true;
 }
 

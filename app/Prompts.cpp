@@ -114,12 +114,37 @@ void defaultPageSetup(QWidget *parent, QPrinter &printer)
     dialog.exec();
 }
 
+// A two-way question; true for the accepting answer.
+bool ask(QWidget *parent, const QString &text, const QString &detail, const QString &yes, const QString &no)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::NoButton, parent);
+    box.setInformativeText(detail);
+    QPushButton *accept = box.addButton(yes, QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(no, QMessageBox::RejectRole));
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+    return box.clickedButton() == accept;
+}
+
+bool defaultAskReload(QWidget *parent, const QString &displayName)
+{
+    return ask(parent, QObject::tr("“%1” was changed by another program.").arg(displayName),
+               QObject::tr("Reload it and lose your changes, or keep your version?"), QObject::tr("Reload"),
+               QObject::tr("Keep Mine"));
+}
+
+bool defaultConfirmOverwrite(QWidget *parent, const QString &displayName)
+{
+    return ask(parent, QObject::tr("“%1” was changed by another program since it was opened.").arg(displayName),
+               QObject::tr("Save your version over it?"), QObject::tr("Save"), QObject::tr("Cancel"));
+}
+
 } // namespace
 
 Prompts::Handlers Prompts::defaults()
 {
     return {defaultAskToSave, defaultSavePath, defaultOpenPaths, defaultConfirmRevert,
-            defaultShowError, defaultConfirmStopExport, defaultPrint, defaultPageSetup,
+            defaultShowError, defaultConfirmStopExport, defaultPrint, defaultPageSetup, defaultAskReload, defaultConfirmOverwrite,
             [](QWidget *parent, const QList<RecoveryItem> &items) { return RecoverDialog(items, parent).run(); }};
 }
 
@@ -136,6 +161,8 @@ void Prompts::install(const Handlers &handlers)
     replace(h.openPaths, handlers.openPaths);
     replace(h.confirmRevert, handlers.confirmRevert);
     replace(h.chooseRecovery, handlers.chooseRecovery);
+    replace(h.askReload, handlers.askReload);
+    replace(h.confirmOverwrite, handlers.confirmOverwrite);
     replace(h.showError, handlers.showError);
     replace(h.confirmStopExport, handlers.confirmStopExport);
     replace(h.print, handlers.print);
@@ -180,6 +207,16 @@ bool Prompts::print(QWidget *parent, QPrinter &printer)
 void Prompts::pageSetup(QWidget *parent, QPrinter &printer)
 {
     current().pageSetup(parent, printer);
+}
+
+bool Prompts::askReload(QWidget *parent, const QString &displayName)
+{
+    return current().askReload(parent, displayName);
+}
+
+bool Prompts::confirmOverwrite(QWidget *parent, const QString &displayName)
+{
+    return current().confirmOverwrite(parent, displayName);
 }
 
 Prompts::RecoveryAnswer Prompts::chooseRecovery(QWidget *parent, const QList<RecoveryItem> &items)

@@ -48,6 +48,10 @@ public:
         std::function<bool(QWidget *parent, QPrinter &printer)> print;
         // Runs the page setup dialog on printer.
         std::function<void(QWidget *parent, QPrinter &printer)> pageSetup;
+        // Whether to read displayName again, changed by another program, and lose the edits (else keep them).
+        std::function<bool(QWidget *parent, const QString &displayName)> askReload;
+        // Whether to save over displayName, which another program changed since it was read.
+        std::function<bool(QWidget *parent, const QString &displayName)> confirmOverwrite;
         // What to do with the copies found at start.
         std::function<RecoveryAnswer(QWidget *parent, const QList<RecoveryItem> &items)> chooseRecovery;
     };
@@ -60,6 +64,8 @@ public:
     static bool confirmStopExport(QWidget *parent, const QString &displayName);
     static bool print(QWidget *parent, QPrinter &printer);
     static void pageSetup(QWidget *parent, QPrinter &printer);
+    static bool askReload(QWidget *parent, const QString &displayName);
+    static bool confirmOverwrite(QWidget *parent, const QString &displayName);
     static RecoveryAnswer chooseRecovery(QWidget *parent, const QList<RecoveryItem> &items);
 
     // Replaces the handlers that are set in handlers; the others stay.

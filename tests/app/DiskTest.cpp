@@ -1,0 +1,83 @@
+#include "AppFixture.h"
+
+#include <QStatusBar>
+#include <QTest>
+
+namespace attractor {
+namespace {
+
+struct DiskTest : AppFixture {
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        writeFile(QStringLiteral("fern.frac"), kSmallDoc);
+        Prompts::Handlers h;
+        h.askReload = [this](QWidget *, const QString &name) { return _reloadAsked << name, _reloadAnswer; };
+        h.confirmOverwrite = [this](QWidget *, const QString &name) { return _overwriteAsked << name, _overwriteAnswer; };
+        Prompts::install(h);
+    }
+    // Another program's save: in place, or a new file renamed over the old.
+    void change(const QByteArray &bytes, bool renameOver) const
+    {
+        writeFile(renameOver ? QStringLiteral("new.tmp") : QStringLiteral("fern.frac"), bytes);
+        if (renameOver)
+            ASSERT_EQ(::rename(QFile::encodeName(path(QStringLiteral("new.tmp"))), QFile::encodeName(path(QStringLiteral("fern.frac")))), 0);
+    }
+    static QString said(MyDocument *d) { return d->window()->statusBar()->currentMessage(); }
+    QStringList _reloadAsked, _overwriteAsked;
+    bool _reloadAnswer = true, _overwriteAnswer = true;
+};
+
+// Unedited, the document reads the file again, keeping its view; edited, it asks, and when the user keeps
+// theirs, saving over the changed file asks too.
+TEST_F(DiskTest, AChangedFileIsReadAgainOrTheUserChooses)
+{
+    const QByteArray theirs = "{'n': 777, 'transforms': [{'sx': 0.25, 'sy': 0.5}]}";
+    for (const auto &[edited, reload, renameOver] : {std::tuple{false, true, false}, {false, true, true},
+                                                     {true, true, true}, {true, false, false}}) {
+        SCOPED_TRACE(testing::Message() << edited << reload << renameOver);
+        _reloadAsked.clear(), _overwriteAsked.clear(), _reloadAnswer = reload;
+        writeFile(QStringLiteral("fern.frac"), kSmallDoc);
+        MyDocument *d = open(QStringLiteral("fern.frac"));
+        const View zoomed{{0.5, 0.5}, 4};
+        d->model()->setView(zoomed);
+        if (edited)
+            d->ifsView()->newTransform();
+        change(theirs, renameOver);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d->fractal()->iterations() == 777 || !_reloadAsked.isEmpty(); }, 5000));
+        QTest::qWait(300);
+        EXPECT_EQ(_reloadAsked, edited ? QStringList{QStringLiteral("fern.frac")} : QStringList());
+        EXPECT_EQ(d->fractal()->iterations() == 777, reload);
+        EXPECT_EQ(d->isDocumentEdited(), !reload);
+        EXPECT_EQ(d->model()->view(), zoomed);
+        EXPECT_EQ(said(d).contains(QStringLiteral("read again")), reload);
+        if (!reload) {
+            for (const bool overwrite : {false, true}) {
+                _overwriteAnswer = overwrite;
+                EXPECT_EQ(d->save(), overwrite);
+                EXPECT_EQ(readFile(QStringLiteral("fern.frac")) == theirs, !overwrite);
+            }
+            EXPECT_EQ(_overwriteAsked.size(), 2);
+        }
+        d->close(), settle();
+    }
+}
+
+// The document's own saves go unremarked; a removed file leaves the window holding the only copy, edited.
+TEST_F(DiskTest, OwnSavesAreQuietAndARemovedFileMakesTheDocumentEdited)
+{
+    MyDocument *d = open(QStringLiteral("fern.frac"));
+    d->ifsView()->newTransform();
+    ASSERT_TRUE(d->save());
+    QTest::qWait(600);
+    EXPECT_TRUE(_reloadAsked.isEmpty() && said(d).isEmpty() && !d->isDocumentEdited());
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("fern.frac"))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d->isDocumentEdited(); }, 5000));
+    EXPECT_TRUE(said(d).contains(QStringLiteral("removed")));
+    _saveAnswers << SaveAnswer::Save;
+    EXPECT_TRUE(d->close());
+    EXPECT_TRUE(_overwriteAsked.isEmpty() && QFile::exists(path(QStringLiteral("fern.frac"))));
+}
+
+} // namespace
+} // namespace attractor
