@@ -24,7 +24,8 @@ protected:
         // No tips window to take the keys.
         ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("config/Attractor")));
         write(QStringLiteral("config/Attractor/Attractor.conf"), "[General]\nQvShowTipsOnLaunch=false\n");
-        write(QStringLiteral("fern.frac"), "{'n': 5000, 'transforms': [{'sx': 0.5, 'sy': 0.5}]}");
+        for (const char *name : {"fern.frac", "other.frac"})
+            write(QLatin1String(name), "{'n': 5000, 'transforms': [{'sx': 0.5, 'sy': 0.5}]}");
     }
     void TearDown() override
     {
@@ -81,8 +82,8 @@ protected:
     QList<QProcess *> running;
 };
 
-// Edited, killed, started again: the dialog offers the document, which comes back edited under its own name. An
-// instance started while the first runs leaves its copy alone.
+// Edited, killed, started again: the dialog offers the document, which comes back edited under its own name. A
+// start while the first runs hands its file over; an instance of its own leaves the first one's copy alone.
 TEST_F(Crash, AnEditSurvivesKillAndComesBackThroughTheDialog)
 {
     const QString fern = home.filePath(QStringLiteral("fern.frac"));
@@ -96,7 +97,10 @@ TEST_F(Crash, AnEditSurvivesKillAndComesBackThroughTheDialog)
         const QString firstCopy = copies()[0];
         const QByteArray document = copied();
         if (titled) {
-            QProcess *second = start({});
+            // Started again, the program hands its file to the running one and ends.
+            QProcess *handing = start({home.filePath(QStringLiteral("other.frac"))});
+            EXPECT_TRUE(handing->waitForFinished(10000) && handing->exitCode() == 0 && type("^other\\.frac"));
+            QProcess *second = start({QStringLiteral("--new-instance")});
             EXPECT_TRUE(type("^Untitled") && !type("^Recover Documents", {}, 2000));
             killHard(second);
         }
