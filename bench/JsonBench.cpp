@@ -1,10 +1,13 @@
 #include "model/QvFrac.h"
 #include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
+#include "persistence/AtomicWrite.h"
 #include "persistence/DocumentReader.h"
+#include "persistence/RecoveryFormat.h"
 #include "persistence/WdJsonParser.h"
 
 #include <QByteArray>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -79,6 +82,31 @@ void BM_ParseWideTable(benchmark::State &state)
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_ParseWideTable)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// A recovery copy: made on the interface thread after an edit's pause ...
+void BM_RecoveryCopyMade(benchmark::State &state)
+{
+    const FracPtr fractal = fractalWithMaps(state.range(0));
+    const RecoveryInfo info{QStringLiteral("/home/user/fern.frac"), QStringLiteral("fern.frac"), QDateTime::currentDateTimeUtc()};
+    for (auto _ : state) {
+        QByteArray bytes = recoveryText(info, jsonRepresentation(*fractal).toUtf8());
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+BENCHMARK(BM_RecoveryCopyMade)->Arg(3)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// ... and written atomically on its own thread.
+void BM_RecoveryCopyWritten(benchmark::State &state)
+{
+    const QByteArray bytes = recoveryText({}, jsonRepresentation(*fractalWithMaps(state.range(0))).toUtf8());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copy.recovery"));
+    for (auto _ : state) {
+        QString error;
+        benchmark::DoNotOptimize(writeFileAtomically(path, bytes, &error));
+    }
+}
+BENCHMARK(BM_RecoveryCopyWritten)->Arg(3)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -59,6 +59,9 @@ protected:
         h.confirmStopExport = [this](QWidget *, const QString &name) { return _stopAsked << name, _stopAnswer; };
         h.showError = [this](QWidget *, const QString &, const QString &message) { _errors << message; };
         h.print = [this](QWidget *, QPrinter &) { return ++_printAsked, _printAnswer; };
+        h.askReload = [this](QWidget *, const QString &name) { return _reloadAsked << name, _reloadAnswer; };
+        h.confirmOverwrite = [this](QWidget *, const QString &name) { return _overwriteAsked << name, _overwriteAnswer; };
+        h.chooseRecovery = [](QWidget *, const QList<Prompts::RecoveryItem> &) { return Prompts::RecoveryAnswer(); };
         Prompts::install(h);
         setBeepHandler([this] { ++_beeps; });
         _controller = std::make_unique<DocumentController>([] { return std::make_unique<MyDocument>(); });
@@ -94,8 +97,8 @@ protected:
     QTemporaryDir _dir;
     std::unique_ptr<DocumentController> _controller;
     QList<SaveAnswer> _saveAnswers;
-    QStringList _savePaths, _asked, _errors, _proposedPaths, _stopAsked;
-    bool _revertAnswer = true, _stopAnswer = true, _printAnswer = true;
+    QStringList _savePaths, _asked, _errors, _proposedPaths, _stopAsked, _reloadAsked, _overwriteAsked;
+    bool _revertAnswer = true, _stopAnswer = true, _printAnswer = true, _reloadAnswer = true, _overwriteAnswer = true;
     int _revertAsked = 0, _beeps = 0, _printAsked = 0;
 };
 

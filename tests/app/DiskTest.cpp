@@ -11,10 +11,6 @@ struct DiskTest : AppFixture {
     {
         AppFixture::SetUp();
         writeFile(QStringLiteral("fern.frac"), kSmallDoc);
-        Prompts::Handlers h;
-        h.askReload = [this](QWidget *, const QString &name) { return _reloadAsked << name, _reloadAnswer; };
-        h.confirmOverwrite = [this](QWidget *, const QString &name) { return _overwriteAsked << name, _overwriteAnswer; };
-        Prompts::install(h);
     }
     // Another program's save: in place, or a new file renamed over the old.
     void change(const QByteArray &bytes, bool renameOver) const
@@ -24,8 +20,6 @@ struct DiskTest : AppFixture {
             ASSERT_EQ(::rename(QFile::encodeName(path(QStringLiteral("new.tmp"))), QFile::encodeName(path(QStringLiteral("fern.frac")))), 0);
     }
     static QString said(MyDocument *d) { return d->window()->statusBar()->currentMessage(); }
-    QStringList _reloadAsked, _overwriteAsked;
-    bool _reloadAnswer = true, _overwriteAnswer = true;
 };
 
 // Unedited, the document reads the file again, keeping its view; edited, it asks, and when the user keeps
