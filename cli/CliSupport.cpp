@@ -102,6 +102,12 @@ void printError(const QString &message)
     std::fflush(stderr);
 }
 
+void printUsageError(const QString &message, const QString &usage)
+{
+    printError(message);
+    std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usage)), stderr);
+}
+
 QString entryOptionError(const QString &input, const QString &entry)
 {
     if (entry.isNull() || isIfsPath(input))
@@ -144,8 +150,7 @@ bool parseInputOutput(const QStringList &args, const QString &usage, InputOutput
     if (failure.isEmpty())
         failure = entryOptionError(parsed.input, parsed.entry);
     if (!failure.isEmpty()) {
-        printError(failure);
-        std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usage)), stderr);
+        printUsageError(failure, usage);
         return false;
     }
     out = parsed;

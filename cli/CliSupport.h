@@ -37,6 +37,8 @@ bool writeStandardOutput(const QByteArray &bytes);
 
 // One line "attractor-cli: <message>" on standard error.
 void printError(const QString &message);
+// The message, then "usage: <usage>", on standard error.
+void printUsageError(const QString &message, const QString &usage);
 
 // The arguments "IN [--entry NAME] [-o OUT]" common to convert and report.
 struct InputOutputArguments {

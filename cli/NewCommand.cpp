@@ -45,8 +45,7 @@ int runNewCommand(const QStringList &args)
         }
     }
     if (!failure.isEmpty()) {
-        printError(failure);
-        std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usage)), stderr);
+        printUsageError(failure, usage);
         return ExitUsage;
     }
 

@@ -322,8 +322,7 @@ int runRenderCommand(const QStringList &args)
     RenderArguments arguments;
     const QString failure = parseArguments(args, arguments);
     if (!failure.isEmpty()) {
-        printError(failure);
-        std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usageLine())), stderr);
+        printUsageError(failure, usageLine());
         return ExitUsage;
     }
 

@@ -97,8 +97,7 @@ int runThumbnailCommand(const QStringList &args)
     }
     ThumbnailArguments arguments;
     if (const QString failure = parseArguments(args, arguments); !failure.isEmpty()) {
-        printError(failure);
-        std::fputs(qPrintable(QStringLiteral("usage: %1\n").arg(usageLine())), stderr);
+        printUsageError(failure, usageLine());
         return ExitUsage;
     }
 
