@@ -118,7 +118,6 @@ TEST_F(EditModel, EachMapEditIsOneNamedStepAndMergesOnlyWithItsOwnKindMapAndGest
         const MapEdit other = kinds[(k + 1) % std::size(kinds)].first;
         model.resetFractal(startingFractal());
         model.select(0);
-        EXPECT_EQ(text(EditableFractal::stepName(kind)), name);
         checkStep([&] { ASSERT_TRUE(model.setMap(2, edited(2), kind)); }, name, 2);
         EXPECT_EQ(model.selectedIndex(), 2) << name;
         model.select(3);

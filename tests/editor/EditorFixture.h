@@ -67,7 +67,7 @@ public:
     {
         press(p, b, m, QTest::MouseRelease);
     }
-    void click(QPointF p) { press(p), release(p); }
+    void click(QPointF p, Qt::KeyboardModifiers m = {}) { press(p, Qt::LeftButton, m), release(p, Qt::LeftButton, m); }
     // Unlike QTest's, this move keeps fractions and the modifiers of the moment.
     void move(QPointF p, Qt::MouseButtons buttons, Qt::KeyboardModifiers m = {})
     {

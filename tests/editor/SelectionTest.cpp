@@ -22,7 +22,6 @@ struct SelectionTest : EditorTest {
     EditableFractal &model() { return *view->model(); }
     QUndoStack &stack() { return *model().undoStack(); }
     QvTransform &map(int i) { return *fractal->transforms()->at(size_t(i)); }
-    void click(QPointF p, Qt::KeyboardModifiers m) { press(p, Qt::LeftButton, m), release(p, Qt::LeftButton, m); }
 };
 
 // Clicks, Shift/Ctrl toggles, rubber bands (touching is enough), Select All
@@ -114,23 +113,27 @@ TEST_F(SelectionTest, GesturesKeysAndControlsEditEverySelectedMapAsOneStep)
     EXPECT_EQ(std::pair(model().mapCount(), beeps), std::pair(5, 1));
 }
 
-// Values the selected maps share show, others stay blank; a typed value goes
+// Values the selected maps share show, others (all without a selection) stay blank; a typed value goes
 // to all of them as one step, a field left as it was to none.
 TEST_F(SelectionTest, InfoPanelShowsSharedValuesAndTypesOntoAll)
 {
+    map(1).setRotation(0.1f);
     const QvIFSView::InfoFields &info = view->infoFields();
     const auto texts = [&] {
         QStringList all;
-        for (QLineEdit *f : {info.translation, info.a, info.b, info.tx, info.ty, info.probability})
+        for (QLineEdit *f : {info.translation, info.rotation, info.scale, info.a, info.b, info.c, info.d, info.tx,
+                             info.ty, info.probability})
             all << f->text();
         return all.join(u'|');
     };
-    for (const auto &[selected, typed, shown] : {std::tuple{QList<int>{1}, "1", "(1.000, -1.000)|0.25|0|1|-1|1"},
-                                                 {QList<int>{0, 1}, "", "|0.25|0||-1|1"},
-                                                 {QList<int>{0, 1}, "0.5", "(0.500, -1.000)|0.25|0|0.5|-1|1"}}) {
-        model().setSelection(selected, 1);
+    for (const auto &[selected, typed, shown] :
+         {std::tuple{QList<int>{1}, "1",
+                     "(1.000, -1.000)|0.100 radians|(0.250, 0.250)|0.248751|-0.0249584|0.0249584|0.248751|1|-1|1"},
+          {QList<int>{0, 1}, "", "||(0.250, 0.250)||||||-1|1"},
+          {QList<int>{0, 1}, "0.5", "(0.500, -1.000)||(0.250, 0.250)|||||0.5|-1|1"}, {QList<int>{}, "", "|||||||||"}}) {
+        model().setSelection(selected, selected.isEmpty() ? -1 : 1);
         info.tx->setText(QLatin1String(typed)), emit info.tx->editingFinished();
-        EXPECT_EQ(texts(), QLatin1String(shown));
+        EXPECT_EQ(texts(), QLatin1String(shown)) << texts().toStdString();
     }
     EXPECT_EQ(std::pair(map(2).translation(), int(stack().count())), std::pair(QPointF(0, 1), 1));
     stack().undo();

@@ -163,7 +163,6 @@ TEST(DocumentReader, RefusalNamesWhatTheBytesAreNotOrWhereTheTextBreaks)
         {"{'n':1, 'x':'\xff'}", notDocument}, {"{'n':1, 'x':'\xe2\x82", notDocument},
         {"\x04\x0btypedstream\x81\xe8\x03\x84\x01@", "not a fractal document: the archive is truncated"},
         {"{'n': 5,\n  'bg': {}\n  x}", "JSON syntax error at line 3, column 3: Illegal hash table entry divider."},
-        {"{n:1}", "JSON syntax error at line 1, column 2: Illegal string start character."},
         {"{'n':inf}", "JSON syntax error at line 1, column 5: Illegal Object Prefix: 'i' (0x69)"},
     };
     for (const auto &[bytes, error] : rows) {
