@@ -148,8 +148,10 @@ QList<Document *> DocumentController::recoverDocuments()
     std::vector<std::unique_ptr<Document>> documents;
     for (const RecoveryStore::Orphan &orphan : orphans) {
         const RecoveryInfo &info = orphan.copy.info;
-        Prompts::RecoveryItem item{info.filePath.isEmpty() ? tr("Untitled") : QFileInfo(info.filePath).fileName(),
-                                   info.changed, {}, orphan.copy.error};
+        // An untitled document by the name its window showed ("Untitled 2").
+        const QString untitled = info.name.isEmpty() ? tr("Untitled") : info.name;
+        Prompts::RecoveryItem item{info.filePath.isEmpty() ? untitled : QFileInfo(info.filePath).fileName(), info.changed,
+                                   {}, orphan.copy.error};
         std::unique_ptr<Document> document;
         if (item.error.isEmpty()) {
             document = _factory();

@@ -7,6 +7,7 @@
 #include "widgets/Beep.h"
 #include "editor/QvIFSView.h"
 #include "canvas/MyOpenGLView.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -81,16 +82,8 @@ protected:
     static QString shownTitle(const MyDocument *d) { return d->window()->windowHandle()->title(); }
     static bool sharedByCanvases(const MyDocument *d) { return d->ifsView()->fractal() == d->fractal() && d->fractalView()->fractal() == d->fractal(); }
     QString path(const QString &name) const { return name.startsWith(u'/') ? name : _dir.filePath(name); }
-    void writeFile(const QString &name, const QByteArray &bytes) const
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
-    QByteArray readFile(const QString &name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void writeFile(const QString &name, const QByteArray &bytes) const { test::writeFile(path(name), bytes); }
+    QByteArray readFile(const QString &name) const { return test::readFile(path(name)); }
     // Lets deferred deletes and queued calls run.
     static void settle() { QCoreApplication::processEvents(), QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 

@@ -1,6 +1,7 @@
 // The editor itself, killed part way and started again: its recovery copies
 // are all that survives, and they must bring the edits back.
 #include "persistence/RecoveryFormat.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 namespace {
 
 using attractor::readRecovery;
+using namespace attractor::test;
 
 class Crash : public ::testing::Test
 {
@@ -23,28 +25,14 @@ protected:
     {
         // No tips window to take the keys.
         ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("config/Attractor")));
-        write(QStringLiteral("config/Attractor/Attractor.conf"), "[General]\nQvShowTipsOnLaunch=false\n");
+        writeFile(home.filePath(QStringLiteral("config/Attractor/Attractor.conf")), "[General]\nQvShowTipsOnLaunch=false\n");
         for (const char *name : {"fern.frac", "other.frac"})
-            write(QLatin1String(name), "{'n': 5000, 'transforms': [{'sx': 0.5, 'sy': 0.5}]}");
+            writeFile(home.filePath(QLatin1String(name)), "{'n': 5000, 'transforms': [{'sx': 0.5, 'sy': 0.5}]}");
     }
-    void TearDown() override
-    {
-        for (QProcess *p : running)
-            p->kill(), p->waitForFinished(), delete p;
-    }
-    void write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(home.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    }
-    QByteArray read(const QString &path) const
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void TearDown() override { qDeleteAll(running); } // each kills its process
     QDir folder() const { return QDir(home.filePath(QStringLiteral("data/Attractor/Attractor/recovery"))); }
     QStringList copies() const { return folder().entryList({QStringLiteral("*.recovery")}, QDir::Files); }
-    QByteArray copied() const { return copies().size() == 1 ? readRecovery(read(folder().filePath(copies()[0]))).document : QByteArray(); }
+    QByteArray copied() const { return copies().size() == 1 ? readRecovery(readFile(folder().filePath(copies()[0]))).document : QByteArray(); }
 
     QProcess *start(const QStringList &args)
     {
@@ -112,7 +100,7 @@ TEST_F(Crash, AnEditSurvivesKillAndComesBackThroughTheDialog)
         EXPECT_TRUE(waitFor([&] { return copies() != QStringList{firstCopy} && copied() == document; }));
         if (titled) {
             type(edited, {QStringLiteral("ctrl+s")});
-            EXPECT_TRUE(waitFor([&] { return read(fern) == document && copies().isEmpty(); }));
+            EXPECT_TRUE(waitFor([&] { return readFile(fern) == document && copies().isEmpty(); }));
         }
         killHard(running.last());
         folder().removeRecursively();

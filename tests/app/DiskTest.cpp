@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "persistence/AtomicWrite.h"
 
 #include <QStatusBar>
 #include <QTest>
@@ -7,18 +8,6 @@ namespace attractor {
 namespace {
 
 struct DiskTest : AppFixture {
-    void SetUp() override
-    {
-        AppFixture::SetUp();
-        writeFile(QStringLiteral("fern.frac"), kSmallDoc);
-    }
-    // Another program's save: in place, or a new file renamed over the old.
-    void change(const QByteArray &bytes, bool renameOver) const
-    {
-        writeFile(renameOver ? QStringLiteral("new.tmp") : QStringLiteral("fern.frac"), bytes);
-        if (renameOver)
-            ASSERT_EQ(::rename(QFile::encodeName(path(QStringLiteral("new.tmp"))), QFile::encodeName(path(QStringLiteral("fern.frac")))), 0);
-    }
     static QString said(MyDocument *d) { return d->window()->statusBar()->currentMessage(); }
 };
 
@@ -33,17 +22,18 @@ TEST_F(DiskTest, AChangedFileIsReadAgainOrTheUserChooses)
         _reloadAsked.clear(), _overwriteAsked.clear(), _reloadAnswer = reload;
         writeFile(QStringLiteral("fern.frac"), kSmallDoc);
         MyDocument *d = open(QStringLiteral("fern.frac"));
-        const View zoomed{{0.5, 0.5}, 4};
-        d->model()->setView(zoomed);
+        d->model()->setView({{0.5, 0.5}, 4});
         if (edited)
             d->ifsView()->newTransform();
-        change(theirs, renameOver);
+        // Another program's save: in place, or a new file renamed over the old.
+        renameOver ? void(writeFileAtomically(path(QStringLiteral("fern.frac")), theirs, nullptr))
+                   : writeFile(QStringLiteral("fern.frac"), theirs);
         ASSERT_TRUE(QTest::qWaitFor([&] { return d->fractal()->iterations() == 777 || !_reloadAsked.isEmpty(); }, 5000));
         QTest::qWait(300);
         EXPECT_EQ(_reloadAsked, edited ? QStringList{QStringLiteral("fern.frac")} : QStringList());
         EXPECT_EQ(d->fractal()->iterations() == 777, reload);
         EXPECT_EQ(d->isDocumentEdited(), !reload);
-        EXPECT_EQ(d->model()->view(), zoomed);
+        EXPECT_EQ(d->model()->view(), (View{{0.5, 0.5}, 4}));
         EXPECT_EQ(said(d).contains(QStringLiteral("read again")), reload);
         if (!reload) {
             for (const bool overwrite : {false, true}) {
@@ -60,6 +50,7 @@ TEST_F(DiskTest, AChangedFileIsReadAgainOrTheUserChooses)
 // The document's own saves go unremarked; a removed file leaves the window holding the only copy, edited.
 TEST_F(DiskTest, OwnSavesAreQuietAndARemovedFileMakesTheDocumentEdited)
 {
+    writeFile(QStringLiteral("fern.frac"), kSmallDoc);
     MyDocument *d = open(QStringLiteral("fern.frac"));
     d->ifsView()->newTransform();
     ASSERT_TRUE(d->save());

@@ -1,4 +1,5 @@
 #include "GlViewSupport.h"
+#include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/Pictures.h"
 
@@ -234,11 +235,7 @@ protected:
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
-    void write(const char *name, const char *data) const
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(data) > 0);
-    }
+    void write(const char *name, const char *data) const { writeFile(path(name), data); }
     template <class T> T *sheet(const char *name) const { return view->exportOptionsWindow()->findChild<T *>(QString::fromLatin1(name)); }
     void fillSheet(const char *width, const char *height, const char *iterations)
     {

@@ -4,6 +4,7 @@
 #include "persistence/FlameFormat.h"
 #include "persistence/IfsFormat.h"
 #include "persistence/Report.h"
+#include "support/Files.h"
 #include "support/Pictures.h"
 
 #include <gtest/gtest.h>
@@ -46,8 +47,8 @@ QStringList args(const std::string &line, const QTemporaryDir &dir)
     return list;
 }
 
-QByteArray readFile(const QString &path) { QFile f(path); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>"); }
-void writeFile(const QString &path, const QByteArray &bytes) { QFile f(path); ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()); }
+using test::readFile;
+using test::writeFile;
 
 const char fernIfs[] = "; Barnsley\r\nfern {\r\n 0 0 0 .16 0 0 .01\r\n .85 .04 -.04 .85 0 1.6 .85\r\n"
                        " .2 -.26 .23 .22 0 1.6 .07\r\n -.15 .28 .26 .24 0 .44 .07\r\n}\r\n"

@@ -2,6 +2,7 @@
 
 #include "canvas/MyOpenGLView.h"
 #include "persistence/Report.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -243,10 +244,7 @@ TEST_F(EditorTest, TextExportWritesEveryMapOrNamesTheFailure)
 {
     QTemporaryDir dir;
     const auto file = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
-    const auto contents = [&](const char *name) {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing");
-    };
+    const auto contents = [&](const char *name) { return test::readFile(file(name)); };
     ASSERT_TRUE(view->exportPanelDidEnd(1, file("empty.txt"), QStringLiteral("txt")));
     EXPECT_EQ(contents("empty.txt"), QByteArray());
     addMap({0.5, -0.25}, {0.5, 0.5}, 0.1f);
