@@ -12,7 +12,7 @@ namespace attractor {
 namespace {
 
 struct ViewTest : AppFixture {
-    void SetUp() override { AppFixture::SetUp(), d = newDocument(), d->window()->show(), QTest::qWaitForWindowExposed(d->window()); }
+    void SetUp() override { AppFixture::SetUp(), d = newDocument(), d->window()->show(), void(QTest::qWaitForWindowExposed(d->window())); }
     QWidget *canvas(int i) const { return i ? static_cast<QWidget *>(d->fractalView()) : d->ifsView(); }
     // The document point under a widget point, through the canvas's own mapping (y up).
     QPointF under(int i, QPointF p) const { return (i ? d->fractalView()->frame() : d->ifsView()->frame()).toDocument({p.x(), canvas(i)->height() - p.y()}); }
