@@ -13,6 +13,7 @@
 #include "model/QvTransform.h"
 #include "persistence/DocumentFormat.h"
 #include "persistence/DocumentReader.h"
+#include "canvas/DensityPanel.h"
 #include "canvas/MyOpenGLView.h"
 #include "engine/PixelMapping.h"
 #include "engine/RasterImage.h"
@@ -224,6 +225,8 @@ void MyDocument::makeMenus(DocumentWindow *window)
     QAction *density = add(view, tr("&Density Preview"), QKeySequence(), _fractalView, &MyOpenGLView::setDensityPreview);
     density->setCheckable(true);
     density->setChecked(_fractalView->densityPreview());
+    connect(_fractalView, &MyOpenGLView::densityPreviewChanged, density, &QAction::setChecked);
+    add(view, tr("Density &Panel…"), QKeySequence(tr("Ctrl+Shift+D")), this, &MyDocument::showDensityPanel);
 
     QMenu *help = bar->addMenu(tr("&Help"));
     add(help, tr("&Tips"), QKeySequence::HelpContents, this, &MyDocument::showHelp);
@@ -282,6 +285,22 @@ void MyDocument::exportAs(interchange::Format format)
     // Named and placed as the document would be saved, with the format's extension.
     interchange::exportWithDialog(_model->fractal(), QFileInfo(displayName()).completeBaseName(), format,
                                   Document::proposedSavePath(), window());
+}
+
+DensityPanel *MyDocument::densityPanel()
+{
+    if (!_densityPanel && _fractalView)
+        _densityPanel = new DensityPanel(_fractalView, _model, window());
+    return _densityPanel;
+}
+
+void MyDocument::showDensityPanel()
+{
+    if (DensityPanel *panel = densityPanel()) {
+        panel->show();
+        panel->raise();
+        panel->activateWindow();
+    }
 }
 
 void MyDocument::showExportOptions()

@@ -15,6 +15,7 @@ class MyDocument;
 
 namespace attractor {
 
+class DensityPanel;
 class MyOpenGLView;
 class QvIFSView;
 class Using;
@@ -41,6 +42,8 @@ public:
     QvIFSView *ifsView() const { return _ifsView; }
     MyOpenGLView *fractalView() const { return _fractalView; }
     Using *helpWindow() const { return _helpWindow; }
+    // The renderer canvas's density panel, made on first use.
+    DensityPanel *densityPanel();
     // Zoom and pan of both canvases; made with the window.
     ViewNavigator *navigator() const { return _navigator; }
     // The print settings, kept for the life of the document.
@@ -64,6 +67,7 @@ public slots:
     void exportIfs();
     void exportFlame();
     void showExportOptions();
+    void showDensityPanel();
     void printDocument();
     void runPageLayout();
 
@@ -86,6 +90,7 @@ private:
     QvIFSView *_ifsView = nullptr;
     MyOpenGLView *_fractalView = nullptr;
     Using *_helpWindow = nullptr;
+    DensityPanel *_densityPanel = nullptr;
     ViewNavigator *_navigator = nullptr;
     std::unique_ptr<QPrinter> _printInfo;
     bool _openedFromArchive = false;

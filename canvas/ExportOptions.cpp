@@ -10,8 +10,6 @@ namespace {
 
 const QString kRenderingKey = QStringLiteral("export/rendering");
 const QString kSupersampleKey = QStringLiteral("export/supersample");
-const QString kGammaKey = QStringLiteral("export/gamma");
-const QString kBrightnessKey = QStringLiteral("export/brightness");
 const QString kDensity = QStringLiteral("density");
 
 } // namespace
@@ -29,8 +27,6 @@ ExportOptions::ExportOptions(QWidget *parent)
     const DensityOptions defaults;
     _ui->renderingBox->setCurrentIndex(settings.value(kRenderingKey).toString() == kDensity ? 1 : 0);
     _ui->supersampleBox->setValue(settings.value(kSupersampleKey, defaults.supersample).toInt());
-    _ui->gammaBox->setValue(settings.value(kGammaKey, defaults.gamma).toDouble());
-    _ui->brightnessBox->setValue(settings.value(kBrightnessKey, defaults.brightness).toDouble());
     showDensityFields();
     connect(_ui->renderingBox, &QComboBox::currentIndexChanged, this, &ExportOptions::showDensityFields);
 }
@@ -39,7 +35,9 @@ std::optional<DensityOptions> ExportOptions::densityOptions() const
 {
     if (_ui->renderingBox->currentIndex() != 1)
         return std::nullopt;
-    return DensityOptions{_ui->supersampleBox->value(), _ui->gammaBox->value(), _ui->brightnessBox->value()};
+    DensityOptions options = _ui->densityControls->look();
+    options.supersample = _ui->supersampleBox->value();
+    return options;
 }
 
 void ExportOptions::rememberRendering() const
@@ -47,8 +45,6 @@ void ExportOptions::rememberRendering() const
     QSettings settings;
     settings.setValue(kRenderingKey, _ui->renderingBox->currentIndex() == 1 ? kDensity : QStringLiteral("points"));
     settings.setValue(kSupersampleKey, _ui->supersampleBox->value());
-    settings.setValue(kGammaKey, _ui->gammaBox->value());
-    settings.setValue(kBrightnessKey, _ui->brightnessBox->value());
 }
 
 bool ExportOptions::standardFrameChosen() const
@@ -66,9 +62,8 @@ void ExportOptions::showDensityFields()
 {
     // The density settings mean nothing to a points picture.
     const bool density = _ui->renderingBox->currentIndex() == 1;
-    for (QWidget *field : {static_cast<QWidget *>(_ui->supersampleBox), static_cast<QWidget *>(_ui->gammaBox),
-                           static_cast<QWidget *>(_ui->brightnessBox)})
-        field->setEnabled(density);
+    _ui->supersampleBox->setEnabled(density);
+    _ui->densityControls->setEnabled(density);
 }
 
 ExportOptions::~ExportOptions() = default;
@@ -82,8 +77,7 @@ QPushButton *ExportOptions::exportButton() const { return _ui->exportButton; }
 QPushButton *ExportOptions::cancelButton() const { return _ui->cancelButton; }
 QComboBox *ExportOptions::renderingBox() const { return _ui->renderingBox; }
 QSpinBox *ExportOptions::supersampleBox() const { return _ui->supersampleBox; }
-QDoubleSpinBox *ExportOptions::gammaBox() const { return _ui->gammaBox; }
-QDoubleSpinBox *ExportOptions::brightnessBox() const { return _ui->brightnessBox; }
+DensityControls *ExportOptions::densityControls() const { return _ui->densityControls; }
 QComboBox *ExportOptions::frameBox() const { return _ui->frameBox; }
 
 void ExportOptions::reject()

@@ -21,10 +21,13 @@ class ExportOptions;
 
 namespace attractor {
 
+class DensityControls;
+
 // The options sheet of the high-resolution export: size, iteration count,
-// rendering (points, or density with its supersampling, gamma and
-// brightness), the current view or the standard frame, progress and status. The canvas that runs the export drives
-// it. The rendering choice is remembered between exports and sessions.
+// rendering (points, or density with its supersampling and look), the
+// current view or the standard frame, progress and status. The canvas that
+// runs the export drives it. The rendering choice and supersampling are
+// remembered between exports and sessions; the look is the document's.
 class ExportOptions : public QDialog
 {
     Q_OBJECT
@@ -42,8 +45,8 @@ public:
     QPushButton *cancelButton() const;
     QComboBox *renderingBox() const;
     QSpinBox *supersampleBox() const;
-    QDoubleSpinBox *gammaBox() const;
-    QDoubleSpinBox *brightnessBox() const;
+    // The look, which the sheet takes from the document each time it opens.
+    DensityControls *densityControls() const;
     QComboBox *frameBox() const;
 
     // The density options chosen, or none for points.

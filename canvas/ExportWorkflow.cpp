@@ -2,6 +2,7 @@
 
 #include "model/Log.h"
 #include "canvas/ExportOptions.h"
+#include "widgets/DensityControls.h"
 #include "canvas/MyOpenGLView.h"
 #include "engine/RasterImage.h"
 #include "persistence/AtomicWrite.h"
@@ -320,6 +321,9 @@ void ExportWorkflow::exportSaveLocationDidEnd(int returnCode, const QString &pat
     const FracPtr fractal = _view.fractal();
     // Width and height keep what they held; the count follows the fractal.
     sheet->itersBox()->setText(QString::number(fractal ? fractal->iterations() : 0));
+    // The look is the document's, as the canvas shows it; changed here it is this export's.
+    if (fractal)
+        sheet->densityControls()->setLook(fractal->density());
     // At the standard frame both choices draw the same.
     const bool viewIsStandard = !_view.model() || _view.model()->view().isStandard();
     sheet->showFrameChoice(_standardFrame || viewIsStandard, !viewIsStandard);

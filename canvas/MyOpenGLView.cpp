@@ -40,6 +40,11 @@ constexpr int32_t kDensityPreviewOnWorkerFrom = 20000000;
 // not take longer than with points.
 constexpr int32_t kDensityPreviewIterations = 250000;
 
+// Refining waits this long after the last picture, so it only draws while
+// the window is idle, and multiplies the count by this much each time.
+constexpr int kRefineIdleMs = 250;
+constexpr int64_t kRefineGrowth = 4;
+
 // A draw that runs longer than this shows how far it has come.
 constexpr qint64 kProgressShownAfterMs = 500;
 
@@ -61,6 +66,8 @@ MyOpenGLView::MyOpenGLView(QWidget *parent)
     surface.setProfile(QSurfaceFormat::NoProfile);
     setFormat(surface);
     connect(_worker, &GlPictureWorker::pictureReady, this, &MyOpenGLView::showPicture);
+    _refineTimer.setSingleShot(true);
+    connect(&_refineTimer, &QTimer::timeout, this, &MyOpenGLView::refine);
     connect(_worker, &GlPictureWorker::picturePartial, this, &MyOpenGLView::showPartialPicture);
     connect(this, &QOpenGLWidget::frameSwapped, _worker, [this] { _worker->standAside(false); });
 }
@@ -224,6 +231,8 @@ void MyOpenGLView::setDensityPreview(bool on)
         return;
     _densityPreview = on;
     requestRedraw();
+    scheduleRefinement();
+    emit densityPreviewChanged(on);
 }
 
 void MyOpenGLView::requestRedraw()
@@ -232,10 +241,50 @@ void MyOpenGLView::requestRedraw()
     update();
 }
 
+void MyOpenGLView::setRefineLimit(int32_t iterations)
+{
+    _refineLimit = std::max(iterations, 0);
+    scheduleRefinement();
+}
+
+std::optional<DensityOptions> MyOpenGLView::previewDensity() const
+{
+    if (!_densityPreview || !shownFractal())
+        return std::nullopt;
+    return shownFractal()->density();
+}
+
+void MyOpenGLView::scheduleRefinement()
+{
+    if (_refineLimit > 0 && _densityPreview && _pointPath == PointPath::CpuImage)
+        _refineTimer.start(kRefineIdleMs);
+    else
+        _refineTimer.stop();
+}
+
+void MyOpenGLView::refine()
+{
+    // Only a finished picture of the fractal as it is now is taken further;
+    // an edit meanwhile has started a new one at the fractal's own count.
+    if (_refineLimit <= _requested.iterations || !_densityPreview || !pictureIsCurrent() || _worker->busy())
+        return;
+    RenderRequest next = _requested;
+    next.iterations = static_cast<int32_t>(
+        std::min<int64_t>(_refineLimit, std::max<int64_t>(next.iterations, 1) * kRefineGrowth));
+    _requested = next;
+    _requestGeneration = _worker->request(std::move(next));
+    _drawDone = -1.0;
+}
+
+int32_t MyOpenGLView::shownIterations() const
+{
+    return _picture.isNull() || !requestFollowsFractal() ? 0 : _pictureIterations;
+}
+
 bool MyOpenGLView::requestFollowsFractal() const
 {
     return shownFractal() && _hasRequest && _requested.size == pictureSquare().size()
-        && _requested.density.has_value() == _densityPreview && _requested.view == shownView()
+        && _requested.density == previewDensity() && _requested.view == shownView()
         && samePicture(buildChaosTables(*shownFractal()), _requested.tables);
 }
 
@@ -380,8 +429,7 @@ void MyOpenGLView::paintGL()
     request.iterations = request.tables.iterations;
     request.threads = QThread::idealThreadCount();
     request.view = shownView();
-    if (_densityPreview)
-        request.density = DensityOptions{};
+    request.density = previewDensity();
     if (_pointPath == PointPath::GlPoints) {
         // Drawn here and now, in full, at every redisplay.
         _worker->abandon();
@@ -399,7 +447,7 @@ void MyOpenGLView::paintGL()
 
     // Only a picture that would differ is drawn again: a repaint for any other
     // reason (an expose, a finished picture arriving) shows the one there is.
-    if (!_hasRequest || _requested.size != request.size || _requested.density.has_value() != _densityPreview
+    if (!_hasRequest || _requested.size != request.size || _requested.density != request.density
         || _requested.view != request.view || !samePicture(request.tables, _requested.tables)) {
         _requested = request;
         _hasRequest = true;
@@ -408,6 +456,7 @@ void MyOpenGLView::paintGL()
             // in this frame, so redrawing keeps up with a drag on the editor.
             _requestGeneration = _worker->abandon();
             _picture = directPicture(request);
+            _pictureIterations = request.iterations;
             _pictureGeneration = _requestGeneration;
             _pictureOf = _requestGeneration;
             _drawDone = -1.0;
@@ -424,6 +473,7 @@ void MyOpenGLView::paintGL()
             preview.iterations = _densityPreview ? kDensityPreviewIterations : kDirectDrawIterations;
             _requestGeneration = _worker->request(std::move(request));
             _picture = directPicture(preview);
+            _pictureIterations = preview.iterations;
             _pictureOf = _requestGeneration;
             _drawDone = double(preview.iterations) / _requested.iterations;
             _drawClock.start();
@@ -437,8 +487,11 @@ void MyOpenGLView::paintGL()
     if (_drawDone >= 0.0 && _drawClock.isValid() && _drawClock.elapsed() > kProgressShownAfterMs)
         drawProgress(_drawDone);
     _gl->glFlush();
-    if (_pictureGeneration == _requestGeneration && !_picture.isNull())
+    if (_pictureGeneration == _requestGeneration && !_picture.isNull()) {
         emit pictureShown();
+        // Each finished picture on screen starts the wait for an idle moment.
+        scheduleRefinement();
+    }
 }
 
 QImage MyOpenGLView::directPicture(const RenderRequest &request) const
@@ -452,6 +505,7 @@ void MyOpenGLView::showPicture(const QImage &picture, quint64 generation)
         return;
     _drawDone = -1.0;
     _picture = picture;
+    _pictureIterations = _requested.iterations;
     _pictureGeneration = generation;
     _pictureOf = generation;
     update();
@@ -465,6 +519,7 @@ void MyOpenGLView::showPartialPicture(const QImage &picture, double done, quint6
         || (_pictureOf == generation && done * _requested.iterations < kDirectDrawIterations))
         return;
     _picture = picture;
+    _pictureIterations = static_cast<int32_t>(done * _requested.iterations);
     _pictureOf = generation;
     _drawDone = done;
     update();

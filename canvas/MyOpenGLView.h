@@ -11,6 +11,7 @@
 #include <QOpenGLWidget>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -77,6 +78,13 @@ public:
     // tone mapped) instead of points; off by default.
     bool densityPreview() const { return _densityPreview; }
     void setDensityPreview(bool on);
+    // While the window is idle the density preview keeps drawing with more
+    // iterations (four times as many each time) up to this many; 0 is off.
+    // Any edit starts again from the fractal's own count.
+    void setRefineLimit(int32_t iterations);
+    int32_t refineLimit() const { return _refineLimit; }
+    // The iterations of the picture on screen (0 while none follows the fractal).
+    int32_t shownIterations() const;
     // Draws the picture again even though nothing changed.
     void requestRedraw();
     // The square of framebuffer pixels (origin bottom left) the picture
@@ -116,6 +124,7 @@ public:
 signals:
     // A finished picture of the current fractal has been drawn on screen.
     void pictureShown();
+    void densityPreviewChanged(bool on);
     void exportStatusChanged(const QString &status);
     void exportProgressChanged(int percent);
 
@@ -141,6 +150,10 @@ private:
     // and in this mode.
     bool requestFollowsFractal() const;
 
+    // The document's look when the preview is on, else none (points).
+    std::optional<DensityOptions> previewDensity() const;
+    void scheduleRefinement();
+    void refine();
     // A picture drawn here and now, on every core, as points or density.
     QImage directPicture(const RenderRequest &request) const;
     // The raster back end's request for the fractal shown, at the rectangle's size.
@@ -171,12 +184,15 @@ private:
     RenderRequest _requested;
     bool _hasRequest = false;
     bool _densityPreview = false;
+    int32_t _refineLimit = 0;
+    QTimer _refineTimer;
     quint64 _requestGeneration = 0;
     // The newest finished picture and the request it answers; the request the
     // picture on screen (finished or not) comes from.
     QImage _picture;
     quint64 _pictureGeneration = 0;
     quint64 _pictureOf = 0;
+    int32_t _pictureIterations = 0;
     qint64 _uploadedImageKey = 0;
     // The share of a long draw done so far (negative when none runs), and
     // how long it has been running.

@@ -7,6 +7,7 @@
 #include "engine/RasterImage.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 #include <QRectF>
 
@@ -50,7 +51,11 @@ struct RenderArguments {
     int height = kDefaultSize;
     std::optional<int32_t> iterations;
     int threads = QThread::idealThreadCount();
-    std::optional<DensityOptions> density;
+    // Density mode, and the options given, which override the document's look.
+    bool densityMode = false;
+    std::optional<int> supersample;
+    std::optional<int> deRadius;
+    std::optional<double> gamma, brightness, vibrancy, highlight;
     int format = 0;
     // What is given of the view; the rest comes from the document's saved view.
     std::optional<QPointF> centre;
@@ -61,8 +66,38 @@ const QString &usageLine()
 {
     static const QString usage =
         QStringLiteral("attractor-cli render IN [--entry NAME] -o OUT [--width W] [--height H] [--iterations N] [--threads T] "
-                       "[--mode points|density] [--supersample S] [--gamma G] [--brightness B] [--center X,Y] [--zoom Z]");
+                       "[--mode points|density] [--supersample S] [--gamma G] [--brightness B] [--vibrancy V] [--highlight H] "
+                       "[--de-radius R] [--center X,Y] [--zoom Z]");
     return usage;
+}
+
+// The density options that take a number from low to high.
+struct RealOption {
+    std::optional<double> RenderArguments::*field;
+    double low, high;
+};
+const QHash<QString, RealOption> &realOptions()
+{
+    static const QHash<QString, RealOption> options{
+        {QStringLiteral("--gamma"), {&RenderArguments::gamma, kMinGamma, kMaxGamma}},
+        {QStringLiteral("--brightness"), {&RenderArguments::brightness, 0.0, kMaxBrightness}},
+        {QStringLiteral("--vibrancy"), {&RenderArguments::vibrancy, 0.0, 1.0}},
+        {QStringLiteral("--highlight"), {&RenderArguments::highlight, 0.0, 1.0}},
+    };
+    return options;
+}
+
+// The document's look with what the command line gives in its place.
+DensityOptions densityOptions(const RenderArguments &arguments, const DensityOptions &look)
+{
+    DensityOptions density = look;
+    density.supersample = arguments.supersample.value_or(kMinSupersample);
+    density.deRadius = arguments.deRadius.value_or(look.deRadius);
+    density.gamma = arguments.gamma.value_or(look.gamma);
+    density.brightness = arguments.brightness.value_or(look.brightness);
+    density.vibrancy = arguments.vibrancy.value_or(look.vibrancy);
+    density.highlight = arguments.highlight.value_or(look.highlight);
+    return density;
 }
 
 // A whole number of at least `minimum`; the failure message names the option.
@@ -125,16 +160,14 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
 {
     QString failure;
     bool outputGiven = false;
-    bool densityMode = false;
     bool densityGiven = false;
-    DensityOptions density;
     for (qsizetype k = 0; k < args.size() && failure.isEmpty(); ++k) {
         const QString &arg = args.at(k);
         const bool takesValue = arg == QStringLiteral("-o") || arg == QStringLiteral("--output")
                                 || arg == QStringLiteral("--width") || arg == QStringLiteral("--height")
                                 || arg == QStringLiteral("--iterations") || arg == QStringLiteral("--threads")
                                 || arg == QStringLiteral("--mode") || arg == QStringLiteral("--supersample")
-                                || arg == QStringLiteral("--gamma") || arg == QStringLiteral("--brightness")
+                                || arg == QStringLiteral("--de-radius") || realOptions().contains(arg)
                                 || arg == QStringLiteral("--entry") || arg == QStringLiteral("--center")
                                 || arg == QStringLiteral("--zoom");
         if (takesValue && k + 1 >= args.size()) {
@@ -162,23 +195,18 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
             const QString mode = args.at(++k);
             if (mode != QStringLiteral("points") && mode != QStringLiteral("density"))
                 failure = QStringLiteral("--mode needs points or density, not '%1'").arg(mode);
-            densityMode = mode == QStringLiteral("density");
-        } else if (arg == QStringLiteral("--supersample")) {
-            const auto v = parseNumber(arg, args.at(++k), kMinSupersample, failure);
-            if (v && *v > kMaxSupersample)
-                failure = QStringLiteral("--supersample needs a whole number from %1 to %2, not '%3'")
-                              .arg(kMinSupersample).arg(kMaxSupersample).arg(args.at(k));
+            out.densityMode = mode == QStringLiteral("density");
+        } else if (arg == QStringLiteral("--supersample") || arg == QStringLiteral("--de-radius")) {
+            const bool super = arg == QStringLiteral("--supersample");
+            const int low = super ? kMinSupersample : 0, high = super ? kMaxSupersample : kMaxDeRadius;
+            const auto v = parseNumber(arg, args.at(++k), low, failure);
+            if (v && *v > high)
+                failure = QStringLiteral("%1 needs a whole number from %2 to %3, not '%4'").arg(arg).arg(low).arg(high).arg(args.at(k));
             else if (v)
-                density.supersample = *v;
+                (super ? out.supersample : out.deRadius) = *v;
             densityGiven = true;
-        } else if (arg == QStringLiteral("--gamma")) {
-            if (const auto g = parseReal(arg, args.at(++k), kMinGamma, kMaxGamma, failure))
-                density.gamma = *g;
-            densityGiven = true;
-        } else if (arg == QStringLiteral("--brightness")) {
-            // Above 1 acts as 1; nothing at or below 0 shows anything.
-            if (const auto b = parseReal(arg, args.at(++k), 0.0, 1.0, failure))
-                density.brightness = *b;
+        } else if (const auto real = realOptions().find(arg); real != realOptions().end()) {
+            out.*(real->field) = parseReal(arg, args.at(++k), real->low, real->high, failure);
             densityGiven = true;
         } else if (arg == QStringLiteral("--center")) {
             out.centre = parseCentre(args.at(++k), failure);
@@ -205,12 +233,12 @@ QString parseArguments(const QStringList &args, RenderArguments &out)
     out.format = formatOf(out.output);
     if (out.format == 0)
         return QStringLiteral("%1: unknown image type; the name must end in .png, .jpg or .jpeg").arg(out.output);
-    if (densityGiven && !densityMode)
-        return QStringLiteral("--supersample, --gamma and --brightness need --mode density");
-    if (densityMode)
-        out.density = density;
+    if (densityGiven && !out.densityMode)
+        return QStringLiteral("--supersample, --gamma, --brightness, --vibrancy, --highlight and --de-radius need "
+                              "--mode density");
     const QRectF rect(0, 0, out.width, out.height);
-    const QString sizeError = densityMode ? densitySizeError(rect, density.supersample) : imageSizeError(rect);
+    const QString sizeError = out.densityMode ? densitySizeError(rect, out.supersample.value_or(kMinSupersample))
+                                              : imageSizeError(rect);
     if (!sizeError.isEmpty())
         return sizeError;
     return {};
@@ -303,9 +331,15 @@ int runRenderCommand(const QStringList &args)
                                            "document's own unless given. The drawing runs on T threads, by "
                                            "default one per core.\n"
                                            "--mode density counts the hits of each pixel (of a grid "
-                                           "supersampled S x S, S 1 to 4) and shows dense regions bright: "
-                                           "coverage log(1 + hits) / log(1 + most hits) to the power 1/G "
-                                           "(G 1 to 4, default 2.2), times B (0 to 1, default 1).\n"
+                                           "supersampled S x S, S 1 to 4) and exposes them by the picture's "
+                                           "mean density, so more iterations make it smoother, not brighter: "
+                                           "the logarithm of a pixel's density over the mean, times the "
+                                           "brightness B (0 to 4), to the power 1/G (G 1 to 4). Vibrancy V "
+                                           "(0 to 1) is the share of the gamma applied to the luminance alone; "
+                                           "highlight H (0 to 1) lets overexposed pixels turn white. The noise "
+                                           "filter spreads the hits of sparse pixels over up to R pixels "
+                                           "(0 to 30; 0 turns it off). Options not given are the document's "
+                                           "own (defaults G 2.2, B 1, V 1, H 0, R 9).\n"
                                            "--center X,Y and --zoom Z (%3 to %4) show the square of side 4/Z "
                                            "centred on (X, Y), the shorter side of the image spanning it; either "
                                            "one not given is the document's saved view's (0,0 and 1 when it has "
@@ -336,7 +370,8 @@ int runRenderCommand(const QStringList &args)
     RenderRequest request = renderRequest(*fractal, saved, QSize(arguments.width, arguments.height),
                                           arguments.iterations.value_or(fractal->iterations()), arguments.threads,
                                           arguments.centre, arguments.zoom);
-    request.density = arguments.density;
+    if (arguments.densityMode)
+        request.density = densityOptions(arguments, fractal->density());
 
     InterruptGuard guard;
     StatusLine line;

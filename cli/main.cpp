@@ -17,6 +17,7 @@ const char usage[] =
     "Commands:\n"
     "  render IN [--entry NAME] -o OUT [--width W] [--height H] [--iterations N] [--threads T]\n"
     "         [--mode points|density] [--supersample S] [--gamma G] [--brightness B]\n"
+    "         [--vibrancy V] [--highlight H] [--de-radius R] [--center X,Y] [--zoom Z]\n"
     "                               draw the attractor of a document into an image\n"
     "  convert IN [--entry NAME] [-o OUT]\n"
     "                               write a document as .ifs or .flame by OUT's extension,\n"

@@ -75,8 +75,9 @@ void MapListStep::remove()
 }
 
 SettingsStep::SettingsStep(EditableFractal *model, Field field, const Settings &before, const Settings &after)
-    : QUndoCommand(field == Iterations ? QCoreApplication::translate("EditableFractal", "Change Iterations")
-                                       : QCoreApplication::translate("EditableFractal", "Change Background"))
+    : QUndoCommand(field == Iterations   ? QCoreApplication::translate("EditableFractal", "Change Iterations")
+                   : field == Background ? QCoreApplication::translate("EditableFractal", "Change Background")
+                                         : QCoreApplication::translate("EditableFractal", "Change Density Look"))
     , _model(model)
     , _field(field)
     , _before(before)
@@ -97,13 +98,13 @@ bool SettingsStep::mergeWith(const QUndoCommand *other)
 void SettingsStep::redo()
 {
     if (_model)
-        _model->applySettings(_after.iterations, _after.background);
+        _model->applySettings(_after);
 }
 
 void SettingsStep::undo()
 {
     if (_model)
-        _model->applySettings(_before.iterations, _before.background);
+        _model->applySettings(_before);
 }
 
 FractalStep::FractalStep(EditableFractal *model, const QString &name, FracPtr before, FracPtr after,

@@ -64,15 +64,12 @@ private:
     bool _removes;
 };
 
-// The iteration count or the background.
+// The iteration count, the background or the density picture's look.
 class SettingsStep : public QUndoCommand
 {
 public:
-    enum Field { Iterations = 100, Background };
-    struct Settings {
-        int32_t iterations = 0;
-        _rgb_color background;
-    };
+    enum Field { Iterations = 100, Background, Density };
+    using Settings = EditableFractal::Settings;
 
     SettingsStep(EditableFractal *model, Field field, const Settings &before, const Settings &after);
 

@@ -206,16 +206,37 @@ void EditableFractal::setIterations(int32_t iterations)
 {
     if (iterations == _fractal->iterations())
         return;
-    const SettingsStep::Settings before{_fractal->iterations(), _fractal->bgColor()};
-    _undoStack->push(new SettingsStep(this, SettingsStep::Iterations, before, {iterations, before.background}));
+    const SettingsStep::Settings before = settings();
+    SettingsStep::Settings after = before;
+    after.iterations = iterations;
+    _undoStack->push(new SettingsStep(this, SettingsStep::Iterations, before, after));
 }
 
 void EditableFractal::setBackground(_rgb_color colour)
 {
     if (sameBits(colour, _fractal->bgColor()))
         return;
-    const SettingsStep::Settings before{_fractal->iterations(), _fractal->bgColor()};
-    _undoStack->push(new SettingsStep(this, SettingsStep::Background, before, {before.iterations, colour}));
+    const SettingsStep::Settings before = settings();
+    SettingsStep::Settings after = before;
+    after.background = colour;
+    _undoStack->push(new SettingsStep(this, SettingsStep::Background, before, after));
+}
+
+void EditableFractal::setDensity(const DensityOptions &density)
+{
+    QvFrac probe;
+    probe.setDensity(density);
+    if (probe.density() == _fractal->density())
+        return;
+    const SettingsStep::Settings before = settings();
+    SettingsStep::Settings after = before;
+    after.density = probe.density();
+    _undoStack->push(new SettingsStep(this, SettingsStep::Density, before, after));
+}
+
+EditableFractal::Settings EditableFractal::settings() const
+{
+    return {_fractal->iterations(), _fractal->bgColor(), _fractal->density()};
 }
 
 void EditableFractal::replaceFractal(const QvFrac &fractal, const QString &stepName)
@@ -276,10 +297,11 @@ void EditableFractal::applyRemove(const QList<int> &indices, const Selection &af
     emit fractalChanged();
 }
 
-void EditableFractal::applySettings(int32_t iterations, _rgb_color background)
+void EditableFractal::applySettings(const SettingsStep::Settings &settings)
 {
-    _fractal->setIterations(iterations);
-    _fractal->setBgColor(background);
+    _fractal->setIterations(settings.iterations);
+    _fractal->setBgColor(settings.background);
+    _fractal->setDensity(settings.density);
     emit settingsChanged();
     emit fractalChanged();
 }

@@ -117,6 +117,15 @@ public:
     // The settings; a slider drag within one gesture is one step.
     void setIterations(int32_t iterations);
     void setBackground(_rgb_color colour);
+    // The density picture's look (its supersampling aside), clamped.
+    void setDensity(const DensityOptions &density);
+    // What the iteration count, background and look are now.
+    struct Settings {
+        int32_t iterations = 0;
+        _rgb_color background;
+        DensityOptions density;
+    };
+    Settings settings() const;
     // The whole fractal replaced by a copy of this one (a random fractal).
     void replaceFractal(const QvFrac &fractal, const QString &stepName);
     // Not an edit: the fractal read from a file or reverted to. Takes the
@@ -154,7 +163,7 @@ private:
     void applyMaps(const QList<int> &indices, const QList<QvTransform> &values, const Selection &after);
     void applyInsert(const QList<int> &indices, const QList<QvTransform> &values, const Selection &after);
     void applyRemove(const QList<int> &indices, const Selection &after);
-    void applySettings(int32_t iterations, _rgb_color background);
+    void applySettings(const Settings &settings);
     void applyFractal(const QvFrac &fractal, const Selection &after);
     // The selection made valid for the list as it is now.
     Selection usable(Selection selection) const;

@@ -1,5 +1,7 @@
 #include "engine/DensityImage.h"
 
+#include "engine/DensityFilter.h"
+
 #include "engine/PixelMapping.h"
 
 #include "engine/LargeBuffer.h"
@@ -9,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <limits>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -41,16 +45,7 @@ constexpr qint64 kOwnGridBytes = qint64(32) << 20;
 // grids would otherwise take far more memory than one shared grid).
 constexpr qint64 kOwnGridsBytes = qint64(128) << 20;
 
-// One supersampled pixel: the mean colour of its hits and their count. A
-// running mean stays as exact as its colours however many hits come (a float
-// sum would lose the colour's low digits past a few hundred thousand).
-struct Cell {
-    float red = 0.0f;
-    float green = 0.0f;
-    float blue = 0.0f;
-    uint32_t count = 0;
-};
-static_assert(sizeof(Cell) == 16);
+using Cell = DensityCell;
 
 // 1 / count for the common small counts, the very values division gives:
 // a hit's add then waits on no division.
@@ -141,8 +136,8 @@ public:
             addBucket(band);
     }
 
-    // The most hits any cell had right after this walker added to it.
-    uint32_t most() const { return _most; }
+    // The hits this walker added inside the grid.
+    uint64_t added() const { return _added; }
 
 private:
     void addBucket(qsizetype band)
@@ -152,7 +147,7 @@ private:
             return;
         const Hit *const hits = _buckets + band * kBucketHits;
         Cell *const cells = _grid->cells;
-        uint32_t most = _most;
+        _added += static_cast<uint64_t>(count);
         const float *const reciprocal = reciprocals();
         const std::lock_guard<std::mutex> lock(_grid->locks[static_cast<size_t>(band)]);
         for (qsizetype i = 0; i < count; ++i) {
@@ -163,9 +158,7 @@ private:
             const Hit &hit = hits[i];
             Cell &c = cells[hit.cell];
             addHit(c, hit.red, hit.green, hit.blue, reciprocal);
-            most = std::max(most, c.count);
         }
-        _most = most;
     }
 
     static constexpr qsizetype kLookAhead = 24;
@@ -175,7 +168,7 @@ private:
     std::vector<qsizetype> _filled;
     PixelMapping _frame;
     double _width, _height;
-    uint32_t _most = 0;
+    uint64_t _added = 0;
 };
 
 // Where a grid is small enough, each walker adds its hits at once to a grid
@@ -247,12 +240,12 @@ private:
 };
 
 // Adds every walker's own grid into the first, on up to `threads` threads;
-// returns the most hits a cell has.
-uint32_t mergeGrids(const std::vector<LargeBuffer> &grids, qsizetype cells, int threads)
+// returns the hits the grid holds.
+uint64_t mergeGrids(const std::vector<LargeBuffer> &grids, qsizetype cells, int threads)
 {
     Cell *const into = static_cast<Cell *>(grids.front().data());
     std::mutex lock;
-    uint32_t most = 0;
+    uint64_t total = 0;
     forRowBands(cells, threads, [&](qsizetype first, qsizetype end) {
         for (size_t g = 1; g < grids.size(); ++g) {
             const Cell *const from = static_cast<const Cell *>(grids[g].data());
@@ -269,13 +262,13 @@ uint32_t mergeGrids(const std::vector<LargeBuffer> &grids, qsizetype cells, int 
                 t.count = count;
             }
         }
-        uint32_t m = 0;
+        uint64_t sum = 0;
         for (qsizetype i = first; i < end; ++i)
-            m = std::max(m, into[i].count);
+            sum += into[i].count;
         const std::lock_guard<std::mutex> guard(lock);
-        most = std::max(most, m);
+        total += sum;
     });
-    return most;
+    return total;
 }
 
 inline float unit(float v)
@@ -294,6 +287,126 @@ struct Rgba16 {
 struct Rgba8 {
     using Pixel = quint32;
     static Pixel pack(float r, float g, float b, float a) { return packRgba8(r, g, b, a); }
+};
+
+// log2 and 2^x to about six digits, without a library call: the exposure
+// takes three of them for every sample of a picture.
+struct FastMath {
+    static constexpr int kSteps = 256;
+    std::array<float, kSteps + 1> log2Table;
+    std::array<float, kSteps + 1> exp2Table;
+
+    FastMath()
+    {
+        for (int i = 0; i <= kSteps; ++i) {
+            log2Table[static_cast<size_t>(i)] = static_cast<float>(std::log2(1.0 + double(i) / kSteps));
+            exp2Table[static_cast<size_t>(i)] = static_cast<float>(std::exp2(double(i) / kSteps));
+        }
+    }
+
+    static const FastMath &instance()
+    {
+        static const FastMath math;
+        return math;
+    }
+
+    // For v above 0 (the smallest normal float stands for anything below it).
+    float log2(float v) const
+    {
+        const auto bits = std::bit_cast<uint32_t>(std::max(v, std::numeric_limits<float>::min()));
+        const int exponent = static_cast<int>(bits >> 23) - 127;
+        const float place = static_cast<float>(bits & 0x7fffff) * (kSteps / 8388608.0f);
+        const int i = static_cast<int>(place);
+        const float f = place - static_cast<float>(i);
+        return static_cast<float>(exponent) + log2Table[static_cast<size_t>(i)]
+            + (log2Table[static_cast<size_t>(i) + 1] - log2Table[static_cast<size_t>(i)]) * f;
+    }
+
+    float exp2(float y) const
+    {
+        y = std::clamp(y, -126.0f, 127.0f);
+        const float whole = std::floor(y);
+        const float place = (y - whole) * kSteps;
+        const int i = std::min(static_cast<int>(place), kSteps - 1);
+        const float f = place - static_cast<float>(i);
+        const float mantissa = exp2Table[static_cast<size_t>(i)]
+            + (exp2Table[static_cast<size_t>(i) + 1] - exp2Table[static_cast<size_t>(i)]) * f;
+        return std::bit_cast<float>(static_cast<uint32_t>(static_cast<int>(whole) + 127) << 23) * mantissa;
+    }
+};
+
+// A pixel of kExposureWhite times the picture's mean density is white at
+// brightness 1: the mean sits in the middle tones and only dense detail
+// (fixed points, folds) reaches full intensity.
+constexpr double kExposureWhite = 24.0;
+// Below this exposure the gamma curve goes on as a straight line, so that
+// a stray hit in the dark is not lifted to a visible grey.
+constexpr float kGammaThreshold = 0.01f;
+
+// From a sample's filtered hits to its light, premultiplied: the exposure is
+// the logarithm of its density relative to the mean, scaled by the
+// brightness and raised to 1 / gamma.
+class Exposure
+{
+public:
+    Exposure(const DensityOptions &options, double meanDensity)
+        : _math(FastMath::instance())
+        , _perHit(static_cast<float>(1.0 / meanDensity))
+        , _scale(static_cast<float>(options.brightness / std::log2(1.0 + kExposureWhite)))
+        , _invGamma(static_cast<float>(1.0 / options.gamma))
+        , _thresholdSlope(std::pow(kGammaThreshold, static_cast<float>(1.0 / options.gamma) - 1.0f))
+        , _vibrancy(static_cast<float>(options.vibrancy))
+        , _highlight(static_cast<float>(options.highlight))
+    {
+    }
+
+    // Red, green, blue and alpha for n hits of this mean colour.
+    std::array<float, 4> light(float n, float red, float green, float blue) const
+    {
+        const float exposure = _scale * _math.log2(1.0f + n * _perHit);
+        const float lifted = curve(exposure);
+        const float alpha = std::min(lifted, 1.0f);
+        // Vibrant: the hits' own colour, never brighter than it.
+        std::array<float, 4> lit{unit(red) * alpha, unit(green) * alpha, unit(blue) * alpha, alpha};
+        if (_vibrancy < 1.0f) {
+            for (int i = 0; i < 3; ++i) {
+                const float colour = i == 0 ? red : i == 1 ? green : blue;
+                lit[i] = _vibrancy * lit[i] + (1.0f - _vibrancy) * curve(unit(colour) * exposure);
+            }
+            // Each channel's own curve may pass full intensity: the hue kept
+            // (highlight 0) or the channels clipped, which bleaches (1).
+            const float most = std::max({lit[0], lit[1], lit[2]});
+            if (most > 1.0f)
+                for (int i = 0; i < 3; ++i)
+                    lit[i] = (1.0f - _highlight) * lit[i] / most + _highlight * std::min(lit[i], 1.0f);
+        }
+        // Overexposed: the highlight lets it go towards white as far as it is over.
+        if (lifted > 1.0f && _highlight > 0.0f) {
+            const float toWhite = _highlight * (1.0f - 1.0f / lifted);
+            for (int i = 0; i < 3; ++i)
+                lit[i] += (alpha - lit[i]) * toWhite;
+        }
+        // Premultiplied colour never exceeds its alpha.
+        for (int i = 0; i < 3; ++i)
+            lit[i] = std::min(lit[i], alpha);
+        return lit;
+    }
+
+private:
+    float curve(float exposure) const
+    {
+        if (exposure >= kGammaThreshold)
+            return _math.exp2(_math.log2(exposure) * _invGamma);
+        return std::max(exposure, 0.0f) * _thresholdSlope;
+    }
+
+    const FastMath &_math;
+    float _perHit;
+    float _scale;
+    float _invGamma;
+    float _thresholdSlope;
+    float _vibrancy;
+    float _highlight;
 };
 
 } // namespace
@@ -340,7 +453,7 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
 {
     const ChaosTables &tables = request.tables;
     const int32_t iterations = request.iterations;
-    const DensityOptions options = request.density.value_or(DensityOptions{});
+    const DensityOptions options = clampedDensityOptions(request.density.value_or(DensityOptions{}));
     using Pixel = typename Out::Pixel;
     const _rgb_color bg = tables.bgColor;
     const Pixel background = Out::pack(bg.r, bg.g, bg.b, bg.a);
@@ -355,7 +468,7 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
             std::fill(line(y), line(y) + image.width(), background);
     };
 
-    const int s = std::clamp(options.supersample, kMinSupersample, kMaxSupersample);
+    const int s = options.supersample;
     const qsizetype columns = qsizetype(image.width()) * s;
     const qsizetype rows = qsizetype(image.height()) * s;
     const int walkers =
@@ -375,7 +488,7 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
 
     // Zero pages come from the system untouched until hit.
     std::vector<LargeBuffer> grids;
-    uint32_t most = 0;
+    uint64_t total = 0;
     const qint64 gridBytes = cellCount * qint64(sizeof(Cell));
     if (gridBytes <= kOwnGridBytes && gridBytes * walkers <= kOwnGridsBytes) {
         std::vector<OwnGridPlot> plots;
@@ -392,7 +505,7 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
         }
         for (OwnGridPlot &plot : plots)
             plot.flush();
-        most = mergeGrids(grids, cellCount, threads);
+        total = mergeGrids(grids, cellCount, threads);
     } else {
         grids.emplace_back(static_cast<size_t>(cellCount) * sizeof(Cell));
         if (!grids.front()) {
@@ -420,57 +533,57 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
         }
         for (DensityPlot &plot : plots) {
             plot.flush();
-            most = std::max(most, plot.most());
+            total += plot.added();
         }
     }
-    if (most == 0) {
+    if (total == 0) {
         fill();
         return true;
     }
 
-    // Coverage by count; counts repeat, so the common small ones come from a table.
-    const double gamma = std::clamp(options.gamma, kMinGamma, kMaxGamma);
-    const double brightness = std::clamp(std::isfinite(options.brightness) ? options.brightness : 1.0, 0.0, 1.0);
-    const double logMost = std::log1p(static_cast<double>(most));
-    const auto coverageOf = [&](uint32_t count) {
-        return static_cast<float>(std::pow(std::log1p(static_cast<double>(count)) / logMost, 1.0 / gamma) * brightness);
-    };
-    std::vector<float> coverageTable(std::min<size_t>(most, 1u << 16) + 1);
-    for (size_t k = 0; k < coverageTable.size(); ++k)
-        coverageTable[k] = coverageOf(static_cast<uint32_t>(k));
-
+    const Exposure exposure(options, static_cast<double>(total) / static_cast<double>(cellCount));
+    const Cell *const cells = static_cast<const Cell *>(grids.front().data());
+    const DensityFilter filter(cells, columns, rows, options.deRadius * s, threads);
     // Samples are composed over the background premultiplied, summed over the
     // S x S of a pixel, and divided out again: a transparent background
     // leaves the hits' own colour with their coverage as alpha.
     const float bgA = unit(bg.a);
     const float bgR = unit(bg.r) * bgA, bgG = unit(bg.g) * bgA, bgB = unit(bg.b) * bgA;
     const float samples = static_cast<float>(s * s);
-    const Cell *const cells = static_cast<const Cell *>(grids.front().data());
     const qsizetype width = image.width();
-    const float *const table = coverageTable.data();
-    const size_t tableSize = coverageTable.size();
     // `side` is S, a constant where it is 1 so that the common case loops once.
     const auto tone = [&](auto side, qsizetype first, qsizetype end) {
+        // The filtered hits of the S sample rows of one pixel row.
+        std::vector<float> buffer(static_cast<size_t>(4 * side * columns));
+        float *const count = buffer.data();
+        float *const red = count + side * columns;
+        float *const green = red + side * columns;
+        float *const blue = green + side * columns;
         for (qsizetype y = first; y < end; ++y) {
+            for (int sy = 0; sy < side; ++sy)
+                filter.row(y * side + sy, count + sy * columns, red + sy * columns, green + sy * columns,
+                           blue + sy * columns);
             Pixel *const out = line(y);
             for (qsizetype x = 0; x < width; ++x) {
                 float r = 0, g = 0, b = 0, a = 0;
                 bool hit = false;
                 for (int sy = 0; sy < side; ++sy) {
-                    const Cell *row = cells + (y * side + sy) * columns + x * side;
                     for (int sx = 0; sx < side; ++sx) {
-                        const Cell &c = row[sx];
-                        const float cover = c.count == 0          ? 0.0f
-                                            : c.count < tableSize ? table[c.count]
-                                                                  : coverageOf(c.count);
-                        hit = hit || c.count != 0;
-                        r += unit(c.red) * cover + bgR * (1 - cover);
-                        g += unit(c.green) * cover + bgG * (1 - cover);
-                        b += unit(c.blue) * cover + bgB * (1 - cover);
-                        a += cover + bgA * (1 - cover);
+                        const qsizetype at = sy * columns + x * side + sx;
+                        const float n = count[at];
+                        std::array<float, 4> lit{0, 0, 0, 0};
+                        if (n > 0.0f) {
+                            hit = true;
+                            lit = exposure.light(n, red[at] / n, green[at] / n, blue[at] / n);
+                        }
+                        const float under = 1 - lit[3];
+                        r += lit[0] + bgR * under;
+                        g += lit[1] + bgG * under;
+                        b += lit[2] + bgB * under;
+                        a += lit[3] + bgA * under;
                     }
                 }
-                // A pixel none of whose samples was hit is the background exactly.
+                // A pixel none of whose samples holds a hit is the background exactly.
                 if (!hit)
                     out[x] = background;
                 else if (a > 0.0f)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ChaosGame.h"
+#include "model/DensityOptions.h"
 #include "model/View.h"
 
 #include <QSize>
@@ -11,24 +12,6 @@
 #include <optional>
 
 namespace attractor {
-
-// The density rendering: every pixel of a grid supersampled S x S counts its
-// hits and sums the walker's colour at each. Afterwards a pixel's colour is
-// the mean colour of its hits, its coverage log(1 + count) / log(1 + most)
-// raised to 1 / gamma and scaled by the brightness, composed over the
-// background; supersampled pixels are averaged down. A pixel never hit is
-// the background exactly.
-struct DensityOptions {
-    int supersample = 1;
-    double gamma = 2.2;
-    // Above 1 it acts as 1.
-    double brightness = 1.0;
-};
-
-inline constexpr int kMinSupersample = 1;
-inline constexpr int kMaxSupersample = 4;
-inline constexpr double kMinGamma = 1.0;
-inline constexpr double kMaxGamma = 4.0;
 
 // One picture asked of the engine: the canvas, the exports and the command
 // line each describe what they want in one of these.

@@ -33,7 +33,15 @@ FracPtr QvFrac::clone() const
     list->reserve(_transforms->size());
     for (const TransformPtr &t : *_transforms)
         list->push_back(std::make_shared<QvTransform>(*t));
-    return std::make_shared<QvFrac>(list, _iterations, _bgColor);
+    auto copy = std::make_shared<QvFrac>(list, _iterations, _bgColor);
+    copy->_density = _density;
+    return copy;
+}
+
+void QvFrac::setDensity(const DensityOptions &density)
+{
+    _density = clampedDensityOptions(density);
+    _density.supersample = DensityOptions{}.supersample;
 }
 
 } // namespace attractor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Colour.h"
+#include "model/DensityOptions.h"
 
 #include <cstdint>
 #include <memory>
@@ -40,6 +41,9 @@ public:
     void setIterations(int32_t iterations) { _iterations = iterations; }
     _rgb_color bgColor() const { return _bgColor; }
     void setBgColor(_rgb_color bgColor) { _bgColor = bgColor; }
+    // How its density picture looks; the supersampling is no part of it.
+    const DensityOptions &density() const { return _density; }
+    void setDensity(const DensityOptions &density);
 
     // A deep copy: new maps with the same values, for work that must not see
     // later edits (a drawing on another thread).
@@ -49,6 +53,7 @@ private:
     TransformListPtr _transforms;
     int32_t _iterations = 0;
     _rgb_color _bgColor;
+    DensityOptions _density;
 };
 
 } // namespace attractor

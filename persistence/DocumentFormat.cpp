@@ -120,6 +120,38 @@ QString viewToJSON(const View &view)
              exactNumberToJSON(QStringLiteral("zoom"), view.zoom));
 }
 
+// "'density':{'gamma':'..', ...}", exact like the view's numbers: a look
+// read back must compare equal to the one written.
+QString densityToJSON(const DensityOptions &density)
+{
+    return QStringLiteral("'density':{%1, %2, %3, %4, %5}")
+        .arg(exactNumberToJSON(QStringLiteral("gamma"), density.gamma),
+             exactNumberToJSON(QStringLiteral("brightness"), density.brightness),
+             exactNumberToJSON(QStringLiteral("vibrancy"), density.vibrancy),
+             exactNumberToJSON(QStringLiteral("highlight"), density.highlight),
+             floatToJSON(QStringLiteral("radius"), density.deRadius));
+}
+
+// The look saved in a document table; each part missing (or not a number)
+// is the default's.
+DensityOptions densityFromDictionary(const JsonValue *table)
+{
+    DensityOptions density;
+    const JsonValue *saved = table ? table->value(QStringLiteral("density")) : nullptr;
+    if (!saved || !saved->isTable())
+        return density;
+    const auto read = [saved](const char *key, double fallback) {
+        const JsonValue *value = saved->value(QLatin1String(key));
+        return value && (value->isNumber() || value->isString()) ? floatForKey(QLatin1String(key), saved) : fallback;
+    };
+    density.gamma = read("gamma", density.gamma);
+    density.brightness = read("brightness", density.brightness);
+    density.vibrancy = read("vibrancy", density.vibrancy);
+    density.highlight = read("highlight", density.highlight);
+    density.deRadius = truncateToInt(read("radius", density.deRadius));
+    return density;
+}
+
 } // namespace
 
 QString floatToJSON(const QString &key, double value)
@@ -213,6 +245,9 @@ QString jsonRepresentation(const QvFrac &fractal, const View &view)
     };
     if (const View saved = clampedView(view); !saved.isStandard())
         body.insert(2, viewToJSON(saved));
+    // Only where it was changed, so documents drawn as they always were keep their bytes.
+    if (!fractal.density().sameLook(DensityOptions{}))
+        body.insert(body.size() - 1, densityToJSON(fractal.density()));
     return QStringLiteral("{'file':{") + header.join(QStringLiteral(", ")) + QStringLiteral("},\n")
         + body.join(QStringLiteral(", ")) + QLatin1Char('}');
 }
@@ -263,8 +298,10 @@ FracPtr fractalFromDictionary(const JsonValue *table)
         for (const JsonValue &item : items)
             list->push_back(transformFromDictionary(&item)); // a non-table element reads as an all-zero map
     }
-    return std::make_shared<QvFrac>(list, truncateToInt(floatForKey(QStringLiteral("n"), table)),
-                                    rgbForKey(QStringLiteral("bg"), table));
+    auto fractal = std::make_shared<QvFrac>(list, truncateToInt(floatForKey(QStringLiteral("n"), table)),
+                                            rgbForKey(QStringLiteral("bg"), table));
+    fractal->setDensity(densityFromDictionary(table));
+    return fractal;
 }
 
 View viewFromDictionary(const JsonValue *table)

@@ -1,5 +1,10 @@
 #include "GlViewSupport.h"
 
+#include "canvas/DensityPanel.h"
+#include "engine/ImageStats.h"
+#include "widgets/DensityControls.h"
+
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
@@ -7,6 +12,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 using namespace attractor;
 using namespace attractor::test;
@@ -71,13 +77,17 @@ protected:
         field<QDoubleSpinBox>(sheet, "brightnessBox")->setValue(std::get<3>(r));
         view->startExport();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !sheet->isVisible(); }, 60000));
-        const auto nextView = shownView({60, 60}, filled(1000));
+        // The next sheet keeps the rendering; its look is its own document's.
+        auto nextView = shownView({60, 60}, filled(1000));
+        nextView->fractal()->setDensity({.gamma = 3});
+        nextView->exportToHiRes();
         QDialog *next = nextView->exportOptionsWindow();
         EXPECT_EQ(Rendering(field<QComboBox>(next, "renderingBox")->currentIndex(),
                             field<QSpinBox>(next, "supersampleBox")->value(),
                             field<QDoubleSpinBox>(next, "gammaBox")->value(),
                             field<QDoubleSpinBox>(next, "brightnessBox")->value()),
-                  r);
+                  Rendering(std::get<0>(r), std::get<1>(r), 3.0, 1.0));
+        next->reject();
         return QImage(out);
     }
 
@@ -92,23 +102,77 @@ TEST_F(DensityGui, SheetsRenderingReachesTheWrittenPictureAndTheNextSheet)
     // Points, with density settings they do not use but keep.
     const auto [pointsSum, pointsLit] = contrastOf(exportWith({0, 3, 3.5, 0.25}));
     ASSERT_GT(pointsLit, 5000);
-    // Lower gamma and brightness dim the picture, and so does averaging
-    // supersampled pixels down at the sparse edges; each lights about the
-    // points picture's pixels. Bounds: shares of the points picture's sum.
-    const std::tuple<Rendering, double, double> rows[] = {
-        {{1, 1, 2.2, 1.0}, 0.40, 0.62},
-        {{1, 1, 1.0, 1.0}, 0.18, 0.33},
-        {{1, 1, 2.2, 0.5}, 0.20, 0.31},
-        {{1, 2, 2.2, 1.0}, 0.24, 0.42},
-    };
-    for (const auto &[rendering, lowest, highest] : rows) {
+    // Lower gamma and brightness dim the picture; each rendering lights
+    // about the points picture's pixels, none as bright.
+    const Rendering rows[] = {{1, 1, 2.2, 1.0}, {1, 1, 1.0, 1.0}, {1, 1, 2.2, 0.5}, {1, 2, 2.2, 1.0}};
+    std::vector<double> sums;
+    for (const Rendering &rendering : rows) {
         SCOPED_TRACE(testing::Message() << "supersample " << std::get<1>(rendering) << " gamma "
                                         << std::get<2>(rendering) << " brightness " << std::get<3>(rendering));
         const auto [sum, lit] = contrastOf(exportWith(rendering));
         EXPECT_GT(lit, pointsLit * 0.8);
-        EXPECT_GT(sum, pointsSum * lowest);
-        EXPECT_LT(sum, pointsSum * highest);
+        EXPECT_LT(sum, pointsSum * 0.9);
+        sums.push_back(sum);
     }
+    EXPECT_LT(sums[1], sums[0] * 0.8);
+    EXPECT_LT(sums[2], sums[0] * 0.8);
+}
+
+// The canvas draws the document's look and the export sheet starts from it:
+// exported at the canvas's size and count, the picture is as bright.
+TEST_F(DensityGui, CanvasShowsWhatTheExportWrites)
+{
+    const FracPtr fractal = filled(300000);
+    fractal->setDensity({.gamma = 1.6, .brightness = 1.4, .deRadius = 5});
+    auto view = shownView({200, 200}, fractal);
+    view->setDensityPreview(true);
+    ASSERT_TRUE(waitForPicture(*view));
+    const QImage canvas = view->grabFramebuffer();
+    view->exportToHiRes();
+    QDialog *sheet = view->exportOptionsWindow();
+    EXPECT_EQ(field<QDoubleSpinBox>(sheet, "gammaBox")->value(), 1.6);
+    EXPECT_EQ(field<QSpinBox>(sheet, "deRadiusBox")->value(), 5);
+    field<QLineEdit>(sheet, "widthBox")->setText(QStringLiteral("200"));
+    field<QLineEdit>(sheet, "heightBox")->setText(QStringLiteral("200"));
+    field<QComboBox>(sheet, "renderingBox")->setCurrentIndex(1);
+    field<QSpinBox>(sheet, "supersampleBox")->setValue(1);
+    view->startExport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !sheet->isVisible(); }, 60000));
+    const double shown = meanBrightness(canvas), written = meanBrightness(QImage(out));
+    EXPECT_GT(shown, 0.1);
+    EXPECT_NEAR(written / shown, 1.0, 0.02);
+    // Another look is another picture.
+    fractal->setDensity({});
+    view->update();
+    ASSERT_TRUE(waitForPicture(*view));
+    EXPECT_GT(std::abs(meanBrightness(view->grabFramebuffer()) / shown - 1), 0.1);
+}
+
+// Refining draws four times the count at a time up to the limit while
+// nothing changes; an edit starts again from the fractal's own count.
+TEST(RefiningCanvas, AddsIterationsWhileIdleUpToTheLimitAndRestartsOnAnEdit)
+{
+    EditableFractal model;
+    model.resetFractal(filled(300000));
+    auto view = shownView({120, 120}, nullptr);
+    view->setModel(&model);
+    view->setDensityPreview(true);
+    ASSERT_TRUE(waitForPicture(*view));
+    EXPECT_EQ(view->shownIterations(), 300000);
+    view->setRefineLimit(5000000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->shownIterations() == 5000000; }, 60000)) << view->shownIterations();
+    EXPECT_TRUE(view->pictureIsCurrent());
+    QTest::qWait(600);
+    EXPECT_EQ(view->shownIterations(), 5000000);
+    model.setIterations(200000);
+    view->repaint();
+    EXPECT_EQ(view->shownIterations(), 200000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->shownIterations() == 3200000; }, 60000));
+    view->setRefineLimit(0);
+    model.setIterations(250000);
+    ASSERT_TRUE(waitForPicture(*view));
+    QTest::qWait(600);
+    EXPECT_EQ(view->shownIterations(), 250000);
 }
 
 TEST_F(DensityGui, PreviewTogglesTheOnScreenPicture)
@@ -165,3 +229,23 @@ TEST(ProgressiveCanvas, LongDensityGameShowsTheFirstPartFromTheWorker)
     EXPECT_FALSE(view->pictureIsCurrent());
 }
 
+
+// The panel's fields edit the document's look, one undo step each, and
+// follow it back; its checkbox and the canvas's preview follow each other.
+TEST(DensityPanelGui, FieldsEditTheDocumentsLookAndFollowUndo)
+{
+    EditableFractal model;
+    auto view = shownView({60, 60}, nullptr);
+    view->setModel(&model);
+    DensityPanel panel(view.get(), &model);
+    panel.controls()->gammaBox()->setValue(3.0);
+    panel.controls()->deRadiusBox()->setValue(0);
+    EXPECT_EQ(model.fractal().density(), (DensityOptions{.gamma = 3.0, .deRadius = 0}));
+    EXPECT_EQ(model.undoStack()->count(), 2);
+    model.undoStack()->undo();
+    EXPECT_EQ(panel.controls()->deRadiusBox()->value(), DensityOptions{}.deRadius);
+    panel.previewBox()->setChecked(true);
+    EXPECT_TRUE(view->densityPreview());
+    view->setDensityPreview(false);
+    EXPECT_FALSE(panel.previewBox()->isChecked());
+}

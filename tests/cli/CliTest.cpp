@@ -118,19 +118,22 @@ TEST_F(Cli, IterationCountIsTheDocumentsUnlessGiven)
     }
 }
 
-// Nothing is brighter than the brightness (0.8 of full coverage) lets it be, on one thread or several.
-TEST_F(Cli, DensityWritesASixteenBitPictureNoBrighterThanAsked)
+// The density look comes from the document; each option given replaces its
+// part. One walker draws the same game in every process.
+TEST_F(Cli, DensityLookIsTheDocumentsUnlessGiven)
 {
-    for (const char *threads : {"1", "3"}) {
-        const QImage image = rendered(std::string("--mode density --supersample 2 --gamma 1.5 --brightness 0.8 --width 120 --height 90 "
-                                                  "--iterations 400000 --threads ") + threads);
-        EXPECT_TRUE(image.size() == QSize(120, 90) && image.format() == QImage::Format_RGBA64);
-        int brightest = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                brightest = std::max({brightest, image.pixelColor(x, y).red(), image.pixelColor(x, y).green(), image.pixelColor(x, y).blue()});
-        EXPECT_TRUE(brightest > 0 && brightest <= 0.8 * 255 + 1) << brightest;
-    }
+    const FracPtr fractal = QvFrac::defaultFractal();
+    fractal->setDensity({.gamma = 1.5, .brightness = 0.8, .vibrancy = 0.5, .highlight = 0.3, .deRadius = 0});
+    writeDocument(fractal);
+    const std::string common = "--mode density --width 120 --height 90 --iterations 40000 --threads 1 ";
+    const QImage saved = rendered(common);
+    EXPECT_TRUE(saved.size() == QSize(120, 90) && saved.format() == QImage::Format_RGBA64);
+    EXPECT_EQ(rendered(common + "--gamma 1.5"), saved);
+    const QImage changed = rendered(common + "--brightness 0.4 --de-radius 6");
+    writeDocument(QvFrac::defaultFractal());
+    EXPECT_NE(rendered(common), saved);
+    EXPECT_EQ(rendered(common + "--gamma 1.5 --brightness 0.8 --vibrancy 0.5 --highlight 0.3 --de-radius 0"), saved);
+    EXPECT_EQ(rendered(common + "--gamma 1.5 --brightness 0.4 --vibrancy 0.5 --highlight 0.3 --de-radius 6"), changed);
 }
 
 // Help goes to standard output with status 0; a usage error names itself on
@@ -152,7 +155,10 @@ TEST_F(Cli, HelpOrUsageErrorWritesNothing)
         {OUT "--mode flame", "--mode needs points or density"}, {OUT "--gamma 2", "need --mode density"},
         {OUT "--mode density --supersample 5", "--supersample needs a whole number from 1 to 4"},
         {OUT "--mode density --gamma 0.5", "--gamma needs a number from 1 to 4"},
-        {OUT "--mode density --brightness 1.5", "--brightness needs a number from 0 to 1"},
+        {OUT "--mode density --brightness 4.5", "--brightness needs a number from 0 to 4"},
+        {OUT "--mode density --vibrancy 2", "--vibrancy needs a number from 0 to 1"},
+        {OUT "--mode density --de-radius 31", "--de-radius needs a whole number from 0 to 30, not '31'"},
+        {OUT "--highlight 0.5", "need --mode density"}, {OUT "--mode density --de-radius", "--de-radius needs a value"},
         {OUT "--mode density --supersample 3 --width 8000 --height 8000", "needs more than 4 GiB"},
         {OUT "--zoom 0", "--zoom needs a number from 0.0625 to 1000000, not '0'"}, {OUT "--zoom nan", "--zoom needs"},
         {OUT "--center 1", "--center needs two numbers X,Y"}, {OUT "--center 1,inf", "not '1,inf'"},

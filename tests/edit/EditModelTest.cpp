@@ -151,7 +151,11 @@ TEST_F(EditModel, SettingsStepsAreExactNamedAndMergeOnlyWithinOneFieldAndGesture
     checkStep([&] { model.setBackground({1, 0, 0, 1}); }, "Change Background", 1);
     model.beginGesture();
     checkStep([&] { model.setBackground({0, 1, 0, 1}); }, "Change Background", 1);
-    EXPECT_EQ(stack().count(), 6);
+    // The density look, clamped, its supersampling no part of the document.
+    checkStep([&] { for (double g : {1.5, 2.5, 9.0}) model.setDensity({.supersample = 3, .gamma = g}); }, "Change Density Look", 1);
+    EXPECT_EQ(model.fractal().density(), (DensityOptions{.gamma = kMaxGamma}));
+    model.setDensity({.supersample = 2, .gamma = kMaxGamma});
+    EXPECT_EQ(stack().count(), 7);
 
     // A map edit and a settings step never merge either.
     model.resetFractal(startingFractal());

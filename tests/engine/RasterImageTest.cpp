@@ -1,5 +1,7 @@
 #include "EngineTestFractals.h"
 
+#include "engine/DensityImage.h"
+#include "engine/ImageStats.h"
 #include "engine/PngEncoder.h"
 
 #include <gtest/gtest.h>
@@ -156,7 +158,8 @@ TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
         SCOPED_TRACE(testing::Message() << side << " S=" << supersample << " n=" << iterations);
         const FracPtr fractal =
             makeFractal({{.scale = {0.5, 0.5}, .translation = {0.5025, -0.2525}, .colour = given}}, iterations, bg);
-        const QImage image = density(fractal, {side, side}, {.supersample = supersample}, threads);
+        // The noise filter aside: it may spread a point of a thousand hits on a supersampled grid.
+        const QImage image = density(fractal, {side, side}, {.supersample = supersample, .deRadius = 0}, threads);
         ASSERT_EQ(image.size(), QSize(side, side));
         const QPoint lit = side == 200 ? QPoint(150, 199 - 74) : QPoint(300, 399 - 149);
         EXPECT_EQ(pixelsOtherThan(image, rgba16(bg)), std::vector{lit});
@@ -171,43 +174,105 @@ TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
     }
 }
 
+// The exposure of n hits on a picture of `cells` pixels holding `total`:
+// log2(1 + n / mean) / log2(25) times the brightness, to the power 1 / gamma.
+double exposed(double n, double total, double cells, double gamma = 2.2, double brightness = 1.0)
+{
+    const double exposure = brightness * std::log2(1 + n * cells / total) / std::log2(25.0);
+    return std::min(1.0, std::pow(exposure, 1 / gamma));
+}
+
 // Three constant white maps with 33, 33 and 34 slots, two on one pixel and
-// one on another: of 300,000 points one pixel takes 198,000, the other 102,000.
-TEST(DensityTone, CoverageIsTheLogarithmOfTheHitsToThePowerOfOneOverGammaCountingEveryWalker)
+// one on another: two thirds of the points take one pixel, a third the other.
+TEST(DensityTone, ExposureFollowsTheMeanDensityNotTheIterationCountCountingEveryWalker)
 {
     const MapSpec twice{.scale = {0, 0}, .translation = {-1, 0}};
-    const FracPtr fractal = makeFractal({twice, twice, {.scale = {0, 0}, .translation = {1, 0}}}, 301001, {0, 0, 0, 0});
-    for (auto [gamma, brightness] : {std::pair{2.2, 1.0}, {4.0, 0.5}, {2.2, 7.0}}) {
-        const QImage image = density(fractal, {4, 4}, {.gamma = gamma, .brightness = brightness});
-        const double most = std::min(brightness, 1.0);
-        EXPECT_NEAR(pixelAt(image, 1, 1).alpha() / 65535.0, most, 1e-4);
-        EXPECT_NEAR(pixelAt(image, 3, 1).alpha() / 65535.0,
-                    std::pow(std::log1p(1.02e5) / std::log1p(1.98e5), 1 / gamma) * most, 2e-3);
-        // Over a transparent background the colour is the hits' own at any coverage.
-        EXPECT_EQ(pixelAt(image, 3, 1).red(), 65535);
-        EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
+    for (const int32_t iterations : {30101, 301001, 2408001}) {
+        const FracPtr fractal = makeFractal({twice, twice, {.scale = {0, 0}, .translation = {1, 0}}}, iterations, {0, 0, 0, 0});
+        for (auto [gamma, brightness] : {std::pair{2.2, 1.0}, {4.0, 0.5}, {1.0, 0.25}, {2.2, 9.0}}) {
+            SCOPED_TRACE(testing::Message() << iterations << " gamma " << gamma << " brightness " << brightness);
+            const QImage image = density(fractal, {8, 8}, {.gamma = gamma, .brightness = brightness});
+            const double b = std::min(brightness, kMaxBrightness);
+            EXPECT_NEAR(pixelAt(image, 2, 3).alpha() / 65535.0, exposed(0.66, 1, 64, gamma, b), 3e-3);
+            EXPECT_NEAR(pixelAt(image, 6, 3).alpha() / 65535.0, exposed(0.34, 1, 64, gamma, b), 3e-3);
+            // Over a transparent background the colour is the hits' own at any coverage.
+            EXPECT_EQ(pixelAt(image, 6, 3).red(), 65535);
+            EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
+        }
     }
-    // The brightest pixel in a view sets the tone: the dimmer pixel alone in the view is at full coverage.
+    // The mean is the view's own: the dimmer pixel alone in the view holds all its hits.
+    const FracPtr fractal = makeFractal({twice, twice, {.scale = {0, 0}, .translation = {1, 0}}}, 301001, {0, 0, 0, 0});
     const QImage viewed = draw(fractal, {4, 4}, {.view = View{{1, 0}, 4}, .density = DensityOptions(), .seed = 8});
     EXPECT_EQ(pixelsOtherThan(viewed, QRgba64::fromRgba64(0, 0, 0, 0)), std::vector{QPoint(2, 1)});
-    EXPECT_EQ(pixelAt(viewed, 2, 1).alpha(), 65535);
+    EXPECT_NEAR(pixelAt(viewed, 2, 1).alpha() / 65535.0, exposed(1, 1, 16), 3e-3);
     // A hundred constant maps, one of them at (1, 0) and one outside the
-    // drawing square: of 1,000,000 points the first's pixel takes about 10,000,
-    // on any number of walkers and either kind of grid, and the outside one
-    // counts nowhere. One walker's hits left out would take it to about half, a
-    // 4 % dimmer coverage.
+    // drawing square: of 1,000,000 points the first's pixel takes about 10,000
+    // of the 990,000 inside, on any number of walkers and either kind of grid.
+    // One walker's hits left out would change its share by half.
     std::vector<MapSpec> maps(98, twice);
     maps.push_back({.scale = {0, 0}, .translation = {3, 3}});
     maps.push_back({.scale = {0, 0}, .translation = {1, 0}});
     const FracPtr many = makeFractal(maps, 1001001, {0, 0, 0, 0});
-    const double expected = std::pow(std::log1p(1e4) / std::log1p(9.8e5), 1 / 2.2);
     for (const int threads : {1, 2, 3})
         for (const int side : {4, 1600}) {
-            const QImage image = density(many, {side, side}, {}, threads);
-            EXPECT_NEAR(pixelAt(image, side * 3 / 4, side / 2 - 1).alpha() / 65535.0, expected, 3e-3)
+            const double brightness = side == 4 ? 1.0 : 0.1;
+            const QImage image = density(many, {side, side}, {.brightness = brightness}, threads);
+            EXPECT_NEAR(pixelAt(image, side * 3 / 4, side / 2 - 1).alpha() / 65535.0,
+                        exposed(1e4, 9.9e5, double(side) * side, 2.2, brightness), 3e-3)
                 << threads << " walkers, " << side;
             EXPECT_EQ(pixelsOtherThan(image, QRgba64::fromRgba64(0, 0, 0, 0)).size(), 2u);
         }
+}
+
+// Vibrancy 0 applies the gamma to each channel, which pales a colour;
+// overexposed pixels keep their colour unless the highlight lets them bleach.
+TEST(DensityTone, VibrancyAndHighlightDecideHowColourGivesWayToWhite)
+{
+    const FracPtr fractal = makeFractal({{.scale = {0, 0}, .translation = {0.05, 0.05}, .colour = {1, 0.25f, 0, 1}},
+                                         {.scale = {0.5, 0.5}, .translation = {1, 1}, .colour = {1, 0.25f, 0, 1}, .probability = 0.2f}},
+                                        400000);
+    const auto pixel = [&](DensityOptions options) { return pixelAt(density(fractal, {40, 40}, options), 20, 19); };
+    const QRgba64 vivid = pixel({}), pale = pixel({.vibrancy = 0}), bleached = pixel({.highlight = 1});
+    // The hot spot is overexposed: its own colour at vibrancy 1.
+    EXPECT_EQ(vivid.red(), 65535);
+    EXPECT_NEAR(vivid.green(), 16384, 2);
+    EXPECT_GT(pale.green(), vivid.green() + 10000);
+    EXPECT_GT(bleached.green(), vivid.green() + 4000);
+    EXPECT_GT(bleached.blue(), 4000);
+}
+
+// An area-filling fractal (uneven weights) and the default one, 80 x 80
+// at 60,000 iterations against 32 times as many: the filter brings the
+// filled one much closer, lights what a radius of 0 leaves dark (which is
+// the points picture's pixels), and leaves well-sampled detail as it is.
+TEST(DensityFilter, LowersTheErrorOfSparsePicturesAndLeavesDenseDetail)
+{
+    const _rgb_color white{1, 1, 1, 1};
+    const FracPtr filled = makeFractal({{.translation = {-1, -1}, .colour = white, .probability = 0.4f},
+                                        {.translation = {1, -1}, .colour = white, .probability = 0.3f},
+                                        {.translation = {-1, 1}, .colour = white, .probability = 0.2f},
+                                        {.translation = {1, 1}, .colour = white, .probability = 0.1f}},
+                                       6000);
+    const QSize size(80, 80);
+    const auto picture = [&](const FracPtr &f, int32_t n, int radius) {
+        f->setIterations(n);
+        return density(f, size, {.deRadius = radius});
+    };
+    const QImage reference = picture(filled, 192000, 0);
+    const double plain = rmsDifference(picture(filled, 6000, 0), reference);
+    const double smoothed = rmsDifference(picture(filled, 6000, 9), reference);
+    EXPECT_LT(smoothed, 0.7 * plain);
+    EXPECT_LT(std::abs(meanBrightness(picture(filled, 6000, 9)) / meanBrightness(reference) - 1), 0.05);
+
+    const QRgba64 black = QRgba64::fromRgba64(0, 0, 0, 65535);
+    const QImage points = draw(filled, size, {.seed = 8});
+    EXPECT_EQ(pixelsOtherThan(picture(filled, 6000, 0), black), pixelsOtherThan(points, black));
+    EXPECT_GT(pixelsOtherThan(picture(filled, 6000, 9), black).size(), pixelsOtherThan(points, black).size() + 100);
+
+    const FracPtr triangle = QvFrac::defaultFractal();
+    const QImage sharp = picture(triangle, 200000, 0), filtered = picture(triangle, 200000, 9);
+    EXPECT_EQ(pixelsOtherThan(filtered, black), pixelsOtherThan(sharp, black));
+    EXPECT_LT(rmsDifference(filtered, sharp), 0.01);
 }
 
 // The canvas's 8-bit density picture is the 16-bit one rounded, the
@@ -239,7 +304,9 @@ TEST(ViewPicture, IsACropOfTheStandardPictureAtTheSameScale)
 {
     FracPtr fractal = QvFrac::defaultFractal();
     fractal->setBgColor({0, 0, 0, 0});
-    for (const std::optional<DensityOptions> density : {std::optional<DensityOptions>(), std::optional(DensityOptions{.supersample = 2})}) {
+    // Without the noise filter, which spreads a hit differently near the edges of a crop.
+    for (const std::optional<DensityOptions> density :
+         {std::optional<DensityOptions>(), std::optional(DensityOptions{.supersample = 2, .deRadius = 0})}) {
         const QImage whole = draw(fractal, {400, 400}, {.density = density, .seed = 5});
         for (const auto &[size, centre, crop] : {std::tuple{QSize(200, 200), QPointF(1, 1), QPoint(200, 0)},
                                                  {QSize(300, 200), QPointF(0.5, 1), QPoint(100, 0)},

@@ -149,6 +149,22 @@ TEST(DocumentFormat, WriteReadWriteReproducesTheTextAndTheViewSavedOnlyWhenNotSt
         {"{'view':[1, 2, 3]}", {}}, {"{'view':{'x':'abc', 'y':true, 'zoom':-3}}", {{0, 1}, 1}}, {"{'n':1}", {}}};
     for (const auto &[json, view] : rows)
         EXPECT_EQ(readDocument(json).view, view) << json;
+
+    // The density look goes before the maps, exactly, and only when it is not the default.
+    EXPECT_FALSE(text.contains(QStringLiteral("density")));
+    f->setDensity({.gamma = 1.7, .brightness = 1.0 / 3.0, .vibrancy = 0.25, .highlight = 1, .deRadius = 0});
+    const QString looked = jsonRepresentation(*f);
+    EXPECT_TRUE(looked.contains(QStringLiteral("'density':{'gamma':'1.7', 'brightness':'0.3333333333333333', "
+                                               "'vibrancy':'0.25', 'highlight':'1', 'radius':0}, \n'transforms'")));
+    EXPECT_EQ(read(looked)->density(), f->density());
+    EXPECT_EQ(jsonRepresentation(*read(looked)), looked);
+    // What a look lacks is the default's; what is out of range is clamped.
+    const std::pair<const char *, DensityOptions> looks[] = {
+        {"{'density':{'gamma':3}}", {.gamma = 3}}, {"{'density':{'radius':'4', 'vibrancy':true}}", {.deRadius = 4}},
+        {"{'density':{'gamma':9, 'brightness':-1, 'radius':99}}", {.gamma = 4, .brightness = 0, .deRadius = 30}},
+        {"{'density':[1]}", {}}};
+    for (const auto &[json, look] : looks)
+        EXPECT_EQ(readDocument(json).fractal->density(), look) << json;
 }
 
 // Document text is UTF-8 beginning with "{", after a byte-order mark some
