@@ -41,10 +41,9 @@ DensityPanel::DensityPanel(MyOpenGLView *canvas, EditableFractal *model, QWidget
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(_preview);
     layout->addWidget(_controls);
-    auto *refine = new QFormLayout;
-    refine->setContentsMargins(0, 0, 0, 0);
-    refine->addRow(tr("Refine up to:"), _refine);
-    layout->addLayout(refine);
+    // In the look's own form, so the fields line up.
+    if (auto *form = qobject_cast<QFormLayout *>(_controls->layout()))
+        form->addRow(tr("Refine up to:"), _refine);
     layout->addWidget(_shown);
 
     // The limit is the user's, for every document.

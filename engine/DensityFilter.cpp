@@ -66,6 +66,7 @@ DensityFilter::DensityFilter(const DensityCell *cells, qsizetype columns, qsizet
             level.columns = (columns + side - 1) / side + 2;
             level.rows = (rows + side - 1) / side + 2;
             level.mass.resize(static_cast<size_t>(level.columns * level.rows), Mass{0, 0, 0, 0});
+            level.used.resize(static_cast<size_t>(level.rows), 0);
         }
     } catch (const std::bad_alloc &) {
         _levels.clear();
@@ -123,6 +124,8 @@ void DensityFilter::spread(qsizetype firstRow, qsizetype endRow)
             to.blue += m.blue * w;
             to.count += m.count * w;
         };
+        level.used[static_cast<size_t>(j)] = 1;
+        level.used[static_cast<size_t>(j) + 1] = 1;
         put(row0[0], (1 - wx) * (1 - wy));
         put(row0[1], wx * (1 - wy));
         put(row1[0], (1 - wx) * wy);
@@ -165,7 +168,10 @@ void DensityFilter::row(qsizetype y, float *count, float *red, float *green, flo
         const float v = (static_cast<float>(y) + 0.5f) * scale - 0.5f;
         const float fv = std::floor(v);
         const float wy = v - fv;
-        const Mass *const row0 = level.mass.data() + (static_cast<qsizetype>(fv) + 1) * level.columns;
+        const qsizetype j = static_cast<qsizetype>(fv) + 1;
+        if (!level.used[static_cast<size_t>(j)] && !level.used[static_cast<size_t>(j) + 1])
+            continue;
+        const Mass *const row0 = level.mass.data() + j * level.columns;
         const Mass *const row1 = row0 + level.columns;
         const float w0 = (1 - wy) * area, w1 = wy * area;
         for (qsizetype x = 0; x < _columns; ++x) {

@@ -50,6 +50,8 @@ private:
         int shift = 0;
         qsizetype columns = 0, rows = 0;
         std::vector<Mass> mass;
+        // Rows that received any mass: the others are skipped when read back.
+        std::vector<char> used;
     };
     // Where a count's hits go: the share kept in its cell and the level (from
     // 1) and share of the upper of the two levels it is split between.

@@ -20,6 +20,8 @@ DensityControls::DensityControls(QWidget *parent)
         box->setSingleStep(step);
         box->setDecimals(2);
         box->setToolTip(tip);
+        // A typed number is one change, made when it is complete.
+        box->setKeyboardTracking(false);
         form->addRow(label, box);
         connect(box, &QDoubleSpinBox::valueChanged, this, [this] {
             if (!_showing)
@@ -38,6 +40,7 @@ DensityControls::DensityControls(QWidget *parent)
     _radius = new QSpinBox(this);
     _radius->setObjectName(QStringLiteral("deRadiusBox"));
     _radius->setRange(0, kMaxDeRadius);
+    _radius->setKeyboardTracking(false);
     _radius->setSuffix(tr(" px"));
     _radius->setSpecialValueText(tr("Off"));
     _radius->setToolTip(tr("The widest the noise filter spreads a sparse pixel's hits; dense detail stays sharp"));
