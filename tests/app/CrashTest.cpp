@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,7 +58,12 @@ protected:
     // Waits for a window whose title matches, and types into it.
     static bool type(const char *title, const QStringList &keys = {}, int timeoutMs = 20000)
     {
-        const QString window = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"), QLatin1String(title)}, timeoutMs);
+        // Polled: a search fails at once when a window it looks at goes away meanwhile.
+        QString window;
+        QDeadlineTimer deadline(timeoutMs);
+        while (window.isEmpty() && !deadline.hasExpired())
+            if ((window = xdotool({QStringLiteral("search"), QStringLiteral("--name"), QLatin1String(title)})).isEmpty())
+                QTest::qWait(100);
         QTest::qWait(500); // mapped, but not yet taking keys
         for (const QString &k : keys)
             xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}), xdotool({QStringLiteral("key"), k}), QTest::qWait(300);
