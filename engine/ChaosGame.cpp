@@ -11,6 +11,8 @@ namespace attractor {
 namespace {
 
 constexpr int64_t kMaxWorkers = 256;
+// The generator's values: 0 .. 2^31 - 1.
+constexpr double kDraws = 2147483648.0;
 
 // Bounds on the generator's 2^31 values in proportion to the weights. A map
 // whose weight is not a number gets none; infinite weights share all draws
@@ -30,7 +32,6 @@ std::vector<uint32_t> cumulativeBounds(const std::vector<float> &weight)
         usable.back() = 1.0;
         sum = 1.0;
     }
-    constexpr double kDraws = 2147483648.0;
     std::vector<uint32_t> bound(weight.size());
     double running = 0.0;
     for (size_t i = 0; i < weight.size(); ++i) {
@@ -75,6 +76,26 @@ float probabilityForWeight(const QvTransform &map, double weight)
     if (!std::isfinite(p) || std::fabs(p) > 1e30)
         return 1.0f;
     return static_cast<float>(p);
+}
+
+std::vector<double> drawShares(const ChaosTables &tables)
+{
+    std::vector<double> shares(tables.matrix.size(), 0.0);
+    if (shares.empty())
+        return shares;
+    if (tables.bound.empty()) {
+        for (const int map : tables.table)
+            shares[static_cast<size_t>(map)] += 1;
+        for (double &share : shares)
+            share /= static_cast<double>(tables.table.size());
+        return shares;
+    }
+    uint32_t below = 0;
+    for (size_t i = 0; i < shares.size(); ++i) {
+        shares[i] = static_cast<double>(tables.bound[i] - std::min(tables.bound[i], below)) / kDraws;
+        below = std::max(below, tables.bound[i]);
+    }
+    return shares;
 }
 
 ChaosTables buildChaosTables(const QvFrac &fractal)

@@ -61,6 +61,9 @@ float probabilityForWeight(const QvTransform &map, double weight);
 // 100 maps, the cumulative bounds beyond. The background and the fractal's
 // own iteration count come along.
 ChaosTables buildChaosTables(const QvFrac &fractal);
+// The share of the game's draws each map gets, as the table or the bounds
+// hand them out (they sum to 1 when there are maps).
+std::vector<double> drawShares(const ChaosTables &tables);
 
 inline constexpr int32_t kWarmUpIterations = 1000;
 // Iterations between two looks at cancel and progress: well under a

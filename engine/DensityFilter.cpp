@@ -15,25 +15,27 @@ constexpr double kRadiusCurve = 0.5;
 // A cell's hits leave it entirely from this radius on: level 1's reach.
 constexpr double kFirstLevelRadius = 4.0;
 
+// The radius, in samples, of a cell with this many hits around it (below
+// one hit, the widest).
+double radiusFor(size_t count, double maxRadius)
+{
+    return maxRadius / std::pow(static_cast<double>(std::max<size_t>(count, 1)), kRadiusCurve);
+}
+
 } // namespace
 
-double DensityFilter::radiusFor(uint32_t count, double maxRadius)
+DensityFilter::Split DensityFilter::splitFor(float count) const
 {
-    return count == 0 ? maxRadius : maxRadius / std::pow(static_cast<double>(count), kRadiusCurve);
-}
-
-DensityFilter::Split DensityFilter::splitFor(uint32_t count) const
-{
-    if (count >= _splits.size())
+    // Also false for NaN.
+    if (!(count < static_cast<float>(_splits.size())))
         return {1.0f, 0.0f, 0};
-    return _splits[count];
+    return _splits[static_cast<size_t>(std::max(count, 0.0f))];
 }
 
-DensityFilter::DensityFilter(const DensityCell *cells, qsizetype columns, qsizetype rows, double maxRadius, int threads)
+DensityFilter::DensityFilter(const DensityMass *cells, qsizetype columns, qsizetype rows, double maxRadius, int threads)
     : _cells(cells)
     , _columns(columns)
     , _rows(rows)
-    , _maxRadius(maxRadius)
 {
     if (!(maxRadius > 1.0) || columns <= 0 || rows <= 0)
         return;
@@ -43,8 +45,8 @@ DensityFilter::DensityFilter(const DensityCell *cells, qsizetype columns, qsizet
     const auto spreadUpTo = static_cast<size_t>(std::ceil(std::pow(maxRadius, 1.0 / kRadiusCurve)));
     try {
         _splits.resize(spreadUpTo + 1, Split{1.0f, 0.0f, 0});
-        for (size_t count = 1; count < _splits.size(); ++count) {
-            const double radius = radiusFor(static_cast<uint32_t>(count), maxRadius);
+        for (size_t count = 0; count < _splits.size(); ++count) {
+            const double radius = radiusFor(count, maxRadius);
             Split &split = _splits[count];
             if (radius <= 1.0)
                 continue;
@@ -89,23 +91,23 @@ DensityFilter::DensityFilter(const DensityCell *cells, qsizetype columns, qsizet
     }
 }
 
-uint32_t DensityFilter::pilot(qsizetype x, qsizetype y) const
+float DensityFilter::pilot(qsizetype x, qsizetype y) const
 {
     // The hits of the cell and its eight neighbours: a lone hit beside dense
     // cells is an edge of dense detail, not a sparse region.
-    uint64_t sum = 0;
+    float sum = 0;
     const qsizetype left = std::max<qsizetype>(x - 1, 0), right = std::min(x + 1, _columns - 1);
     for (qsizetype j = std::max<qsizetype>(y - 1, 0); j <= std::min(y + 1, _rows - 1); ++j) {
-        const DensityCell *const row = _cells + j * _columns;
+        const DensityMass *const row = _cells + j * _columns;
         for (qsizetype i = left; i <= right; ++i)
             sum += row[i].count;
     }
-    return static_cast<uint32_t>(std::min<uint64_t>(sum, UINT32_MAX));
+    return sum;
 }
 
 void DensityFilter::spread(qsizetype firstRow, qsizetype endRow)
 {
-    const auto add = [this](int k, qsizetype x, qsizetype y, float share, const DensityCell &cell) {
+    const auto add = [this](int k, qsizetype x, qsizetype y, float share, const DensityMass &cell) {
         Level &level = _levels[static_cast<size_t>(k - 1)];
         const float scale = 1.0f / static_cast<float>(qsizetype(1) << k);
         const float u = (static_cast<float>(x) + 0.5f) * scale - 0.5f;
@@ -114,8 +116,7 @@ void DensityFilter::spread(qsizetype firstRow, qsizetype endRow)
         const float wx = u - fu, wy = v - fv;
         // Index 0 is the cell before the first: u is at least -0.5.
         const qsizetype i = static_cast<qsizetype>(fu) + 1, j = static_cast<qsizetype>(fv) + 1;
-        const float n = static_cast<float>(cell.count) * share;
-        const Mass m{cell.red * n, cell.green * n, cell.blue * n, n};
+        const Mass m{cell.red * share, cell.green * share, cell.blue * share, cell.count * share};
         Mass *const row0 = level.mass.data() + j * level.columns + i;
         Mass *const row1 = row0 + level.columns;
         const auto put = [&m](Mass &to, float w) {
@@ -132,10 +133,10 @@ void DensityFilter::spread(qsizetype firstRow, qsizetype endRow)
         put(row1[1], wx * wy);
     };
     for (qsizetype y = firstRow; y < endRow; ++y) {
-        const DensityCell *const row = _cells + y * _columns;
+        const DensityMass *const row = _cells + y * _columns;
         for (qsizetype x = 0; x < _columns; ++x) {
-            const DensityCell &cell = row[x];
-            if (cell.count == 0)
+            const DensityMass &cell = row[x];
+            if (!(cell.count > 0.0f))
                 continue;
             const Split split = splitFor(pilot(x, y));
             if (split.level == 0)
@@ -151,15 +152,14 @@ void DensityFilter::spread(qsizetype firstRow, qsizetype endRow)
 
 void DensityFilter::row(qsizetype y, float *count, float *red, float *green, float *blue) const
 {
-    const DensityCell *const cells = _cells + y * _columns;
+    const DensityMass *const cells = _cells + y * _columns;
     for (qsizetype x = 0; x < _columns; ++x) {
-        const DensityCell &cell = cells[x];
-        const float n =
-            static_cast<float>(cell.count) * (active() && cell.count != 0 ? splitFor(pilot(x, y)).own : 1.0f);
-        count[x] = n;
-        red[x] = cell.red * n;
-        green[x] = cell.green * n;
-        blue[x] = cell.blue * n;
+        const DensityMass &cell = cells[x];
+        const float own = active() && cell.count > 0.0f ? splitFor(pilot(x, y)).own : 1.0f;
+        count[x] = cell.count * own;
+        red[x] = cell.red * own;
+        green[x] = cell.green * own;
+        blue[x] = cell.blue * own;
     }
     for (const Level &level : _levels) {
         const float scale = 1.0f / static_cast<float>(qsizetype(1) << level.shift);

@@ -19,6 +19,16 @@ struct DensityCell {
 };
 static_assert(sizeof(DensityCell) == 16);
 
+// Hits as the filter takes them: their count, which need not be whole, and
+// their colours' sums.
+struct DensityMass {
+    float red = 0.0f;
+    float green = 0.0f;
+    float blue = 0.0f;
+    float count = 0.0f;
+};
+static_assert(sizeof(DensityMass) == 16);
+
 // The adaptive noise filter of density pictures. Each cell's hits are spread
 // by a kernel whose radius shrinks as the hits around it grow: maxRadius /
 // sqrt(hits of the cell and its eight neighbours), so a lone hit is smoothed
@@ -33,19 +43,15 @@ class DensityFilter
 {
 public:
     // The grid of columns x rows cells; the levels are made on up to `threads` threads.
-    DensityFilter(const DensityCell *cells, qsizetype columns, qsizetype rows, double maxRadius, int threads);
+    DensityFilter(const DensityMass *cells, qsizetype columns, qsizetype rows, double maxRadius, int threads);
 
     // Whether any cell's hits are spread (false also when the levels could not be had).
     bool active() const { return !_levels.empty(); }
     // The filtered hits of row y: their count and their colours' sums, per column.
     void row(qsizetype y, float *count, float *red, float *green, float *blue) const;
-    // The radius, in samples, the filter gives a cell with this many hits around it.
-    static double radiusFor(uint32_t count, double maxRadius);
 
 private:
-    struct Mass {
-        float red, green, blue, count;
-    };
+    using Mass = DensityMass;
     struct Level {
         int shift = 0;
         qsizetype columns = 0, rows = 0;
@@ -60,13 +66,12 @@ private:
         float upper;
         int level;
     };
-    Split splitFor(uint32_t count) const;
-    uint32_t pilot(qsizetype x, qsizetype y) const;
+    Split splitFor(float count) const;
+    float pilot(qsizetype x, qsizetype y) const;
     void spread(qsizetype firstRow, qsizetype endRow);
 
-    const DensityCell *_cells;
+    const DensityMass *_cells;
     qsizetype _columns, _rows;
-    double _maxRadius;
     std::vector<Split> _splits;
     std::vector<Level> _levels;
 };

@@ -1,5 +1,6 @@
 #include "engine/DensityImage.h"
 
+#include "engine/CopyAverage.h"
 #include "engine/DensityFilter.h"
 
 #include "engine/PixelMapping.h"
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -541,9 +543,40 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
         return true;
     }
 
-    const Exposure exposure(options, static_cast<double>(total) / static_cast<double>(cellCount));
     const Cell *const cells = static_cast<const Cell *>(grids.front().data());
-    const DensityFilter filter(cells, columns, rows, options.deRadius * s, threads);
+    // The filter works on the fractal's copies averaged where its maps allow,
+    // the hits as they are elsewhere; without room for that, nothing is filtered.
+    grids.resize(1);
+    LargeBuffer masses;
+    std::optional<DensityFilter> filter;
+    if (options.deRadius > 0)
+        masses = LargeBuffer(static_cast<size_t>(cellCount) * sizeof(DensityMass));
+    if (masses) {
+        DensityMass *const mass = static_cast<DensityMass *>(masses.data());
+        const uint64_t plotted = static_cast<uint64_t>(chaosPlottedIterations(iterations));
+        if (!averageOverCopies(cells, columns, rows, frame, tables, plotted, plotted - std::min(plotted, total),
+                               mass, threads))
+            forRowBands(cellCount, threads, [&](qsizetype first, qsizetype end) {
+                for (qsizetype i = first; i < end; ++i) {
+                    const float n = static_cast<float>(cells[i].count);
+                    mass[i] = {cells[i].red * n, cells[i].green * n, cells[i].blue * n, n};
+                }
+            });
+        filter.emplace(mass, columns, rows, options.deRadius * s, threads);
+    }
+    // Exposed against the game's own mean: averaging moves hits, it does not add any.
+    const Exposure exposure(options, static_cast<double>(total) / static_cast<double>(cellCount));
+    // The hits of one row as the filter would give them, unfiltered.
+    const auto plainRow = [&](qsizetype y, float *count, float *red, float *green, float *blue) {
+        const Cell *const row = cells + y * columns;
+        for (qsizetype x = 0; x < columns; ++x) {
+            const float n = static_cast<float>(row[x].count);
+            count[x] = n;
+            red[x] = row[x].red * n;
+            green[x] = row[x].green * n;
+            blue[x] = row[x].blue * n;
+        }
+    };
     // Samples are composed over the background premultiplied, summed over the
     // S x S of a pixel, and divided out again: a transparent background
     // leaves the hits' own colour with their coverage as alpha.
@@ -560,9 +593,13 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
         float *const green = red + side * columns;
         float *const blue = green + side * columns;
         for (qsizetype y = first; y < end; ++y) {
-            for (int sy = 0; sy < side; ++sy)
-                filter.row(y * side + sy, count + sy * columns, red + sy * columns, green + sy * columns,
-                           blue + sy * columns);
+            for (int sy = 0; sy < side; ++sy) {
+                const qsizetype at = sy * columns;
+                if (filter)
+                    filter->row(y * side + sy, count + at, red + at, green + at, blue + at);
+                else
+                    plainRow(y * side + sy, count + at, red + at, green + at, blue + at);
+            }
             Pixel *const out = line(y);
             for (qsizetype x = 0; x < width; ++x) {
                 float r = 0, g = 0, b = 0, a = 0;

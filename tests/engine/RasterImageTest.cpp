@@ -174,6 +174,18 @@ TEST(DensityPoint, IsOnePixelInTheMapsColourOverTheBackground)
     }
 }
 
+// The mean of one channel (0 red, 1 green, 2 blue) over the picture.
+double meanChannel(const QImage &image, int channel)
+{
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgba64 p = pixelAt(image, x, y);
+            sum += channel == 0 ? p.red() : channel == 1 ? p.green() : p.blue();
+        }
+    return sum / (65535.0 * image.width() * image.height());
+}
+
 // The exposure of n hits on a picture of `cells` pixels holding `total`:
 // log2(1 + n / mean) / log2(25) times the brightness, to the power 1 / gamma.
 double exposed(double n, double total, double cells, double gamma = 2.2, double brightness = 1.0)
@@ -242,9 +254,9 @@ TEST(DensityTone, VibrancyAndHighlightDecideHowColourGivesWayToWhite)
 }
 
 // An area-filling fractal (uneven weights) and the default one, 80 x 80
-// at 60,000 iterations against 32 times as many: the filter brings the
-// filled one much closer, lights what a radius of 0 leaves dark (which is
-// the points picture's pixels), and leaves well-sampled detail as it is.
+// against 32 times the iterations: the filter brings the filled one much
+// closer and lights what a radius of 0 leaves dark (which is the points
+// picture's pixels).
 TEST(DensityFilter, LowersTheErrorOfSparsePicturesAndLeavesDenseDetail)
 {
     const _rgb_color white{1, 1, 1, 1};
@@ -274,10 +286,45 @@ TEST(DensityFilter, LowersTheErrorOfSparsePicturesAndLeavesDenseDetail)
     const double alone = double(pixelsOtherThan(density(filled, large, {.deRadius = 0}, 1), black).size());
     EXPECT_NEAR(double(pixelsOtherThan(density(filled, large, {.deRadius = 0}, 2), black).size()), alone, alone * 0.02);
 
+    // The default fractal's detail reaches single pixels: its holes stay
+    // dark, and its copies, each made from all its hits, bring it closer
+    // still, in the colours the game blends.
     const FracPtr triangle = QvFrac::defaultFractal();
-    const QImage sharp = picture(triangle, 200000, 0), filtered = picture(triangle, 200000, 9);
-    EXPECT_EQ(pixelsOtherThan(filtered, black), pixelsOtherThan(sharp, black));
-    EXPECT_LT(rmsDifference(filtered, sharp), 0.01);
+    const QImage sharp = picture(triangle, 60000, 0), filtered = picture(triangle, 60000, 9),
+                 converged = picture(triangle, 1920000, 0);
+    EXPECT_EQ(pixelsOtherThan(filtered, black), pixelsOtherThan(converged, black));
+    EXPECT_LT(rmsDifference(filtered, converged), 0.7 * rmsDifference(sharp, converged));
+    for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(meanChannel(filtered, channel) / meanChannel(converged, channel), 1.0, 0.01) << channel;
+}
+
+// Copies are averaged only where every hit that can reach a pixel is on the
+// picture (a radius of 1 averages without spreading). Zoomed into the
+// triangle, each pixel's copies come from off the picture under some map,
+// so nothing changes. Zoomed into a blob of overlapping copies, its middle
+// comes from within it and comes closer; its edges keep their own hits.
+TEST(CopyAverage, AveragesOnlyWhereEveryCopiedRegionIsOnThePicture)
+{
+    const auto picture = [](const FracPtr &f, int32_t n, int radius, const View &view) {
+        f->setIterations(n);
+        return draw(f, {80, 80}, {.view = view, .density = DensityOptions{.deRadius = radius}, .seed = 8});
+    };
+    const FracPtr triangle = QvFrac::defaultFractal();
+    const View corner{{0.5, -0.8}, 3};
+    EXPECT_EQ(picture(triangle, 200000, 1, corner), picture(triangle, 200000, 0, corner));
+
+    std::vector<MapSpec> maps;
+    for (const QPointF t : {QPointF(-0.2, -0.2), {0.2, -0.2}, {-0.2, 0.2}, {0.2, 0.2}})
+        maps.push_back({.scale = {0.8, 0.8}, .translation = t});
+    const FracPtr blob = makeFractal(maps);
+    const View middle{{0, 0}, 2.5};
+    const QImage converged = picture(blob, 1920000, 0, middle), plain = picture(blob, 60000, 0, middle),
+                 averaged = picture(blob, 60000, 1, middle);
+    const QRect centre(24, 24, 32, 32);
+    EXPECT_LT(rmsDifference(averaged.copy(centre), converged.copy(centre)),
+              0.7 * rmsDifference(plain.copy(centre), converged.copy(centre)));
+    for (const QRect edge : {QRect(0, 0, 80, 10), QRect(0, 70, 80, 10), QRect(0, 0, 10, 80), QRect(70, 0, 10, 80)})
+        EXPECT_EQ(averaged.copy(edge), plain.copy(edge));
 }
 
 // The canvas's 8-bit density picture is the 16-bit one rounded, the
