@@ -1,12 +1,15 @@
 #include "engine/CopyAverage.h"
 
 #include "engine/ChaosGame.h"
+#include "engine/LargeBuffer.h"
 #include "engine/PixelMapping.h"
 #include "engine/RasterImage.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace attractor {
@@ -163,50 +166,125 @@ inline void splat(DensityMass *mass, qsizetype columns, qsizetype rows, qsizetyp
 
 } // namespace
 
-bool averageOverCopies(const DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
-                       const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, DensityMass *mass, int threads)
+namespace {
+
+// The maps as they move cells, each with its colour and share of the draws,
+// and per row the columns whose every copied hit is known.
+struct CopyPlan {
+    std::vector<Affine> moves;
+    std::vector<ChaosTables::MapColour> colours;
+    std::vector<float> shares;
+    std::vector<qsizetype> first, end;
+};
+
+std::optional<CopyPlan> planCopies(qsizetype columns, qsizetype rows, const PixelMapping &frame,
+                                   const ChaosTables &tables, uint64_t plotted, uint64_t offGrid)
 {
     if (columns <= 0 || rows <= 0 || tables.empty())
-        return false;
+        return std::nullopt;
     const std::vector<double> shares = drawShares(tables);
-    std::vector<Affine> maps, moves;
-    std::vector<ChaosTables::MapColour> colours;
-    std::vector<float> weights;
+    CopyPlan plan;
+    std::vector<Affine> maps;
     for (size_t i = 0; i < shares.size(); ++i) {
         if (!(shares[i] > 0))
             continue;
         const Affine m = ofMatrix(tables.matrix[i]);
         const Affine g = onPixels(m, frame);
         if (!m.finite() || !g.finite() || g.stretch() > 2.0)
-            return false;
+            return std::nullopt;
         maps.push_back(m);
-        moves.push_back(g);
-        colours.push_back(tables.colour[i]);
-        weights.push_back(static_cast<float>(shares[i]));
+        plan.moves.push_back(g);
+        plan.colours.push_back(tables.colour[i]);
+        plan.shares.push_back(static_cast<float>(shares[i]));
     }
     // Each cell with hits is copied once a map: with many maps on a large
     // picture that would take longer than the game.
     const double copies = double(maps.size()) * double(std::min<uint64_t>(plotted - std::min(plotted, offGrid),
                                                                             uint64_t(columns * rows)));
     if (maps.empty() || copies > 4.0 * (double(plotted) + double(columns * rows)))
-        return false;
+        return std::nullopt;
 
     // Points the game rounds onto the grid's far edges fall off it; their
     // copies are lost, so only a few may.
     const bool whole = offGrid == 0
         || (offGrid <= plotted / 10000
             && keptBoxOnGrid(maps, frame, static_cast<double>(columns), static_cast<double>(rows)));
-    std::vector<qsizetype> first(static_cast<size_t>(rows), 0), end(static_cast<size_t>(rows), columns);
+    plan.first.assign(static_cast<size_t>(rows), 0);
+    plan.end.assign(static_cast<size_t>(rows), columns);
     if (!whole) {
         std::vector<Affine> inverses;
-        for (const Affine &g : moves) {
+        for (const Affine &g : plan.moves) {
             // A collapsed copy's preimage is a whole strip of the plane.
             if (!(std::abs(g.det()) > 1e-12))
-                return false;
+                return std::nullopt;
             inverses.push_back(g.inverse());
         }
-        knownSpans(inverses, columns, rows, first, end);
+        knownSpans(inverses, columns, rows, plan.first, plan.end);
     }
+    return plan;
+}
+
+inline DensityMass massOf(const DensityCell &c)
+{
+    const float n = static_cast<float>(c.count);
+    return {c.red * n, c.green * n, c.blue * n, n};
+}
+
+// Rewrites each cell as its mass, in its own place.
+void convertInPlace(DensityCell *cells, qsizetype count, int threads)
+{
+    forRowBands(count, threads, [cells](qsizetype first, qsizetype end) {
+        for (qsizetype i = first; i < end; ++i) {
+            const DensityMass m = massOf(cells[i]);
+            std::memcpy(static_cast<void *>(cells + i), &m, sizeof m);
+        }
+    });
+}
+
+} // namespace
+
+DensityMass *densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
+                           const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, int threads)
+{
+    static_assert(sizeof(DensityCell) == sizeof(DensityMass));
+    DensityMass *const mass = reinterpret_cast<DensityMass *>(cells);
+    const std::optional<CopyPlan> plan = planCopies(columns, rows, frame, tables, plotted, offGrid);
+    if (!plan) {
+        convertInPlace(cells, columns * rows, threads);
+        return mass;
+    }
+
+    // The cells with hits, row by row, copied out: the grid then takes the copies.
+    std::vector<qsizetype> rowStart(static_cast<size_t>(rows) + 1, 0);
+    forRowBands(rows, threads, [&](qsizetype firstRow, qsizetype endRow) {
+        for (qsizetype y = firstRow; y < endRow; ++y) {
+            const DensityCell *const row = cells + y * columns;
+            rowStart[static_cast<size_t>(y) + 1] =
+                std::count_if(row, row + columns, [](const DensityCell &c) { return c.count != 0; });
+        }
+    });
+    for (size_t y = 1; y < rowStart.size(); ++y)
+        rowStart[y] += rowStart[y - 1];
+    const qsizetype lit = rowStart.back();
+    LargeBuffer litCells(static_cast<size_t>(lit) * sizeof(DensityCell)), litColumns(static_cast<size_t>(lit) * sizeof(uint32_t));
+    if (lit == 0 || !litCells || !litColumns) {
+        convertInPlace(cells, columns * rows, threads);
+        return mass;
+    }
+    DensityCell *const sources = static_cast<DensityCell *>(litCells.data());
+    uint32_t *const sourceColumns = static_cast<uint32_t *>(litColumns.data());
+    forRowBands(rows, threads, [&](qsizetype firstRow, qsizetype endRow) {
+        for (qsizetype y = firstRow; y < endRow; ++y) {
+            DensityCell *const row = cells + y * columns;
+            qsizetype at = rowStart[static_cast<size_t>(y)];
+            for (qsizetype x = 0; x < columns; ++x)
+                if (row[x].count != 0) {
+                    sources[at] = row[x];
+                    sourceColumns[at++] = static_cast<uint32_t>(x);
+                }
+            std::memset(static_cast<void *>(row), 0, static_cast<size_t>(columns) * sizeof(DensityCell));
+        }
+    });
 
     // Each thread fills its own band of rows, reading every source row whose
     // copy under some map reaches it.
@@ -214,12 +292,12 @@ bool averageOverCopies(const DensityCell *cells, qsizetype columns, qsizetype ro
     forRowBands(bands, bands, [&](qsizetype firstBand, qsizetype endBand) {
         for (qsizetype band = firstBand; band < endBand; ++band) {
             const qsizetype top = band * rows / bands, bottom = (band + 1) * rows / bands;
-            for (size_t k = 0; k < moves.size(); ++k) {
-                const Affine &g = moves[k];
+            for (size_t k = 0; k < plan->moves.size(); ++k) {
+                const Affine &g = plan->moves[k];
                 // A cell's copy, as a box of its spread along x and y.
                 const double w = std::hypot(g.a, g.b), h = std::hypot(g.c, g.d);
-                const float share = weights[k];
-                const ChaosTables::MapColour colour = colours[k];
+                const float share = plan->shares[k];
+                const ChaosTables::MapColour colour = plan->colours[k];
                 for (qsizetype y = 0; y < rows; ++y) {
                     // Where the copy of this source row reaches, y up.
                     const double v0 = static_cast<double>(rows - 1 - y), v1 = v0 + 1, right = double(columns);
@@ -227,12 +305,9 @@ bool averageOverCopies(const DensityCell *cells, qsizetype columns, qsizetype ro
                     const double reach1 = std::max({g.y(0, v0), g.y(right, v0), g.y(0, v1), g.y(right, v1)}) + h;
                     if (reach1 < static_cast<double>(rows - bottom) || reach0 >= static_cast<double>(rows - top))
                         continue;
-                    const DensityCell *const row = cells + y * columns;
-                    for (qsizetype x = 0; x < columns; ++x) {
-                        const DensityCell &c = row[x];
-                        if (c.count == 0)
-                            continue;
-                        const double u = static_cast<double>(x) + 0.5, v = v0 + 0.5;
+                    for (qsizetype i = rowStart[static_cast<size_t>(y)]; i < rowStart[static_cast<size_t>(y) + 1]; ++i) {
+                        const DensityCell &c = sources[i];
+                        const double u = static_cast<double>(sourceColumns[i]) + 0.5, v = v0 + 0.5;
                         splat(mass, columns, rows, top, bottom, g.x(u, v), g.y(u, v), w, h,
                               static_cast<float>(c.count) * share, (colour.red + c.red) / 2,
                               (colour.green + c.green) / 2, (colour.blue + c.blue) / 2);
@@ -241,18 +316,19 @@ bool averageOverCopies(const DensityCell *cells, qsizetype columns, qsizetype ro
             }
             // Cells some hit may reach from off the grid keep their own.
             for (qsizetype y = top; y < bottom; ++y) {
-                const qsizetype a = first[static_cast<size_t>(y)], b = end[static_cast<size_t>(y)];
-                for (qsizetype x = 0; x < columns; ++x) {
-                    if (x >= a && x < b)
-                        continue;
-                    const DensityCell &c = cells[y * columns + x];
-                    const float n = static_cast<float>(c.count);
-                    mass[y * columns + x] = {c.red * n, c.green * n, c.blue * n, n};
+                const qsizetype a = plan->first[static_cast<size_t>(y)], b = plan->end[static_cast<size_t>(y)];
+                DensityMass *const row = mass + y * columns;
+                std::fill(row, row + a, DensityMass{});
+                std::fill(row + b, row + columns, DensityMass{});
+                for (qsizetype i = rowStart[static_cast<size_t>(y)]; i < rowStart[static_cast<size_t>(y) + 1]; ++i) {
+                    const qsizetype x = sourceColumns[i];
+                    if (x < a || x >= b)
+                        row[x] = massOf(sources[i]);
                 }
             }
         }
     });
-    return true;
+    return mass;
 }
 
 } // namespace attractor

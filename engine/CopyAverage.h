@@ -20,19 +20,19 @@ struct PixelMapping;
 // is blurred but within the copy of one cell, smaller than a cell wherever
 // the maps shrink.
 //
-// Into `mass` (zeroed, columns x rows): the counts of `cells` (a grid on
-// `frame`, y down) carried by each map in proportion to its draws, where
-// every hit that can reach a cell is known. That is everywhere when the
-// whole fractal lies on the grid: none of the game's `plotted` points fell
-// off it, or a few did (`offGrid`), on its edges, while every map shrinks
-// and the box they keep lies on it. Otherwise it is the cells whose whole
-// preimage under every map lies on the grid; other cells keep their own
-// hits. False, with `mass` unspecified, when the maps cannot be applied so:
-// a drawn map that is not a number, stretches the plane more than twice, or
-// collapses it where the fractal reaches off the grid, or when copying
-// every cell with hits under every map would take longer than the game.
-bool averageOverCopies(const DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
-                       const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, DensityMass *mass,
-                       int threads);
+// The grid's hits (`cells`, a grid on `frame`, y down) rewritten in place
+// as the filter takes them, and returned: each map carries the hits in
+// proportion to its draws where every hit that can reach a cell is known.
+// That is everywhere when the whole fractal lies on the grid: none of the
+// game's `plotted` points fell off it, or a few did (`offGrid`), on its
+// edges, while every map shrinks and the box they keep lies on it.
+// Otherwise it is the cells whose whole preimage under every map lies on the
+// grid. Other cells keep their own hits, and so do all where the maps cannot
+// be applied so (a drawn map that is not a number, stretches the plane more
+// than twice, or collapses it where the fractal reaches off the grid) or
+// where copying every cell with hits under every map would take longer than
+// the game.
+DensityMass *densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
+                           const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, int threads);
 
 } // namespace attractor

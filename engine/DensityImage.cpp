@@ -543,25 +543,15 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
         return true;
     }
 
-    const Cell *const cells = static_cast<const Cell *>(grids.front().data());
     // The filter works on the fractal's copies averaged where its maps allow,
-    // the hits as they are elsewhere; without room for that, nothing is filtered.
+    // the hits as they are elsewhere, in the grid's own place.
+    Cell *const cells = static_cast<Cell *>(grids.front().data());
     grids.resize(1);
-    LargeBuffer masses;
     std::optional<DensityFilter> filter;
-    if (options.deRadius > 0)
-        masses = LargeBuffer(static_cast<size_t>(cellCount) * sizeof(DensityMass));
-    if (masses) {
-        DensityMass *const mass = static_cast<DensityMass *>(masses.data());
+    if (options.deRadius > 0) {
         const uint64_t plotted = static_cast<uint64_t>(chaosPlottedIterations(iterations));
-        if (!averageOverCopies(cells, columns, rows, frame, tables, plotted, plotted - std::min(plotted, total),
-                               mass, threads))
-            forRowBands(cellCount, threads, [&](qsizetype first, qsizetype end) {
-                for (qsizetype i = first; i < end; ++i) {
-                    const float n = static_cast<float>(cells[i].count);
-                    mass[i] = {cells[i].red * n, cells[i].green * n, cells[i].blue * n, n};
-                }
-            });
+        const DensityMass *const mass = densityMasses(cells, columns, rows, frame, tables, plotted,
+                                                      plotted - std::min(plotted, total), threads);
         filter.emplace(mass, columns, rows, options.deRadius * s, threads);
     }
     // Exposed against the game's own mean: averaging moves hits, it does not add any.
