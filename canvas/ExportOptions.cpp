@@ -2,7 +2,10 @@
 
 #include "ui_ExportOptions.h"
 
+#include <QLabel>
 #include <QSettings>
+
+#include <algorithm>
 
 namespace attractor {
 
@@ -19,6 +22,13 @@ ExportOptions::ExportOptions(QWidget *parent)
     , _ui(std::make_unique<Ui::ExportOptions>())
 {
     _ui->setupUi(this);
+    // The look's fields sit in a form of their own; its labels take the
+    // sheet's label column, so that all the fields line up.
+    int labels = 0;
+    for (const QLabel *label : {_ui->widthLabel, _ui->heightLabel, _ui->itersLabel, _ui->frameLabel,
+                                _ui->renderingLabel, _ui->supersampleLabel})
+        labels = std::max(labels, label->sizeHint().width());
+    _ui->densityControls->setLabelWidth(labels);
     connect(_ui->exportButton, &QPushButton::clicked, this, &ExportOptions::exportRequested);
     connect(_ui->cancelButton, &QPushButton::clicked, this, &ExportOptions::cancelRequested);
 

@@ -52,6 +52,14 @@ DensityControls::DensityControls(QWidget *parent)
     setLook(DensityOptions{});
 }
 
+void DensityControls::setLabelWidth(int width)
+{
+    auto *form = static_cast<QFormLayout *>(layout());
+    for (int row = 0; row < form->rowCount(); ++row)
+        if (QLayoutItem *label = form->itemAt(row, QFormLayout::LabelRole); label && label->widget())
+            label->widget()->setMinimumWidth(width);
+}
+
 DensityOptions DensityControls::look() const
 {
     DensityOptions look;

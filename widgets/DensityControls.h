@@ -30,6 +30,10 @@ public:
     QDoubleSpinBox *highlightBox() const { return _highlight; }
     QSpinBox *deRadiusBox() const { return _radius; }
 
+    // Makes the labels at least this wide, so that the fields line up with
+    // those of a form around these.
+    void setLabelWidth(int width);
+
 signals:
     // The user changed a field.
     void lookEdited(const DensityOptions &look);

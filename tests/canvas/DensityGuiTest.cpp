@@ -75,6 +75,9 @@ protected:
         field<QSpinBox>(sheet, "supersampleBox")->setValue(std::get<1>(r));
         field<QDoubleSpinBox>(sheet, "gammaBox")->setValue(std::get<2>(r));
         field<QDoubleSpinBox>(sheet, "brightnessBox")->setValue(std::get<3>(r));
+        // The look's fields line up with the sheet's own.
+        const auto left = [sheet](const char *name) { return field<QWidget>(sheet, name)->mapTo(sheet, QPoint()).x(); };
+        EXPECT_EQ(left("gammaBox"), left("supersampleBox"));
         view->startExport();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !view->exporting() && !sheet->isVisible(); }, 60000));
         // The next sheet keeps the rendering; its look is its own document's.
