@@ -175,6 +175,7 @@ struct CopyPlan {
     std::vector<ChaosTables::MapColour> colours;
     std::vector<float> shares;
     std::vector<qsizetype> first, end;
+    bool whole = false;
 };
 
 std::optional<CopyPlan> planCopies(qsizetype columns, qsizetype rows, const PixelMapping &frame,
@@ -209,6 +210,7 @@ std::optional<CopyPlan> planCopies(qsizetype columns, qsizetype rows, const Pixe
     const bool whole = offGrid == 0
         || (offGrid <= plotted / 10000
             && keptBoxOnGrid(maps, frame, static_cast<double>(columns), static_cast<double>(rows)));
+    plan.whole = whole;
     plan.first.assign(static_cast<size_t>(rows), 0);
     plan.end.assign(static_cast<size_t>(rows), columns);
     if (!whole) {
@@ -243,15 +245,15 @@ void convertInPlace(DensityCell *cells, qsizetype count, int threads)
 
 } // namespace
 
-DensityMass *densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
-                           const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, int threads)
+DensityMasses densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
+                            const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, int threads)
 {
     static_assert(sizeof(DensityCell) == sizeof(DensityMass));
     DensityMass *const mass = reinterpret_cast<DensityMass *>(cells);
     const std::optional<CopyPlan> plan = planCopies(columns, rows, frame, tables, plotted, offGrid);
     if (!plan) {
         convertInPlace(cells, columns * rows, threads);
-        return mass;
+        return {mass};
     }
 
     // The cells with hits, row by row, copied out: the grid then takes the copies.
@@ -269,7 +271,7 @@ DensityMass *densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows
     LargeBuffer litCells(static_cast<size_t>(lit) * sizeof(DensityCell)), litColumns(static_cast<size_t>(lit) * sizeof(uint32_t));
     if (lit == 0 || !litCells || !litColumns) {
         convertInPlace(cells, columns * rows, threads);
-        return mass;
+        return {mass};
     }
     DensityCell *const sources = static_cast<DensityCell *>(litCells.data());
     uint32_t *const sourceColumns = static_cast<uint32_t *>(litColumns.data());
@@ -328,7 +330,13 @@ DensityMass *densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows
             }
         }
     });
-    return mass;
+    double noiseShare = 1.0;
+    if (plan->whole) {
+        noiseShare = 0.0;
+        for (const float share : plan->shares)
+            noiseShare += double(share) * share;
+    }
+    return {mass, noiseShare};
 }
 
 } // namespace attractor

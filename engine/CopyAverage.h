@@ -32,7 +32,16 @@ struct PixelMapping;
 // than twice, or collapses it where the fractal reaches off the grid) or
 // where copying every cell with hits under every map would take longer than
 // the game.
-DensityMass *densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
-                           const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, int threads);
+//
+// The noise of n averaged hits is that of n * `noiseShare` hits as they
+// fall: the sum of the squared shares of the maps' draws where every cell is
+// averaged (a copy made from the hits of a region its map's share 1/k of
+// the draws copies has k times the hits), 1 otherwise.
+struct DensityMasses {
+    DensityMass *mass = nullptr;
+    double noiseShare = 1.0;
+};
+DensityMasses densityMasses(DensityCell *cells, qsizetype columns, qsizetype rows, const PixelMapping &frame,
+                            const ChaosTables &tables, uint64_t plotted, uint64_t offGrid, int threads);
 
 } // namespace attractor

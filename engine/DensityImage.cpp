@@ -550,9 +550,10 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
     std::optional<DensityFilter> filter;
     if (options.deRadius > 0) {
         const uint64_t plotted = static_cast<uint64_t>(chaosPlottedIterations(iterations));
-        const DensityMass *const mass = densityMasses(cells, columns, rows, frame, tables, plotted,
-                                                      plotted - std::min(plotted, total), threads);
-        filter.emplace(mass, columns, rows, options.deRadius * s, threads);
+        const DensityMasses masses = densityMasses(cells, columns, rows, frame, tables, plotted,
+                                                   plotted - std::min(plotted, total), threads);
+        // The kernel narrows with the hits' noise: averaged hits count for more.
+        filter.emplace(masses.mass, columns, rows, options.deRadius * s * std::sqrt(masses.noiseShare), threads);
     }
     // Exposed against the game's own mean: averaging moves hits, it does not add any.
     const Exposure exposure(options, static_cast<double>(total) / static_cast<double>(cellCount));
