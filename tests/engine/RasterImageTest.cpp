@@ -326,6 +326,14 @@ TEST(CopyAverage, AveragesOnlyWhereEveryCopiedRegionIsOnThePicture)
               0.7 * rmsDifference(plain.copy(centre), converged.copy(centre)));
     for (const QRect edge : {QRect(0, 0, 80, 10), QRect(0, 70, 80, 10), QRect(0, 0, 10, 80), QRect(70, 0, 10, 80)})
         EXPECT_EQ(averaged.copy(edge), plain.copy(edge));
+
+    // On several threads, each filling rows of its own, the whole blob is as
+    // bright (its walkers share the game by time, so the noise differs).
+    blob->setIterations(200000);
+    const QImage one = density(blob, {80, 80}, {.deRadius = 1}), three = density(blob, {80, 80}, {.deRadius = 1}, 3);
+    EXPECT_NEAR(meanBrightness(three) / meanBrightness(one), 1.0, 0.02);
+    EXPECT_EQ(pixelsOtherThan(three, QRgba64::fromRgba64(0, 0, 0, 65535)).size(),
+              pixelsOtherThan(one, QRgba64::fromRgba64(0, 0, 0, 65535)).size());
 }
 
 // The canvas's 8-bit density picture is the 16-bit one rounded, the
