@@ -164,10 +164,6 @@ inline void splat(DensityMass *mass, qsizetype columns, qsizetype rows, qsizetyp
     }
 }
 
-} // namespace
-
-namespace {
-
 // The maps as they move cells, each with its colour and share of the draws,
 // and per row the columns whose every copied hit is known.
 struct CopyPlan {
@@ -207,13 +203,12 @@ std::optional<CopyPlan> planCopies(qsizetype columns, qsizetype rows, const Pixe
 
     // Points the game rounds onto the grid's far edges fall off it; their
     // copies are lost, so only a few may.
-    const bool whole = offGrid == 0
+    plan.whole = offGrid == 0
         || (offGrid <= plotted / 10000
             && keptBoxOnGrid(maps, frame, static_cast<double>(columns), static_cast<double>(rows)));
-    plan.whole = whole;
     plan.first.assign(static_cast<size_t>(rows), 0);
     plan.end.assign(static_cast<size_t>(rows), columns);
-    if (!whole) {
+    if (!plan.whole) {
         std::vector<Affine> inverses;
         for (const Affine &g : plan.moves) {
             // A collapsed copy's preimage is a whole strip of the plane.
@@ -224,12 +219,6 @@ std::optional<CopyPlan> planCopies(qsizetype columns, qsizetype rows, const Pixe
         knownSpans(inverses, columns, rows, plan.first, plan.end);
     }
     return plan;
-}
-
-inline DensityMass massOf(const DensityCell &c)
-{
-    const float n = static_cast<float>(c.count);
-    return {c.red * n, c.green * n, c.blue * n, n};
 }
 
 // Rewrites each cell as its mass, in its own place.

@@ -29,6 +29,12 @@ struct DensityMass {
 };
 static_assert(sizeof(DensityMass) == 16);
 
+inline DensityMass massOf(const DensityCell &c)
+{
+    const float n = static_cast<float>(c.count);
+    return {c.red * n, c.green * n, c.blue * n, n};
+}
+
 // The adaptive noise filter of density pictures. Each cell's hits are spread
 // by a kernel whose radius shrinks as the hits around it grow: maxRadius /
 // sqrt(hits of the cell and its eight neighbours), so a lone hit is smoothed

@@ -561,11 +561,11 @@ bool drawDensityAs(QImage &image, const RenderRequest &request, const DrawObserv
     const auto plainRow = [&](qsizetype y, float *count, float *red, float *green, float *blue) {
         const Cell *const row = cells + y * columns;
         for (qsizetype x = 0; x < columns; ++x) {
-            const float n = static_cast<float>(row[x].count);
-            count[x] = n;
-            red[x] = row[x].red * n;
-            green[x] = row[x].green * n;
-            blue[x] = row[x].blue * n;
+            const DensityMass m = massOf(row[x]);
+            count[x] = m.count;
+            red[x] = m.red;
+            green[x] = m.green;
+            blue[x] = m.blue;
         }
     };
     // Samples are composed over the background premultiplied, summed over the
